@@ -1,0 +1,232 @@
+#include <windows.h>
+#include <windowsx.h>
+
+#include "Dialog.h"
+
+namespace
+{
+// A dialog procedure returns most results through DWLP_MSGRESULT; these few it returns directly.
+INT_PTR SetDlgResult(HWND hWnd, UINT msg, LRESULT result)
+{
+    switch (msg)
+    {
+    case WM_CTLCOLORMSGBOX:
+    case WM_CTLCOLOREDIT:
+    case WM_CTLCOLORLISTBOX:
+    case WM_CTLCOLORBTN:
+    case WM_CTLCOLORDLG:
+    case WM_CTLCOLORSCROLLBAR:
+    case WM_CTLCOLORSTATIC:
+    case WM_COMPAREITEM:
+    case WM_VKEYTOITEM:
+    case WM_CHARTOITEM:
+    case WM_QUERYDRAGICON:
+    case WM_INITDIALOG:
+        return static_cast<INT_PTR>(result);
+    default:
+        SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, result);
+        return TRUE;
+    }
+}
+
+bool IsOwnerDrawRequest(UINT msg)
+{
+    return msg == WM_DRAWITEM || msg == WM_MEASUREITEM || msg == WM_DELETEITEM || msg == WM_COMPAREITEM;
+}
+} // namespace
+
+CDialog::CDialog(UINT templateId, CWnd* parent) : m_templateId(templateId), m_parent(parent)
+{
+}
+
+CDialog::~CDialog()
+{
+    // A modeless dialog still open when its object goes must not call back into the dead object.
+    if (m_hWnd && !m_modal)
+        DestroyWindow(m_hWnd);
+}
+
+INT_PTR CDialog::DoModal()
+{
+    // Without a parent the dialog is owned by the active window of the thread, as message boxes are.
+    HWND owner = m_parent ? m_parent->m_hWnd : GetActiveWindow();
+    m_modal = true;
+    const INT_PTR result = DialogBoxParamA(ResourceInstance(), MAKEINTRESOURCEA(m_templateId), owner, DialogProc,
+                                           reinterpret_cast<LPARAM>(this));
+    m_modal = false;
+    return result;
+}
+
+bool CDialog::Create(CWnd* parent)
+{
+    m_parent = parent;
+    m_modal = false;
+    HWND hWnd = CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(m_templateId),
+                                   parent ? parent->m_hWnd : nullptr, DialogProc, reinterpret_cast<LPARAM>(this));
+    return hWnd != nullptr;
+}
+
+void CDialog::EndDialog(INT_PTR result)
+{
+    if (m_hWnd)
+        ::EndDialog(m_hWnd, result);
+}
+
+BOOL CDialog::OnInitDialog()
+{
+    DoDataExchange();
+    return TRUE;
+}
+
+bool CDialog::OnMessage(UINT, WPARAM, LPARAM, LRESULT&)
+{
+    return false;
+}
+
+void CDialog::OnOK()
+{
+    if (m_modal)
+        EndDialog(IDOK);
+}
+
+void CDialog::OnCancel()
+{
+    if (m_modal)
+        EndDialog(IDCANCEL);
+}
+
+void CDialog::Bind(CWnd& control, int id)
+{
+    control.Attach(GetDlgItem(m_hWnd, id));
+    m_bound.push_back(&control);
+}
+
+void CDialog::UnbindAll()
+{
+    for (CWnd* control : m_bound)
+        control->Detach();
+    m_bound.clear();
+}
+
+INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    CDialog* self = nullptr;
+    if (msg == WM_INITDIALOG)
+    {
+        self = reinterpret_cast<CDialog*>(lParam);
+        SetWindowLongPtrA(hWnd, DWLP_USER, lParam);
+        self->m_hWnd = hWnd;
+    }
+    else
+    {
+        self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(hWnd, DWLP_USER));
+    }
+    // Messages that come before WM_INITDIALOG (the font, the controls' measure requests) get the defaults.
+    if (!self)
+        return FALSE;
+
+    INT_PTR answer = FALSE;
+    try
+    {
+        answer = self->HandleMessage(msg, wParam, lParam);
+    }
+    catch (...)
+    {
+        // Nothing may unwind through the dialog manager; the message gets default processing.
+        answer = FALSE;
+    }
+    if (msg == WM_NCDESTROY)
+    {
+        self->UnbindAll();
+        SetWindowLongPtrA(hWnd, DWLP_USER, 0);
+        self->m_hWnd = nullptr;
+    }
+    return answer;
+}
+
+INT_PTR CDialog::HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (msg == WM_INITDIALOG)
+        return HandleInitDialog();
+
+    LRESULT result = 0;
+    if (IsOwnerDrawRequest(msg))
+    {
+        // Owner-draw requests go back to the control object they are about.
+        for (CWnd* control : m_bound)
+        {
+            if (control->m_hWnd && static_cast<WPARAM>(control->GetDlgCtrlID()) == wParam &&
+                control->OnChildNotify(msg, wParam, lParam, result))
+                return SetDlgResult(m_hWnd, msg, result);
+        }
+    }
+    if (OnMessage(msg, wParam, lParam, result))
+        return SetDlgResult(m_hWnd, msg, result);
+    if (msg == WM_COMMAND && HIWORD(wParam) == BN_CLICKED)
+    {
+        if (LOWORD(wParam) == IDOK)
+        {
+            OnOK();
+            return TRUE;
+        }
+        if (LOWORD(wParam) == IDCANCEL)
+        {
+            OnCancel();
+            return TRUE;
+        }
+    }
+    return FALSE;
+}
+
+INT_PTR CDialog::HandleInitDialog()
+{
+    RECT before{};
+    GetWindowRect(m_hWnd, &before);
+    const BOOL focusDefault = OnInitDialog();
+
+    // A top-level dialog left where its template put it is centred, as a framework dialog would be.
+    const LONG_PTR style = GetWindowLongPtrA(m_hWnd, GWL_STYLE);
+    RECT after{};
+    GetWindowRect(m_hWnd, &after);
+    if (!(style & WS_CHILD) && !(style & DS_CENTER) && !IsWindowVisible(m_hWnd) && EqualRect(&before, &after))
+        CenterWindow();
+    return focusDefault;
+}
+
+void CDialog::CenterWindow() const
+{
+    RECT area{};
+    HWND owner = GetWindow(m_hWnd, GW_OWNER);
+    if (owner && IsWindowVisible(owner) && !IsIconic(owner))
+    {
+        GetWindowRect(owner, &area);
+    }
+    else
+    {
+        MONITORINFO info{};
+        info.cbSize = sizeof(info);
+        GetMonitorInfoA(MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY), &info);
+        area = info.rcWork;
+    }
+    RECT window{};
+    GetWindowRect(m_hWnd, &window);
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    int x = (area.left + area.right - width) / 2;
+    int y = (area.top + area.bottom - height) / 2;
+
+    // Over an owner near the screen's edge, stay within the work area.
+    MONITORINFO info{};
+    info.cbSize = sizeof(info);
+    GetMonitorInfoA(MonitorFromRect(&area, MONITOR_DEFAULTTOPRIMARY), &info);
+    const RECT& work = info.rcWork;
+    if (x + width > work.right)
+        x = work.right - width;
+    if (y + height > work.bottom)
+        y = work.bottom - height;
+    if (x < work.left)
+        x = work.left;
+    if (y < work.top)
+        y = work.top;
+    SetWindowPos(m_hWnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}

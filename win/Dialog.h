@@ -1,0 +1,48 @@
+// A dialog bound to a template: modal, or modeless as a child of another dialog.
+#pragma once
+
+#include <windows.h>
+#include <vector>
+
+#include "MsgMap.h"
+#include "Wnd.h"
+
+class CDialog : public CWnd
+{
+public:
+    explicit CDialog(UINT templateId, CWnd* parent = nullptr);
+    ~CDialog() override;
+
+    // Runs the dialog modally; the result of EndDialog, or -1 when it could not be created.
+    INT_PTR DoModal();
+    // Creates the dialog as a modeless window of parent (a child when its template says so).
+    bool Create(CWnd* parent);
+    void EndDialog(INT_PTR result);
+
+    UINT GetTemplateId() const { return m_templateId; }
+    static HINSTANCE ResourceInstance() { return ::GetModuleHandleA(nullptr); }
+
+protected:
+    // Binds member controls to their ids: a list of Bind lines.
+    virtual void DoDataExchange() {}
+    // Base initialisation: binds the controls. True lets the dialog manager set the focus.
+    virtual BOOL OnInitDialog();
+    // The class's message table; false for default processing.
+    virtual bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
+    virtual void OnOK();
+    virtual void OnCancel();
+
+    void Bind(CWnd& control, int id);
+
+private:
+    static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleMessage(UINT msg, WPARAM wParam, LPARAM lParam);
+    INT_PTR HandleInitDialog();
+    void CenterWindow() const;
+    void UnbindAll();
+
+    UINT m_templateId;
+    CWnd* m_parent; // not owned
+    bool m_modal = false;
+    std::vector<CWnd*> m_bound; // member controls, not owned
+};
