@@ -46,7 +46,7 @@ bool CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT&)
     return false;
 }
 
-bool CWnd::SubclassWindow(HWND hWnd)
+bool CWnd::SubclassControl(HWND hWnd)
 {
     if (!hWnd || !SetWindowSubclass(hWnd, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
         return false;

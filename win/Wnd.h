@@ -34,7 +34,7 @@ public:
 
 protected:
     // Routes the window's messages to WindowProc until the window is destroyed.
-    bool SubclassWindow(HWND hWnd);
+    bool SubclassControl(HWND hWnd);
     virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
     // The window's own handling of a message, below our subclass.
     LRESULT Default(UINT msg, WPARAM wParam, LPARAM lParam);
