@@ -1,0 +1,11 @@
+#pragma once
+
+#include "WinApp.h"
+
+class CCustomizeApp : public CWinApp
+{
+public:
+    CCustomizeApp() : CWinApp(nullptr) {}
+    // Runs the main dialog; the program ends when it closes.
+    BOOL InitInstance() override;
+};

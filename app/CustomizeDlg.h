@@ -1,0 +1,70 @@
+// The main window: four content pages on four tabs, and Enable All, Disable All, Save and Close.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+#include "CheckListPage.h"
+#include "Controls.h"
+#include "Dialog.h"
+#include "InterfaceDlg.h"
+#include "Locations.h"
+
+struct PageRect
+{
+    int left = 0;
+    int top = 0;
+    int width = 0;
+    int height = 0;
+};
+
+class CCustomizeDlg : public CDialog
+{
+public:
+    explicit CCustomizeDlg(CWnd* parent = nullptr);
+    ~CCustomizeDlg() override;
+
+    // Shows page index (0 to 3) over the tab control's display area and selects its tab.
+    void ShowPage(int index);
+    const PageRect& GetPageRect() const { return m_pageRect; }
+
+    CFeaturesDlg m_featuresPage;
+    CSoftkeysDlg m_softkeysPage;
+    CStartHereDlg m_startHerePage;
+    CInterfaceDlg m_interfacePage;
+
+protected:
+    void DoDataExchange() override;
+    BOOL OnInitDialog() override;
+    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+private:
+    bool OnSysCommand(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnPaint(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnQueryDragIcon(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnShowWindow(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnTabSelChange(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnClose(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnSave(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnCloseButton(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnEnableAll(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnDisableAll(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnCycleTab(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnDestroy(WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+    void ComputePageArea();
+    void SetAllChecks(int check);
+    CDialog* Page(int index);
+
+    HICON m_hIcon; // shared icon, not destroyed
+    PageRect m_pageRect;
+    CTabCtrl m_tabCtrl;
+    CButton m_saveButton;
+    CButton m_closeButton;
+    CButton m_enableAllButton;
+    CButton m_disableAllButton;
+    std::string m_iniFileName;
+    HHOOK m_hKeyHook = nullptr; // Ctrl+Tab inside the modal loop; removed when the window goes
+
+    static const TMsgEntry<CCustomizeDlg> s_msgMap[];
+};
