@@ -1,0 +1,41 @@
+#!/usr/bin/env bash
+# Opens the tool under Wine on a fresh copy of the bundled samples, started in the folder that holds
+# Content\XML so the default paths find the files. Without a display it starts a virtual one, saves a
+# screenshot of the open dialog and closes it. Usage: tools/run.sh BUILD_DIR
+set -euo pipefail
+top=$(cd "$(dirname "$0")/.." && pwd)
+build=$(cd "${1:-build}" && pwd)
+exe="$build/win64/customize.exe"
+[ -f "$exe" ] || { echo "no $exe: run make win64 first" >&2; exit 1; }
+
+. "$top/cmake/wine-env.sh" "$build/win64"
+wine_init_prefix
+
+work="$build/run"
+rm -rf "$work"
+cp -r "$top/samples" "$work"
+cd "$work"
+
+title='^Corvale IP Phone XML Customization Tool$'
+if [ -n "${DISPLAY:-}" ]; then
+    echo "Opening the tool on $work"
+    exec "$WINE" "$exe"
+fi
+
+# No display: a virtual one, a screenshot of the dialog, then Close.
+xvfb-run -a -s "-screen 0 1024x768x24" bash -s "$WINE" "$WINESERVER" "$exe" "$build/screenshot.png" "$title" <<'SCRIPT'
+set -u
+wine=$1 wineserver=$2 exe=$3 shot=$4 title=$5
+"$wine" "$exe" </dev/null >/dev/null 2>&1 &
+window=$(timeout 60 xdotool search --sync --onlyvisible --name "$title" | head -n 1)
+rc=1
+if [ -n "$window" ]; then
+    sleep 1
+    import -window "$window" "$shot" && echo "screenshot: $shot" && rc=0
+    xdotool key --window "$window" Escape
+else
+    echo "the dialog did not open" >&2
+fi
+timeout 20 "$wineserver" -w || "$wineserver" -k
+exit $rc
+SCRIPT
