@@ -245,10 +245,10 @@ bool CCustomizeDlg::OnSave(WPARAM, LPARAM, LRESULT& result)
         const std::string& path;
     };
     const Outcome outcomes[] = {
-        {m_featuresPage.IsLoaded(),   m_featuresPage.SaveContent(),   m_featuresPage.GetPath()  },
-        {m_softkeysPage.IsLoaded(),   m_softkeysPage.SaveContent(),   m_softkeysPage.GetPath()  },
-        {m_startHerePage.IsLoaded(),  m_startHerePage.SaveContent(),  m_startHerePage.GetPath() },
-        {m_interfacePage.IsLoaded(),  m_interfacePage.SaveContent(),  m_interfacePage.GetPath() },
+        {m_featuresPage.IsLoaded(),   m_featuresPage.SaveContent(),   m_featuresPage.m_path  },
+        {m_softkeysPage.IsLoaded(),   m_softkeysPage.SaveContent(),   m_softkeysPage.m_path  },
+        {m_startHerePage.IsLoaded(),  m_startHerePage.SaveContent(),  m_startHerePage.m_path },
+        {m_interfacePage.IsLoaded(),  m_interfacePage.SaveContent(),  m_interfacePage.m_path },
     };
     std::string failed;
     for (const Outcome& outcome : outcomes)
