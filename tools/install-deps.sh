@@ -7,7 +7,7 @@ packages=(
     cmake ninja-build make g++ clang libclang-rt-14-dev googletest libgtest-dev
     g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine64 fonts-wine xvfb xauth xdotool x11-utils imagemagick
-    libpugixml-dev libtinyxml2-dev zip unzip
+    libpugixml-dev libtinyxml2-dev zip unzip python3
 )
 
 missing=()
