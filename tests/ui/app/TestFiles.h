@@ -1,0 +1,77 @@
+// Files and folders for the tests: a scratch folder per test, whole-file reads and writes.
+#pragma once
+
+#include <windows.h>
+#include <string>
+
+inline std::string ReadAll(const std::string& path)
+{
+    std::string bytes;
+    if (FILE* f = std::fopen(path.c_str(), "rb"))
+    {
+        char chunk[4096];
+        size_t got;
+        while ((got = std::fread(chunk, 1, sizeof(chunk), f)) > 0)
+            bytes.append(chunk, got);
+        std::fclose(f);
+    }
+    return bytes;
+}
+
+inline bool WriteAll(const std::string& path, const std::string& bytes)
+{
+    FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f)
+        return false;
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+inline void RemoveTree(const std::string& path)
+{
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA((path + "\\*").c_str(), &data);
+    if (find != INVALID_HANDLE_VALUE)
+    {
+        do
+        {
+            const std::string name = data.cFileName;
+            if (name == "." || name == "..")
+                continue;
+            const std::string child = path + "\\" + name;
+            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                RemoveTree(child);
+            else
+                DeleteFileA(child.c_str());
+        } while (FindNextFileA(find, &data));
+        FindClose(find);
+    }
+    RemoveDirectoryA(path.c_str());
+}
+
+// A fresh folder that becomes the current directory for the test; the old one comes back after it.
+class CScratchDir
+{
+public:
+    explicit CScratchDir(const std::string& name) : m_path(std::string(TEST_WORK_DIR) + "\\" + name)
+    {
+        char old[MAX_PATH] = {};
+        GetCurrentDirectoryA(MAX_PATH, old);
+        m_old = old;
+        CreateDirectoryA(TEST_WORK_DIR, nullptr);
+        RemoveTree(m_path);
+        CreateDirectoryA(m_path.c_str(), nullptr);
+        SetCurrentDirectoryA(m_path.c_str());
+    }
+    ~CScratchDir() { SetCurrentDirectoryA(m_old.c_str()); }
+    CScratchDir(const CScratchDir&) = delete;
+    CScratchDir& operator=(const CScratchDir&) = delete;
+
+    const std::string& Path() const { return m_path; }
+    std::string operator/(const std::string& name) const { return m_path + "\\" + name; }
+
+private:
+    std::string m_path;
+    std::string m_old;
+};
