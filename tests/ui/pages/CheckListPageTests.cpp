@@ -1,0 +1,262 @@
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <string>
+#include <vector>
+
+#include "CheckListPage.h"
+#include "PageTestSupport.h"
+#include "resource.h"
+
+namespace
+{
+std::vector<std::string> Texts(const CCheckListPage& page)
+{
+    std::vector<std::string> texts;
+    for (int i = 0; i < page.m_checkList.GetCount(); ++i)
+        texts.push_back(page.m_checkList.GetItemText(i));
+    return texts;
+}
+
+std::vector<int> Checks(const CCheckListPage& page)
+{
+    std::vector<int> checks;
+    for (int i = 0; i < page.m_checkList.GetCount(); ++i)
+        checks.push_back(page.m_checkList.GetItemCheck(i));
+    return checks;
+}
+} // namespace
+
+TEST(CheckListPage, FeaturesListsEveryItemInFileOrderAndSavesWhatThePersonTicked)
+{
+    CScratch scratch("features");
+    const std::string path = scratch.Copy("features_in.xml");
+    CHostDlg host;
+    CFeaturesDlg page;
+    ASSERT_TRUE(page.Create(&host));
+    ASSERT_EQ(GetDlgItem(page.m_hWnd, IDC_FEATURES_LIST), page.m_checkList.m_hWnd);
+    EXPECT_FALSE(page.IsLoaded());
+
+    page.LoadContent(path.c_str());
+    EXPECT_TRUE(page.IsLoaded());
+    EXPECT_EQ(path, page.m_path);
+    EXPECT_EQ(BS_AUTOCHECKBOX, page.m_checkList.GetCheckMode());
+    // Text nodes and the item nested in CallPark are not entries; items without a name give empty ones.
+    const std::vector<std::string> texts = {"CallForward", "CallWaiting", "Voicemail", "Intercom",
+                                            "Paging",      "SpeedDial",   "Directory", "",
+                                            "",            "CallPark",    "CallWaiting"};
+    EXPECT_EQ(texts, Texts(page));
+    // Only exactly "1" is on: not "true", " 1", an empty value or a missing flag.
+    EXPECT_EQ((std::vector<int>{1, 0, 0, 0, 0, 0, 0, 1, 0, 1, 1}), Checks(page));
+    EXPECT_EQ(0, page.m_checkList.GetCurSel());
+
+    HWND hList = page.m_checkList.m_hWnd;
+    PressBox(hList, 3);       // Intercom on
+    SpaceOn(hList, 6);        // Directory on: it has no flag yet
+    PressBox(hList, 9);       // CallPark off
+    PressBox(hList, 7);       // the nameless item's entry off: it stands for no item
+    PressItem(hList, 2, 100); // on the text: selects Voicemail, leaves its box alone
+    EXPECT_EQ((std::vector<int>{1, 0, 0, 1, 0, 0, 1, 0, 0, 0, 1}), Checks(page));
+    EXPECT_EQ(2, page.m_checkList.GetCurSel());
+
+    EXPECT_EQ(1, page.SaveContent());
+    EXPECT_EQ(ReadBytes(DataFile("features_expected.xml")), ReadBytes(path));
+    // A second save of the same state writes the same bytes.
+    EXPECT_EQ(1, page.SaveContent());
+    EXPECT_EQ(ReadBytes(DataFile("features_expected.xml")), ReadBytes(path));
+}
+
+TEST(CheckListPage, SoftkeysEnableAllAndDisableAllReachTheFileOnlyOnSave)
+{
+    CScratch scratch("softkeys");
+    const std::string path = scratch.Copy("softkeys_in.xml");
+    CHostDlg host;
+    CSoftkeysDlg page;
+    ASSERT_TRUE(page.Create(&host));
+    ASSERT_EQ(GetDlgItem(page.m_hWnd, IDC_SOFTKEYS_LIST), page.m_checkList.m_hWnd);
+    page.LoadContent(path.c_str());
+    EXPECT_EQ((std::vector<std::string>{"Redial", "NewCall", "Hold", "Hold", ""}), Texts(page));
+
+    page.SetAllChecks(1);
+    EXPECT_EQ((std::vector<int>{1, 1, 1, 1, 1}), Checks(page));
+    EXPECT_EQ(ReadBytes(DataFile("softkeys_in.xml")), ReadBytes(path));
+    // Both Hold entries lead to the first Hold item, which gets a flag; the second keeps its own.
+    EXPECT_EQ(1, page.SaveContent());
+    EXPECT_EQ(ReadBytes(DataFile("softkeys_all_on.xml")), ReadBytes(path));
+
+    page.SetAllChecks(0);
+    EXPECT_EQ((std::vector<int>{0, 0, 0, 0, 0}), Checks(page));
+    EXPECT_EQ(ReadBytes(DataFile("softkeys_all_on.xml")), ReadBytes(path));
+    EXPECT_EQ(1, page.SaveContent());
+    EXPECT_EQ(ReadBytes(DataFile("softkeys_all_off.xml")), ReadBytes(path));
+}
+
+TEST(CheckListPage, StartHereBehindDeclarationAndCommentsIsWrittenBackByteForByte)
+{
+    CScratch scratch("starthere");
+    const std::string path = scratch.Copy("starthere_in.xml");
+    CHostDlg host;
+    CStartHereDlg page;
+    ASSERT_TRUE(page.Create(&host));
+    ASSERT_EQ(GetDlgItem(page.m_hWnd, IDC_STARTHERE_LIST), page.m_checkList.m_hWnd);
+    page.LoadContent(path.c_str());
+    // The topic inside a comment is no entry.
+    EXPECT_EQ((std::vector<std::string>{"Welcome", "PhoneTour", "Voicemail", "AnsweringCalls"}), Texts(page));
+    EXPECT_EQ((std::vector<int>{1, 0, 0, 1}), Checks(page));
+
+    // Nothing changed: not one byte differs, and the topic without a flag gets none.
+    EXPECT_EQ(1, page.SaveContent());
+    EXPECT_EQ(ReadBytes(DataFile("starthere_in.xml")), ReadBytes(path));
+
+    SpaceOn(page.m_checkList.m_hWnd, 1);
+    PressBox(page.m_checkList.m_hWnd, 3);
+    EXPECT_EQ(1, page.SaveContent());
+    EXPECT_EQ(ReadBytes(DataFile("starthere_expected.xml")), ReadBytes(path));
+}
+
+TEST(CheckListPage, FileThatWasNotReadIsNeverWritten)
+{
+    CScratch scratch("unread");
+    CHostDlg host;
+    const auto expectUnread = [&](const char* path, const char* what) {
+        CFeaturesDlg page;
+        ASSERT_TRUE(page.Create(&host));
+        page.LoadContent(path);
+        EXPECT_FALSE(page.IsLoaded()) << what;
+        EXPECT_EQ(0, page.m_checkList.GetCount()) << what;
+        EXPECT_EQ(LB_ERR, page.m_checkList.GetCurSel()) << what;
+        page.SetAllChecks(1);
+        EXPECT_EQ(0, page.SaveContent()) << what;
+    };
+
+    const std::string missing = scratch / "missing.xml";
+    expectUnread(missing.c_str(), "missing file");
+    EXPECT_FALSE(FileExists(missing));
+    expectUnread("", "empty path");
+    expectUnread(nullptr, "no path");
+
+    const std::string utf16 = scratch.Copy("features_utf16.xml");
+    expectUnread(utf16.c_str(), "UTF-16 file");
+    EXPECT_EQ(ReadBytes(DataFile("features_utf16.xml")), ReadBytes(utf16));
+
+    // Held open without sharing by another program while the page reads it; released before the save.
+    const std::string locked = scratch.Copy("features_in.xml");
+    HANDLE hFile = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                               nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, hFile);
+    {
+        CFeaturesDlg page;
+        ASSERT_TRUE(page.Create(&host));
+        page.LoadContent(locked.c_str());
+        CloseHandle(hFile);
+        EXPECT_FALSE(page.IsLoaded());
+        EXPECT_EQ(0, page.m_checkList.GetCount());
+        EXPECT_EQ(0, page.SaveContent());
+    }
+    EXPECT_EQ(ReadBytes(DataFile("features_in.xml")), ReadBytes(locked));
+}
+
+TEST(CheckListPage, FileWithoutItemsGivesAnEmptyListAndIsWrittenBackAsItWas)
+{
+    CScratch scratch("noitems");
+    CHostDlg host;
+    const std::string comment = scratch.Copy("comment_only.xml");
+    const std::string empty = scratch / "empty.xml";
+    const std::string container = scratch / "container.xml";
+    ASSERT_TRUE(WriteBytes(empty, ""));
+    ASSERT_TRUE(WriteBytes(container, "<features>\r\n  text only\r\n</features>\r\n"));
+    for (const std::string& path : {comment, empty, container})
+    {
+        const std::string before = ReadBytes(path);
+        CFeaturesDlg page;
+        ASSERT_TRUE(page.Create(&host));
+        page.LoadContent(path.c_str());
+        EXPECT_TRUE(page.IsLoaded()) << path;
+        EXPECT_EQ(0, page.m_checkList.GetCount()) << path;
+        EXPECT_EQ(LB_ERR, page.m_checkList.GetCurSel()) << path;
+        EXPECT_EQ(1, page.SaveContent()) << path;
+        EXPECT_EQ(before, ReadBytes(path)) << path;
+    }
+}
+
+TEST(CheckListPage, FailedWriteLeavesTheFileAndTheNextSaveWritesTheChanges)
+{
+    CScratch scratch("readonly");
+    const std::string path = scratch.Copy("starthere_in.xml");
+    CHostDlg host;
+    CStartHereDlg page;
+    ASSERT_TRUE(page.Create(&host));
+    page.LoadContent(path.c_str());
+    SpaceOn(page.m_checkList.m_hWnd, 1);
+    PressBox(page.m_checkList.m_hWnd, 3);
+
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(0, page.SaveContent());
+    EXPECT_TRUE(page.IsLoaded());
+    EXPECT_EQ(ReadBytes(DataFile("starthere_in.xml")), ReadBytes(path));
+
+    ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL));
+    EXPECT_EQ(1, page.SaveContent());
+    EXPECT_EQ(ReadBytes(DataFile("starthere_expected.xml")), ReadBytes(path));
+}
+
+TEST(CheckListPage, HundredThousandItemsWithDuplicateNamesMatchAsTheFirstOfEachName)
+{
+    constexpr int kItems = 100000;
+    constexpr int kNames = kItems / 2; // item i and item i + kNames share a name
+    // Flags cycle through on, off, none and a value that is not on.
+    const auto item = [](int i, const char* flag) {
+        std::string line = "  <item name=\"key" + std::to_string(i % kNames) + "\"";
+        if (flag)
+            line += std::string(" enabled=\"") + flag + "\"";
+        return line + " text=\"Item " + std::to_string(i) + "\"/>\r\n";
+    };
+    const char* const flags[] = {"1", "0", nullptr, "yes"};
+    std::string input = "<items>\r\n";
+    for (int i = 0; i < kItems; ++i)
+        input += item(i, flags[i % 4]);
+    input += "</items>\r\n";
+
+    CScratch scratch("large");
+    const std::string path = scratch / "large.xml";
+    ASSERT_TRUE(WriteBytes(path, input));
+    CHostDlg host;
+    CFeaturesDlg page;
+    ASSERT_TRUE(page.Create(&host));
+    page.LoadContent(path.c_str());
+    ASSERT_EQ(kItems, page.m_checkList.GetCount());
+    EXPECT_EQ("key3", page.m_checkList.GetItemText(kNames + 3));
+    EXPECT_EQ(1, page.m_checkList.GetItemCheck(kNames + 4));
+    EXPECT_EQ(0, page.m_checkList.GetItemCheck(kNames + 7));
+    // Drawing was suspended only while filling.
+    EXPECT_TRUE(IsWindowVisible(page.m_checkList.m_hWnd));
+
+    HWND hList = page.m_checkList.m_hWnd;
+    SpaceOn(hList, 1);          // the earlier entry of key1: the later one decides
+    SpaceOn(hList, kNames + 5); // key5 on
+    SpaceOn(hList, kNames + 6); // key6 on: its first item has no flag yet
+    EXPECT_EQ(1, page.SaveContent());
+
+    // Each first item takes the state of the later entry of its name; the second items keep theirs.
+    std::string expected = "<items>\r\n";
+    for (int i = 0; i < kItems; ++i)
+    {
+        const char* flag = flags[i % 4];
+        if (i < kNames)
+        {
+            if (i == 5)
+                flag = "1";
+            else if (i == 6)
+                flag = nullptr;
+            else if (flag && std::string(flag) == "yes")
+                flag = "0";
+        }
+        std::string line = item(i, flag);
+        if (i == 6)
+            line.replace(line.find("/>"), 2, " enabled=\"1\"/>");
+        expected += line;
+    }
+    expected += "</items>\r\n";
+    const std::string written = ReadBytes(path);
+    EXPECT_EQ(expected.size(), written.size());
+    EXPECT_TRUE(expected == written) << "the saved file differs from the expected one";
+}

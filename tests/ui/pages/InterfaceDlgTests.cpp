@@ -1,0 +1,149 @@
+#include <windows.h>
+#include <gtest/gtest.h>
+#include <string>
+
+#include "InterfaceDlg.h"
+#include "PageTestSupport.h"
+#include "resource.h"
+
+namespace
+{
+// What the field of interface_in.xml shows: references decoded, except one to a character that the
+// ANSI code page lacks, an unknown entity, an upper-case hex mark and a reference without ";".
+const char kShownLink[] = "Q&A 'Guide' & more <v2> &#x263A; &bogus; &#X26; &amp";
+
+// A page over a copy of one of the data files, inside a host window.
+struct CLoadedInterface
+{
+    explicit CLoadedInterface(const char* path)
+    {
+        page.Create(&host);
+        page.LoadContent(path);
+    }
+    CHostDlg host;
+    CInterfaceDlg page;
+};
+} // namespace
+
+TEST(InterfaceDlg, UntouchedFieldWritesTheLinkNameAsTheFileHadIt)
+{
+    CScratch scratch("interface_unchanged");
+    const std::string path = scratch.Copy("interface_in.xml");
+    CLoadedInterface loaded(path.c_str());
+    CInterfaceDlg& page = loaded.page;
+    ASSERT_EQ(GetDlgItem(page.m_hWnd, IDC_LINK_NAME), page.m_linkName.m_hWnd);
+    ASSERT_EQ(GetDlgItem(page.m_hWnd, IDC_LINK_ENABLED), page.m_linkEnabled.m_hWnd);
+    ASSERT_EQ(1252u, GetACP()) << "the expected field text assumes the Western code page";
+
+    EXPECT_TRUE(page.IsLoaded());
+    EXPECT_EQ(kShownLink, page.m_linkName.GetText());
+    EXPECT_EQ(BST_UNCHECKED, page.m_linkEnabled.GetCheck()); // "true" is not on
+
+    // Enable All and Disable All do nothing here.
+    page.SetAllChecks(1);
+    page.SetAllChecks(0);
+    EXPECT_EQ(kShownLink, page.m_linkName.GetText());
+    EXPECT_EQ(BST_UNCHECKED, page.m_linkEnabled.GetCheck());
+    EXPECT_EQ(ReadBytes(DataFile("interface_in.xml")), ReadBytes(path));
+
+    // Only the flag is rewritten; the value keeps "&#x26;" and "&#38;" rather than becoming "&amp;", and
+    // "LinkItem" is another element.
+    EXPECT_EQ(1, page.SaveContent());
+    EXPECT_EQ(ReadBytes(DataFile("interface_unchanged.xml")), ReadBytes(path));
+
+    // Typed over with the same text, the field is still unchanged.
+    TypeText(page.m_linkName.m_hWnd, kShownLink);
+    EXPECT_EQ(1, page.SaveContent());
+    EXPECT_EQ(ReadBytes(DataFile("interface_unchanged.xml")), ReadBytes(path));
+}
+
+TEST(InterfaceDlg, TypedLinkNameIsReadBackExactlyAsTyped)
+{
+    CScratch scratch("interface_typed");
+    const std::string path = scratch.Copy("interface_in.xml");
+    const std::string typed = "Say \"hi\" & <wave> 'now'";
+    {
+        CLoadedInterface loaded(path.c_str());
+        TypeText(loaded.page.m_linkName.m_hWnd, typed);
+        SendMessageA(loaded.page.m_linkEnabled.m_hWnd, BM_CLICK, 0, 0);
+        PumpMessages();
+        EXPECT_EQ(typed, loaded.page.m_linkName.GetText());
+        EXPECT_EQ(BST_CHECKED, loaded.page.m_linkEnabled.GetCheck());
+        EXPECT_EQ(1, loaded.page.SaveContent());
+    }
+    // The quote no longer ends the value: the file has every character, and a new page shows them.
+    EXPECT_EQ(ReadBytes(DataFile("interface_typed.xml")), ReadBytes(path));
+    CLoadedInterface reread(path.c_str());
+    EXPECT_EQ(typed, reread.page.m_linkName.GetText());
+    EXPECT_EQ(BST_CHECKED, reread.page.m_linkEnabled.GetCheck());
+    // Leading and trailing blanks stay as typed.
+    TypeText(reread.page.m_linkName.m_hWnd, "  spaced  ");
+    EXPECT_EQ(1, reread.page.SaveContent());
+    CLoadedInterface again(path.c_str());
+    EXPECT_EQ("  spaced  ", again.page.m_linkName.GetText());
+}
+
+TEST(InterfaceDlg, EveryLinkItemGetsTheFieldAndTheBoxOfTheLastOne)
+{
+    CScratch scratch("interface_links");
+    const std::string path = scratch.Copy("links_in.xml");
+    CLoadedInterface loaded(path.c_str());
+    // "linkitem" differs in case only and is no link item.
+    EXPECT_EQ("Quick Guide", loaded.page.m_linkName.GetText());
+    EXPECT_EQ(BST_UNCHECKED, loaded.page.m_linkEnabled.GetCheck());
+    EXPECT_EQ(1, loaded.page.SaveContent());
+    EXPECT_EQ(ReadBytes(DataFile("links_expected.xml")), ReadBytes(path));
+}
+
+TEST(InterfaceDlg, LinkItemWithoutValueOrFlagGetsThemOnlyWhenThereIsSomethingToSay)
+{
+    CScratch scratch("interface_bare");
+    const std::string path = scratch.Copy("link_bare_in.xml");
+    CLoadedInterface loaded(path.c_str());
+    CInterfaceDlg& page = loaded.page;
+    EXPECT_EQ("", page.m_linkName.GetText());
+    EXPECT_EQ(BST_UNCHECKED, page.m_linkEnabled.GetCheck());
+
+    EXPECT_EQ(1, page.SaveContent());
+    EXPECT_EQ(ReadBytes(DataFile("link_bare_in.xml")), ReadBytes(path));
+
+    SendMessageA(page.m_linkEnabled.m_hWnd, BM_CLICK, 0, 0);
+    EXPECT_EQ(1, page.SaveContent());
+    EXPECT_EQ(ReadBytes(DataFile("link_bare_ticked.xml")), ReadBytes(path));
+
+    TypeText(page.m_linkName.m_hWnd, "Guide");
+    EXPECT_EQ(1, page.SaveContent());
+    EXPECT_EQ(ReadBytes(DataFile("link_bare_typed.xml")), ReadBytes(path));
+}
+
+TEST(InterfaceDlg, FileThatWasNotReadIsNeverWritten)
+{
+    CScratch scratch("interface_unread");
+    const std::string missing = scratch / "interface.xml";
+    const std::string utf16 = scratch.Copy("features_utf16.xml");
+    for (const char* path : {missing.c_str(), "", static_cast<const char*>(nullptr), utf16.c_str()})
+    {
+        const std::string what = path ? path : "(null)";
+        CLoadedInterface loaded(path);
+        EXPECT_FALSE(loaded.page.IsLoaded()) << what;
+        EXPECT_EQ("", loaded.page.m_linkName.GetText()) << what;
+        EXPECT_EQ(BST_UNCHECKED, loaded.page.m_linkEnabled.GetCheck()) << what;
+        TypeText(loaded.page.m_linkName.m_hWnd, "typed");
+        SendMessageA(loaded.page.m_linkEnabled.m_hWnd, BM_CLICK, 0, 0);
+        EXPECT_EQ(0, loaded.page.SaveContent()) << what;
+    }
+    EXPECT_FALSE(FileExists(missing));
+    EXPECT_EQ(ReadBytes(DataFile("features_utf16.xml")), ReadBytes(utf16));
+}
+
+TEST(InterfaceDlg, FileWithoutLinkItemKeepsWhatIsTypedOutOfTheFile)
+{
+    CScratch scratch("interface_nolink");
+    const std::string path = scratch.Copy("softkeys_in.xml");
+    CLoadedInterface loaded(path.c_str());
+    EXPECT_TRUE(loaded.page.IsLoaded());
+    TypeText(loaded.page.m_linkName.m_hWnd, "Nowhere");
+    SendMessageA(loaded.page.m_linkEnabled.m_hWnd, BM_CLICK, 0, 0);
+    EXPECT_EQ(1, loaded.page.SaveContent());
+    EXPECT_EQ(ReadBytes(DataFile("softkeys_in.xml")), ReadBytes(path));
+}
