@@ -1,0 +1,149 @@
+#!/usr/bin/env bash
+# Drives the real program under Wine on a virtual display with the mouse and keyboard, as a person
+# would, and checks the files it saved. Usage: e2e.sh BUILD_DIR PROGRAM DATA_DIR
+set -u
+top=$(cd "$(dirname "$0")/../.." && pwd)
+. "$top/cmake/wine-env.sh" "$1"
+exe=$2
+data=$3
+wine_init_prefix
+wine_use_display || { echo "no display: run through CTest, whose fixture starts one" >&2; exit 1; }
+
+work="$build/e2e"
+title='^Corvale IP Phone XML Customization Tool$'
+failures=0
+passes=0
+pid=""
+window=""
+
+fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
+pass() { echo "ok: $*"; passes=$((passes + 1)); }
+
+# The dialog's font gives 6 x 13 pixels of base units: a dialog unit is 6/4 pixels wide, 13/8 high.
+dux() { echo $(( ($1 * 6 + 2) / 4 )); }
+duy() { echo $(( ($1 * 13 + 4) / 8 )); }
+
+start() {
+    rm -rf "$work"
+    mkdir -p "$work/Content/XML"
+    cp "$data"/input/*.xml "$work/Content/XML/"
+    (cd "$work" && exec "$WINE" "$exe" </dev/null >/dev/null 2>&1) &
+    pid=$!
+    window=$(timeout 60 xdotool search --sync --onlyvisible --name "$title" | head -n 1)
+    [ -n "$window" ] || { fail "the dialog did not open"; return 1; }
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    # The client area is 320 x 218 dialog units; the rest of the window is frame and caption.
+    frame=$(( (WIDTH - $(dux 320)) / 2 ))
+    cx=$(( X + frame ))
+    cy=$(( Y + HEIGHT - $(duy 218) - frame ))
+    # The pages stand right of and below the tab control by the client area's offset in the window.
+    px=$(( cx + $(dux 7) + frame ))
+    py=$(( cy + $(duy 7) + (cy - Y) ))
+    # A page's list: 7, 10 dialog units into the page, inside a one-pixel border, 16-pixel items.
+    lx=$(( px + $(dux 7) + 1 ))
+    ly=$(( py + $(duy 10) + 1 ))
+    sleep 0.5
+}
+
+click() { xdotool mousemove "$1" "$2" click 1; sleep 0.3; }
+key() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
+# In the dialog's client area, in dialog units.
+click_du() { click $(( cx + $(dux "$1") )) $(( cy + $(duy "$2") )); }
+click_button() {
+    case $1 in
+        enable) click_du 32 204 ;;
+        disable) click_du 93 204 ;;
+        save) click_du 227 204 ;;
+        close) click_du 288 204 ;;
+    esac
+}
+# The box of item N of the shown list, and its text.
+click_box() { click $(( lx + 6 )) $(( ly + 16 * $1 + 8 )); }
+click_text() { click $(( lx + 60 )) $(( ly + 16 * $1 + 8 )); }
+# The tabs' labels, left to right along the top of the tab control.
+tab_x=(40 104 172 245)
+click_tab() { click $(( cx + ${tab_x[$1]} )) $(( cy + $(duy 7) + 10 )); }
+
+# Waits for the program to end; false when it is still running after the timeout.
+ended() {
+    for _ in $(seq 100); do
+        kill -0 "$pid" 2>/dev/null || { wait "$pid" 2>/dev/null; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+
+same_files() { # $1: folder of expected files
+    local name ok=0
+    for name in features softkeys starthere interface; do
+        if ! cmp -s "$1/$name.xml" "$work/Content/XML/$name.xml"; then
+            echo "  $name.xml differs from $1:"
+            diff "$1/$name.xml" "$work/Content/XML/$name.xml" | head -n 10 | sed 's/^/    /'
+            ok=1
+        fi
+    done
+    return $ok
+}
+
+
+# 1. Ticks, space bar, tabs, Enable All and Disable All on their own tab, the link, Save.
+if start; then
+    click_box 1                         # CallPark: box pressed, 0 -> 1
+    click_text 2                        # Intercom selected, not toggled
+    key space                           # Intercom: 0 -> 1
+    click_tab 1
+    click_button enable                 # every soft key on, nothing else
+    key ctrl+Tab                        # on to StartHere
+    click_button disable                # every topic off
+    click_tab 3
+    click_du 78 43                      # into the link name
+    key End shift+Home
+    xdotool type --delay 20 "Phone Guide & FAQ"; sleep 0.3
+    click_du 30 57                      # Enable PDF Link
+    click_button save
+    sleep 1
+    if same_files "$data/expected"; then pass "Save wrote all four files as expected"; else fail "Save"; fi
+    import -window "$window" "$build/e2e-after-save.png" 2>/dev/null
+    click_button close
+    if ended; then pass "Close ends the program"; else fail "Close did not end the program"; fi
+    if same_files "$data/expected"; then pass "Close wrote nothing"; else fail "Close wrote"; fi
+fi
+
+# 2. Close, Escape and Alt+F4 after changes: the program ends and nothing is written.
+for how in close Escape alt+F4; do
+    start || continue
+    click_box 0
+    click_button enable
+    case $how in
+        close) click_button close ;;
+        *) key "$how" ;;
+    esac
+    if ended; then pass "$how ends the program"; else fail "$how did not end the program"; kill "$pid"; fi
+    if same_files "$data/input"; then pass "$how wrote nothing"; else fail "$how wrote"; fi
+done
+
+# 3. The About box from the system menu, and back.
+if start; then
+    key alt+space
+    key a
+    about=$(timeout 10 xdotool search --sync --onlyvisible --name '^About Tavrin$' | head -n 1)
+    if [ -n "$about" ]; then
+        pass "the About box opens from the system menu"
+        import -window "$about" "$build/e2e-about.png" 2>/dev/null
+        key Return
+        sleep 0.5
+        if xdotool search --onlyvisible --name '^About Tavrin$' >/dev/null; then
+            fail "the About box did not close"
+        else
+            pass "the About box closes"
+        fi
+    else
+        fail "the About box did not open"
+    fi
+    key Escape
+    if ended; then pass "Escape ends the program after the About box"; else fail "still running"; kill "$pid"; fi
+    if same_files "$data/input"; then pass "nothing written"; else fail "files changed"; fi
+fi
+
+echo "e2e: $passes passed, $failures failed"
+[ "$failures" -eq 0 ]
