@@ -2,8 +2,31 @@
 #pragma once
 
 #include <windows.h>
+#include <memory>
+#include <unordered_map>
 
 #include "Controls.h"
+
+// What the control keeps per item, in the list's own item-value slot.
+struct CheckItemRecord
+{
+    CheckItemRecord() { ++s_live; }
+    ~CheckItemRecord() { --s_live; }
+    CheckItemRecord(const CheckItemRecord&) = delete;
+    CheckItemRecord& operator=(const CheckItemRecord&) = delete;
+
+    // Records alive in the process, for the tests' leak checks.
+    static int LiveCount() { return s_live; }
+
+    int m_check = 0;
+    BOOL m_enabled = TRUE;
+    ULONG_PTR m_itemValue = 0;
+
+private:
+    static int s_live;
+};
+
+class CCheckListAccessible;
 
 class CCheckListBox : public CListBox
 {
@@ -21,11 +44,22 @@ public:
     void SetItemCheck(int index, int state);
     int GetItemCheck(int index) const;
     BOOL IsItemEnabled(int index) const;
+    // A disabled item is drawn grey and ignores presses and the space bar.
+    void SetItemEnabled(int index, BOOL enabled);
 
     int MinimumItemHeight();
     void InvalidateItemBox(int index);
+    // The item under a point of the client area, or -1; inBox tells whether the point is in its box column.
+    int HitTestCheck(POINT point, bool& inBox) const;
 
     bool OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+
+    // The common-controls major version query, replaceable by the tests; answers the previous one.
+    // Replacing it makes the next drawing query again.
+    using VersionQuery = int (*)();
+    static VersionQuery ReplaceVersionQuery(VersionQuery query);
+    // The query the control uses unless replaced: DllGetVersion of the loaded common controls, or 5.
+    static int QueryCommonControlsVersion();
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -40,4 +74,39 @@ protected:
 
     int m_checkMode = 0;
     int m_textHeight = 0;
+
+private:
+    friend class CCheckListAccessible;
+
+    // The record in an item's slot, or null when the slot holds no record of ours (no item, or a plain
+    // value).
+    CheckItemRecord* FindRecord(ULONG_PTR slot) const;
+    CheckItemRecord* RecordOf(int index) const;
+    // The record of an item, made (keeping a value already in the slot) when missing; null for no item.
+    CheckItemRecord* MakeRecord(int index);
+    void FreeRecord(const CheckItemRecord* record);
+    // The value callers see for a slot: the record's item value, or the slot itself.
+    ULONG_PTR UserValue(ULONG_PTR slot) const;
+    // Puts the callers' values back into the list's slots and frees every record.
+    void ReleaseRecords();
+    ULONG_PTR RawItemData(int index) const;
+    bool IsValidIndex(int index) const;
+    bool IsFixedWithStrings() const;
+
+    int NextCheck(int index) const;
+    bool AllowsUserToggle() const;
+    void NotifyCheckChanged() const;
+    LRESULT OnPress(UINT msg, WPARAM wParam, LPARAM lParam);
+    LRESULT OnKeyDown(WPARAM wParam, LPARAM lParam);
+    LRESULT OnGetObject(WPARAM wParam, LPARAM lParam);
+    void DisconnectAccessible();
+
+    void OnDrawItem(const DRAWITEMSTRUCT& request);
+    bool DrawThemedBox(DRAWITEMSTRUCT& request, int itemHeight, int state);
+    void DrawStripBox(DRAWITEMSTRUCT& request, int itemHeight, int state, COLORREF background);
+    void OnMeasureItem(MEASUREITEMSTRUCT& request);
+
+    std::unordered_map<const CheckItemRecord*, std::unique_ptr<CheckItemRecord>> m_records;
+    CCheckListAccessible* m_accessible = nullptr; // one reference held while the list lives
+    bool m_swallowSpaceChar = false;
 };

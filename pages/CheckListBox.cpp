@@ -1,0 +1,898 @@
+#include <windows.h>
+#include <windowsx.h>
+#include <commctrl.h>
+#include <oleacc.h>
+#include <shlwapi.h>
+#include <uxtheme.h>
+#include <vssym32.h>
+#include <algorithm>
+#include <string>
+
+#include "CheckListBox.h"
+#include "GdiGuards.h"
+#include "RuntimeLink.h"
+#include "UxTheme.h"
+#include "resource.h"
+
+int CheckItemRecord::s_live = 0;
+
+namespace
+{
+constexpr int kStripCells = 3;
+// The strip's cell size, used for the geometry when the strip cannot be loaded.
+constexpr int kDefaultCellSize = 11;
+constexpr int kMaxCheck = 2;
+constexpr COLORREF kDisabledText = RGB(128, 128, 128);
+// The accessibility default-action names are the strings of these ids, in check-state order.
+constexpr UINT kActionNameIds[kStripCells] = {IDS_CHECKLIST_UNCHECK, IDS_CHECKLIST_CHECK,
+                                              IDS_CHECKLIST_MIXED};
+constexpr int kMaxActionName = 256;
+
+// Shared by every check list of the process, made on first use and kept until the process ends.
+struct CheckBoxResources
+{
+    HBITMAP strip = nullptr; // kept for the life of the process
+    int cellWidth = kDefaultCellSize;
+    int cellHeight = kDefaultCellSize;
+    int commonControlsMajor = 0; // 0 until the first drawing asks
+};
+
+CheckBoxResources& Resources()
+{
+    static CheckBoxResources s_resources = [] {
+        CheckBoxResources resources;
+        resources.strip = ::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_CHECKBOXES));
+        BITMAP info{};
+        if (resources.strip && ::GetObjectA(resources.strip, sizeof(info), &info) &&
+            info.bmWidth >= kStripCells)
+        {
+            resources.cellWidth = info.bmWidth / kStripCells;
+            resources.cellHeight = info.bmHeight;
+        }
+        return resources;
+    }();
+    return s_resources;
+}
+
+CCheckListBox::VersionQuery& VersionQueryInUse()
+{
+    static CCheckListBox::VersionQuery s_query = &CCheckListBox::QueryCommonControlsVersion;
+    return s_query;
+}
+
+int CommonControlsMajor()
+{
+    CheckBoxResources& resources = Resources();
+    if (resources.commonControlsMajor == 0)
+    {
+        const int major = VersionQueryInUse()();
+        resources.commonControlsMajor = major > 0 ? major : 5;
+    }
+    return resources.commonControlsMajor;
+}
+
+RECT BoxRect(const RECT& item, int itemHeight, SIZE box)
+{
+    RECT rect{};
+    rect.left = item.left + 1;
+    rect.top = item.top + 1 + std::max(0, (itemHeight - static_cast<int>(box.cy)) / 2);
+    rect.right = rect.left + box.cx;
+    rect.bottom = rect.top + box.cy;
+    return rect;
+}
+
+void RaiseStateChange(HWND hWnd, int index)
+{
+    using NotifyWinEventFn = decltype(&::NotifyWinEvent);
+    static const NotifyWinEventFn s_notify =
+        LookUpFunction<NotifyWinEventFn>(::GetModuleHandleA("user32.dll"), "NotifyWinEvent");
+    if (s_notify)
+        s_notify(EVENT_OBJECT_STATECHANGE, hWnd, OBJID_CLIENT, index + 1);
+}
+
+BSTR AnsiToBstr(const char* text)
+{
+    const int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (length <= 0)
+        return nullptr;
+    BSTR result = ::SysAllocStringLen(nullptr, static_cast<UINT>(length - 1));
+    if (result)
+        ::MultiByteToWideChar(CP_ACP, 0, text, -1, result, length);
+    return result;
+}
+} // namespace
+
+// The list's accessible object: the standard one for the list itself, check buttons for its items.
+// It outlives the control when a client keeps it; the control disconnects it when it goes.
+// A COM object is destroyed by its own Release, never through an interface pointer: the interfaces'
+// destructors need not be virtual.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+class CCheckListAccessible final : public IAccessible
+{
+public:
+    // Takes over the caller's reference to standard.
+    CCheckListAccessible(CCheckListBox* owner, IAccessible* standard) : m_owner(owner), m_standard(standard)
+    {
+    }
+    CCheckListAccessible(const CCheckListAccessible&) = delete;
+    CCheckListAccessible& operator=(const CCheckListAccessible&) = delete;
+
+    void Disconnect() { m_owner = nullptr; }
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
+    {
+        if (!object)
+            return E_POINTER;
+        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
+            IsEqualIID(riid, IID_IAccessible))
+        {
+            *object = static_cast<IAccessible*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
+    ULONG STDMETHODCALLTYPE Release() override
+    {
+        const LONG refs = ::InterlockedDecrement(&m_refs);
+        if (refs == 0)
+            delete this;
+        return static_cast<ULONG>(refs);
+    }
+
+    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
+    {
+        if (count)
+            *count = 0;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
+    {
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
+                                     UINT*) override
+    {
+        return E_NOTIMPL;
+    }
+
+    HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override
+    {
+        return m_standard->get_accParent(parent);
+    }
+    HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override
+    {
+        return m_standard->get_accChildCount(count);
+    }
+    HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** dispatch) override
+    {
+        return m_standard->get_accChild(child, dispatch);
+    }
+    HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override
+    {
+        const HRESULT hr = m_standard->get_accName(child, name);
+        const int index = ItemIndex(child);
+        if (SUCCEEDED(hr) || index < 0 || !name)
+            return hr;
+        // Some platforms' standard object knows no items; a reader still needs their names.
+        *name = AnsiToBstr(m_owner->GetItemText(index).c_str());
+        return *name ? S_OK : E_OUTOFMEMORY;
+    }
+    HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override
+    {
+        return m_standard->get_accValue(child, value);
+    }
+    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* description) override
+    {
+        return m_standard->get_accDescription(child, description);
+    }
+    HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override
+    {
+        if (ItemIndex(child) < 0)
+            return m_standard->get_accRole(child, role);
+        if (!role)
+            return E_POINTER;
+        ::VariantInit(role);
+        role->vt = VT_I4;
+        role->lVal = ROLE_SYSTEM_CHECKBUTTON;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override
+    {
+        const int index = ItemIndex(child);
+        if (index < 0)
+            return m_standard->get_accState(child, state);
+        if (!state)
+            return E_POINTER;
+        LONG bits = 0;
+        VARIANT standard;
+        ::VariantInit(&standard);
+        if (SUCCEEDED(m_standard->get_accState(child, &standard)) && standard.vt == VT_I4)
+            bits = standard.lVal;
+        else
+            bits = ItemState(index);
+        ::VariantClear(&standard);
+        const int check = m_owner->GetItemCheck(index);
+        if (check == 1)
+            bits |= STATE_SYSTEM_CHECKED;
+        else if (check == 2)
+            bits |= STATE_SYSTEM_MIXED;
+        ::VariantInit(state);
+        state->vt = VT_I4;
+        state->lVal = bits;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override
+    {
+        return m_standard->get_accHelp(child, help);
+    }
+    HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT child, long* topic) override
+    {
+        return m_standard->get_accHelpTopic(file, child, topic);
+    }
+    HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) override
+    {
+        return m_standard->get_accKeyboardShortcut(child, shortcut);
+    }
+    HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* child) override
+    {
+        return m_standard->get_accFocus(child);
+    }
+    HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* children) override
+    {
+        return m_standard->get_accSelection(children);
+    }
+    HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override
+    {
+        const int index = ItemIndex(child);
+        if (index < 0)
+            return m_standard->get_accDefaultAction(child, action);
+        if (!action)
+            return E_POINTER;
+        char name[kMaxActionName] = {};
+        const int next = (m_owner->GetItemCheck(index) + 1) % StateCount();
+        if (::LoadStringA(::GetModuleHandleA(nullptr), kActionNameIds[next], name, kMaxActionName) <= 0)
+        {
+            *action = nullptr;
+            return S_FALSE;
+        }
+        *action = AnsiToBstr(name);
+        return *action ? S_OK : E_OUTOFMEMORY;
+    }
+    HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override
+    {
+        return m_standard->accSelect(flags, child);
+    }
+    HRESULT STDMETHODCALLTYPE accLocation(long* left, long* top, long* width, long* height,
+                                          VARIANT child) override
+    {
+        return m_standard->accLocation(left, top, width, height, child);
+    }
+    HRESULT STDMETHODCALLTYPE accNavigate(long direction, VARIANT start, VARIANT* end) override
+    {
+        return m_standard->accNavigate(direction, start, end);
+    }
+    HRESULT STDMETHODCALLTYPE accHitTest(long left, long top, VARIANT* child) override
+    {
+        return m_standard->accHitTest(left, top, child);
+    }
+    HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override
+    {
+        const int index = ItemIndex(child);
+        if (index < 0)
+            return m_standard->accDoDefaultAction(child);
+        // The parent's handler may destroy the list, and with it our connection; we stay alive meanwhile.
+        AddRef();
+        m_owner->SetItemCheck(index, (m_owner->GetItemCheck(index) + 1) % StateCount());
+        m_owner->NotifyCheckChanged();
+        if (m_owner && m_owner->m_hWnd)
+            m_owner->SetCurSel(index);
+        Release();
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE put_accName(VARIANT child, BSTR name) override
+    {
+        return m_standard->put_accName(child, name);
+    }
+    HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override
+    {
+        return m_standard->put_accValue(child, value);
+    }
+
+private:
+    virtual ~CCheckListAccessible() { m_standard->Release(); }
+
+    // The item a child id names, or -1 for the list itself, an id past the items or a disconnected list.
+    int ItemIndex(const VARIANT& child) const
+    {
+        if (!m_owner || !m_owner->m_hWnd || child.vt != VT_I4 || child.lVal < 1 ||
+            child.lVal > m_owner->GetCount())
+            return -1;
+        return static_cast<int>(child.lVal - 1);
+    }
+    int StateCount() const { return m_owner->GetCheckMode() == BS_AUTO3STATE ? 3 : 2; }
+    // What a standard list says of an item, for platforms whose standard object knows no items.
+    LONG ItemState(int index) const
+    {
+        LONG bits = STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_SELECTABLE;
+        const HWND hWnd = m_owner->m_hWnd;
+        if (m_owner->Send(LB_GETSEL, static_cast<WPARAM>(index)) > 0)
+            bits |= STATE_SYSTEM_SELECTED;
+        if (::GetFocus() == hWnd && m_owner->GetCaretIndex() == index)
+            bits |= STATE_SYSTEM_FOCUSED;
+        RECT item{};
+        RECT client{};
+        RECT visible{};
+        ::GetClientRect(hWnd, &client);
+        if (m_owner->Send(LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)) ==
+                LB_ERR ||
+            !::IntersectRect(&visible, &item, &client))
+            bits |= STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN;
+        return bits;
+    }
+
+    LONG m_refs = 1;
+    CCheckListBox* m_owner; // not owned; null once disconnected
+    IAccessible* m_standard;
+};
+#pragma GCC diagnostic pop
+
+CCheckListBox::CCheckListBox() = default;
+
+CCheckListBox::~CCheckListBox()
+{
+    DisconnectAccessible();
+    ReleaseRecords();
+}
+
+bool CCheckListBox::Attach(HWND hWnd)
+{
+    if (m_hWnd)
+    {
+        DisconnectAccessible();
+        ReleaseRecords();
+        Detach();
+    }
+    return SubclassControl(hWnd);
+}
+
+CCheckListBox::VersionQuery CCheckListBox::ReplaceVersionQuery(VersionQuery query)
+{
+    VersionQuery& inUse = VersionQueryInUse();
+    const VersionQuery previous = inUse;
+    inUse = query ? query : &CCheckListBox::QueryCommonControlsVersion;
+    Resources().commonControlsMajor = 0;
+    return previous;
+}
+
+int CCheckListBox::QueryCommonControlsVersion()
+{
+    // The library that the activation context of the manifest selected, when it is loaded under this name.
+    const auto getVersion =
+        LookUpFunction<DLLGETVERSIONPROC>(::GetModuleHandleA("comctl32.dll"), "DllGetVersion");
+    DLLVERSIONINFO info{};
+    info.cbSize = sizeof(info);
+    if (!getVersion || FAILED(getVersion(&info)))
+        return 5;
+    return static_cast<int>(info.dwMajorVersion);
+}
+
+// Records
+
+CheckItemRecord* CCheckListBox::FindRecord(ULONG_PTR slot) const
+{
+    // Only what we made counts as a record: a slot may hold a caller's plain value (a list without
+    // strings, or items that had values before we took the list over).
+    const auto found = m_records.find(reinterpret_cast<const CheckItemRecord*>(slot));
+    return found == m_records.end() ? nullptr : found->second.get();
+}
+
+CheckItemRecord* CCheckListBox::RecordOf(int index) const
+{
+    return IsValidIndex(index) ? FindRecord(RawItemData(index)) : nullptr;
+}
+
+CheckItemRecord* CCheckListBox::MakeRecord(int index)
+{
+    if (!IsValidIndex(index))
+        return nullptr;
+    const ULONG_PTR slot = RawItemData(index);
+    if (CheckItemRecord* existing = FindRecord(slot))
+        return existing;
+    auto record = std::make_unique<CheckItemRecord>();
+    record->m_itemValue = slot;
+    if (Default(LB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(record.get())) == LB_ERR)
+        return nullptr;
+    CheckItemRecord* made = record.get();
+    m_records.emplace(made, std::move(record));
+    return made;
+}
+
+void CCheckListBox::FreeRecord(const CheckItemRecord* record)
+{
+    m_records.erase(record);
+}
+
+ULONG_PTR CCheckListBox::UserValue(ULONG_PTR slot) const
+{
+    const CheckItemRecord* record = FindRecord(slot);
+    return record ? record->m_itemValue : slot;
+}
+
+void CCheckListBox::ReleaseRecords()
+{
+    if (m_hWnd && !m_records.empty())
+    {
+        // The list outlives us: its later deletion requests must carry the callers' values, not our records.
+        const int count = GetCount();
+        for (int index = 0; index < count; ++index)
+        {
+            if (const CheckItemRecord* record = RecordOf(index))
+                Default(LB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(record->m_itemValue));
+        }
+    }
+    m_records.clear();
+}
+
+ULONG_PTR CCheckListBox::RawItemData(int index) const
+{
+    return static_cast<ULONG_PTR>(DefSubclassProc(m_hWnd, LB_GETITEMDATA, static_cast<WPARAM>(index), 0));
+}
+
+bool CCheckListBox::IsValidIndex(int index) const
+{
+    return m_hWnd && index >= 0 && index < GetCount();
+}
+
+bool CCheckListBox::IsFixedWithStrings() const
+{
+    const LONG_PTR style = ::GetWindowLongPtrA(m_hWnd, GWL_STYLE);
+    return (style & LBS_OWNERDRAWFIXED) && !(style & LBS_OWNERDRAWVARIABLE) && (style & LBS_HASSTRINGS);
+}
+
+// Checks
+
+void CCheckListBox::SetItemCheck(int index, int state)
+{
+    if (state == 2 && (m_checkMode == BS_CHECKBOX || m_checkMode == BS_AUTOCHECKBOX))
+    {
+        // Refused, but a reader following the item hears that its state was asked about.
+        if (IsValidIndex(index))
+            RaiseStateChange(m_hWnd, index);
+        return;
+    }
+    if (state < 0 || state > kMaxCheck)
+        return;
+    CheckItemRecord* record = MakeRecord(index);
+    if (!record)
+        return;
+    record->m_check = state;
+    InvalidateItemBox(index);
+    RaiseStateChange(m_hWnd, index);
+}
+
+int CCheckListBox::GetItemCheck(int index) const
+{
+    const CheckItemRecord* record = RecordOf(index);
+    return record ? record->m_check : 0;
+}
+
+BOOL CCheckListBox::IsItemEnabled(int index) const
+{
+    const CheckItemRecord* record = RecordOf(index);
+    return record ? record->m_enabled : TRUE;
+}
+
+void CCheckListBox::SetItemEnabled(int index, BOOL enabled)
+{
+    CheckItemRecord* record = MakeRecord(index);
+    if (!record || record->m_enabled == enabled)
+        return;
+    record->m_enabled = enabled;
+    RECT item{};
+    if (Send(LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)) != LB_ERR)
+        ::InvalidateRect(m_hWnd, &item, FALSE);
+}
+
+int CCheckListBox::MinimumItemHeight()
+{
+    const int boxHeight = Resources().cellHeight + 1;
+    if (!m_hWnd || !IsFixedWithStrings())
+        return boxHeight;
+    CWindowDC dc(m_hWnd);
+    if (!dc)
+        return boxHeight;
+    CSelectObject font(dc, reinterpret_cast<HGDIOBJ>(Send(WM_GETFONT)));
+    TEXTMETRICA metrics{};
+    if (!::GetTextMetricsA(dc, &metrics))
+        return boxHeight;
+    m_textHeight = metrics.tmHeight;
+    return std::max(m_textHeight, boxHeight);
+}
+
+void CCheckListBox::InvalidateItemBox(int index)
+{
+    RECT box{};
+    if (!m_hWnd || Send(LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&box)) == LB_ERR)
+        return;
+    box.right = box.left + Resources().cellWidth + 2;
+    ::InvalidateRect(m_hWnd, &box, FALSE);
+}
+
+int CCheckListBox::HitTestCheck(POINT point, bool& inBox) const
+{
+    inBox = false;
+    if (!m_hWnd)
+        return -1;
+    const int boxColumn = Resources().cellWidth + 2;
+    const LONG_PTR style = ::GetWindowLongPtrA(m_hWnd, GWL_STYLE);
+    int index = -1;
+    int itemLeft = 0;
+    if (!(style & (LBS_OWNERDRAWVARIABLE | LBS_MULTICOLUMN)))
+    {
+        const int height = GetItemHeight(0);
+        RECT client{};
+        ::GetClientRect(m_hWnd, &client);
+        // Points outside the client area come with the mouse captured; they name no item.
+        if (height <= 0 || point.y < 0 || point.y >= client.bottom)
+            return -1;
+        index = GetTopIndex() + point.y / height;
+    }
+    else
+    {
+        // Other layouts, which our pages do not use: the list finds the item itself.
+        const LRESULT hit = Send(LB_ITEMFROMPOINT, 0, MAKELPARAM(point.x, point.y));
+        RECT item{};
+        if (HIWORD(hit) != 0 ||
+            Send(LB_GETITEMRECT, static_cast<WPARAM>(LOWORD(hit)), reinterpret_cast<LPARAM>(&item)) == LB_ERR)
+            return -1;
+        index = LOWORD(hit);
+        itemLeft = item.left;
+    }
+    if (index < 0 || index >= GetCount())
+        return -1;
+    inBox = point.x >= itemLeft && point.x < itemLeft + boxColumn;
+    return index;
+}
+
+int CCheckListBox::NextCheck(int index) const
+{
+    const int states = m_checkMode == BS_AUTO3STATE ? 3 : 2;
+    int check = GetItemCheck(index);
+    if (check == states)
+        --check;
+    return (check + 1) % states;
+}
+
+bool CCheckListBox::AllowsUserToggle() const
+{
+    return m_checkMode != BS_CHECKBOX && m_checkMode != BS_3STATE;
+}
+
+void CCheckListBox::NotifyCheckChanged() const
+{
+    ::SendMessageA(GetParent(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(), CLBN_CHECKCHANGED),
+                   reinterpret_cast<LPARAM>(m_hWnd));
+}
+
+// Messages
+
+LRESULT CCheckListBox::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    switch (msg)
+    {
+    case LB_GETITEMDATA:
+        if (!IsValidIndex(static_cast<int>(wParam)))
+            return Default(msg, wParam, lParam);
+        return static_cast<LRESULT>(UserValue(static_cast<ULONG_PTR>(Default(msg, wParam, lParam))));
+
+    case LB_SETITEMDATA: {
+        // Not even the list's "every item" form reaches the list: it would overwrite our records.
+        CheckItemRecord* record = MakeRecord(static_cast<int>(wParam));
+        if (!record)
+            return LB_ERR;
+        record->m_itemValue = static_cast<ULONG_PTR>(lParam);
+        return Default(msg, wParam, reinterpret_cast<LPARAM>(record));
+    }
+
+    case LB_SETITEMHEIGHT: {
+        const int height = std::max(static_cast<int>(LOWORD(lParam)), MinimumItemHeight());
+        return Default(msg, wParam, MAKELPARAM(height, 0));
+    }
+
+    case LB_DELETESTRING: {
+        // The deletion request reaches us only through a parent that hands it back; free what it missed.
+        const CheckItemRecord* record = RecordOf(static_cast<int>(wParam));
+        const LRESULT result = Default(msg, wParam, lParam);
+        if (record && result != LB_ERR)
+            FreeRecord(record);
+        return result;
+    }
+
+    case LB_RESETCONTENT: {
+        const LRESULT result = Default(msg, wParam, lParam);
+        if (GetCount() == 0)
+            m_records.clear();
+        return result;
+    }
+
+    case WM_SETFONT: {
+        const LRESULT result = Default(msg, wParam, lParam);
+        if (IsFixedWithStrings())
+            Default(LB_SETITEMHEIGHT, 0, MAKELPARAM(MinimumItemHeight(), 0));
+        return result;
+    }
+
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        return OnPress(msg, wParam, lParam);
+
+    case WM_KEYDOWN:
+        return OnKeyDown(wParam, lParam);
+
+    case WM_CHAR:
+        // The character of a space bar press that toggled a box must not start the list's type-ahead search.
+        if (m_swallowSpaceChar && wParam == VK_SPACE)
+        {
+            m_swallowSpaceChar = false;
+            return 0;
+        }
+        m_swallowSpaceChar = false;
+        return Default(msg, wParam, lParam);
+
+    case WM_GETOBJECT:
+        return OnGetObject(wParam, lParam);
+
+    case WM_NCDESTROY: {
+        const LRESULT result = Default(msg, wParam, lParam);
+        // Deletion requests that never reached us (the parent did not hand them back) leave records behind.
+        DisconnectAccessible();
+        m_records.clear();
+        return result;
+    }
+
+    default:
+        return Default(msg, wParam, lParam);
+    }
+}
+
+LRESULT CCheckListBox::OnPress(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    const POINT point{GET_X_LPARAM(lParam), GET_Y_LPARAM(lParam)};
+    bool inBox = false;
+    const int index = HitTestCheck(point, inBox);
+    if (msg == WM_LBUTTONDBLCLK && !inBox)
+        return Default(msg, wParam, lParam);
+
+    ::SetFocus(m_hWnd);
+    if (index >= 0 && !IsItemEnabled(index))
+        return 0;
+    if (!AllowsUserToggle() || !inBox)
+        return Default(msg, wParam, lParam);
+
+    // A quick double click on a box toggles it twice: once for the press, once for the double click.
+    SetItemCheck(index, NextCheck(index));
+    InvalidateItemBox(index);
+    const LRESULT result = Default(msg, wParam, lParam);
+    NotifyCheckChanged();
+    return result;
+}
+
+LRESULT CCheckListBox::OnKeyDown(WPARAM wParam, LPARAM lParam)
+{
+    m_swallowSpaceChar = false;
+    const int caret = GetCaretIndex();
+    if (wParam != VK_SPACE || !AllowsUserToggle() || !IsValidIndex(caret))
+        return Default(WM_KEYDOWN, wParam, lParam);
+
+    m_swallowSpaceChar = true;
+    if (IsItemEnabled(caret))
+    {
+        SetItemCheck(caret, NextCheck(caret));
+        InvalidateItemBox(caret);
+        NotifyCheckChanged();
+    }
+    return 0;
+}
+
+LRESULT CCheckListBox::OnGetObject(WPARAM wParam, LPARAM lParam)
+{
+    // The object id arrives in the low 32 bits; the rest may be anything.
+    if (static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT))
+        return Default(WM_GETOBJECT, wParam, lParam);
+    if (!m_accessible)
+    {
+        IAccessible* standard = nullptr;
+        if (FAILED(::CreateStdAccessibleObject(m_hWnd, OBJID_CLIENT, IID_IAccessible,
+                                               reinterpret_cast<void**>(&standard))) ||
+            !standard)
+            return Default(WM_GETOBJECT, wParam, lParam);
+        m_accessible = new CCheckListAccessible(this, standard);
+    }
+    return ::LresultFromObject(IID_IAccessible, wParam, m_accessible);
+}
+
+void CCheckListBox::DisconnectAccessible()
+{
+    if (!m_accessible)
+        return;
+    m_accessible->Disconnect();
+    m_accessible->Release();
+    m_accessible = nullptr;
+}
+
+// Owner-draw requests
+
+bool CCheckListBox::OnChildNotify(UINT msg, WPARAM, LPARAM lParam, LRESULT& result)
+{
+    if (!m_hWnd || !lParam)
+        return false;
+    switch (msg)
+    {
+    case WM_DRAWITEM: {
+        const auto* request = reinterpret_cast<const DRAWITEMSTRUCT*>(lParam);
+        if (request->CtlType != ODT_LISTBOX || request->hwndItem != m_hWnd)
+            return false;
+        OnDrawItem(*request);
+        result = TRUE;
+        return true;
+    }
+    case WM_MEASUREITEM: {
+        auto* request = reinterpret_cast<MEASUREITEMSTRUCT*>(lParam);
+        if (request->CtlType != ODT_LISTBOX)
+            return false;
+        OnMeasureItem(*request);
+        result = TRUE;
+        return true;
+    }
+    case WM_DELETEITEM: {
+        const auto* request = reinterpret_cast<const DELETEITEMSTRUCT*>(lParam);
+        if (request->CtlType != ODT_LISTBOX || request->hwndItem != m_hWnd)
+            return false;
+        DELETEITEMSTRUCT copy = *request;
+        copy.itemData = UserValue(request->itemData);
+        FreeRecord(FindRecord(request->itemData));
+        DeleteItem(copy);
+        result = TRUE;
+        return true;
+    }
+    case WM_COMPAREITEM: {
+        const auto* request = reinterpret_cast<const COMPAREITEMSTRUCT*>(lParam);
+        if (request->CtlType != ODT_LISTBOX || request->hwndItem != m_hWnd)
+            return false;
+        COMPAREITEMSTRUCT copy = *request;
+        copy.itemData1 = UserValue(request->itemData1);
+        copy.itemData2 = UserValue(request->itemData2);
+        result = CompareItem(copy);
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void CCheckListBox::OnMeasureItem(MEASUREITEMSTRUCT& request)
+{
+    const int minimum = MinimumItemHeight();
+    MEASUREITEMSTRUCT copy = request;
+    copy.itemHeight = static_cast<UINT>(minimum);
+    copy.itemWidth = static_cast<UINT>(-1);
+    copy.itemData = UserValue(request.itemData);
+    MeasureItem(copy);
+    request.itemHeight = std::max(copy.itemHeight, static_cast<UINT>(minimum));
+    request.itemWidth = copy.itemWidth;
+}
+
+void CCheckListBox::OnDrawItem(const DRAWITEMSTRUCT& request)
+{
+    DRAWITEMSTRUCT copy = request;
+    const int index = static_cast<int>(request.itemID);
+    if (index >= 0 && (request.itemAction & (ODA_DRAWENTIRE | ODA_SELECT)))
+    {
+        const int itemHeight = GetItemHeight(index);
+        const bool disabled = !::IsWindowEnabled(m_hWnd) || !IsItemEnabled(index);
+        const bool highlighted = (request.itemState & ODS_SELECTED) && !disabled;
+        const COLORREF background = ::GetSysColor(highlighted ? COLOR_HIGHLIGHT : COLOR_WINDOW);
+        const int state = GetItemCheck(index);
+        if (CommonControlsMajor() < 6 || !DrawThemedBox(copy, itemHeight, state))
+            DrawStripBox(copy, itemHeight, state, background);
+    }
+    copy.itemData = UserValue(request.itemData);
+    DrawItemContent(copy);
+}
+
+bool CCheckListBox::DrawThemedBox(DRAWITEMSTRUCT& request, int itemHeight, int state)
+{
+    const CUxTheme& uxTheme = CUxTheme::Get();
+    if (!uxTheme.IsAppThemed())
+        return false;
+    CThemeData theme(m_hWnd, L"Button");
+    if (!theme)
+        return false;
+    // The indeterminate item shows the unchecked disabled box, as the strip shows it grey.
+    const int themeState = state == 1   ? CBS_CHECKEDNORMAL
+                           : state == 2 ? CBS_UNCHECKEDDISABLED
+                                        : CBS_UNCHECKEDNORMAL;
+    SIZE size{};
+    if (FAILED(uxTheme.GetPartSize(theme, request.hDC, BP_CHECKBOX, themeState, TS_TRUE, &size)))
+        return false;
+    RECT column = request.rcItem;
+    column.right = column.left + size.cx + 2;
+    const RECT place = PlaceCheckBox(column, BoxRect(request.rcItem, itemHeight, size));
+    if (FAILED(uxTheme.DrawBackground(theme, request.hDC, BP_CHECKBOX, themeState, &place)))
+        return false;
+    request.rcItem.left += size.cx + 3;
+    return true;
+}
+
+void CCheckListBox::DrawStripBox(DRAWITEMSTRUCT& request, int itemHeight, int state, COLORREF background)
+{
+    const CheckBoxResources& resources = Resources();
+    const SIZE cell{resources.cellWidth, resources.cellHeight};
+    RECT column = request.rcItem;
+    column.right = column.left + cell.cx + 2;
+    const RECT place = PlaceCheckBox(column, BoxRect(request.rcItem, itemHeight, cell));
+
+    CGdiObject<HBRUSH> brush(::CreateSolidBrush(background));
+    ::FillRect(request.hDC, &column, brush);
+    const int cellIndex = std::clamp(state, 0, kStripCells - 1);
+    if (resources.strip)
+    {
+        CMemoryDC source(request.hDC);
+        CSelectObject strip(source, resources.strip);
+        // The strip's cells are not mirrored in a right-to-left layout: a check mark keeps its shape.
+        ::BitBlt(request.hDC, place.left, place.top, cell.cx, cell.cy, source, cellIndex * cell.cx, 0,
+                 SRCCOPY | NOMIRRORBITMAP);
+    }
+    else
+    {
+        RECT box{place.left, place.top, place.left + cell.cx, place.top + cell.cy};
+        const UINT look = cellIndex == 1 ? DFCS_CHECKED : cellIndex == 2 ? DFCS_CHECKED | DFCS_INACTIVE : 0;
+        ::DrawFrameControl(request.hDC, &box, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_FLAT | look);
+    }
+    request.rcItem.left += cell.cx + 2;
+}
+
+// Overridable defaults
+
+void CCheckListBox::DrawItemContent(DRAWITEMSTRUCT& request)
+{
+    const int index = static_cast<int>(request.itemID);
+    if (index >= 0 && (request.itemAction & (ODA_DRAWENTIRE | ODA_SELECT)))
+    {
+        const bool disabled = !::IsWindowEnabled(m_hWnd) || !IsItemEnabled(index);
+        const bool highlighted = (request.itemState & ODS_SELECTED) && !disabled;
+        const COLORREF text =
+            disabled ? kDisabledText : ::GetSysColor(highlighted ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
+        const COLORREF background = ::GetSysColor(highlighted ? COLOR_HIGHLIGHT : COLOR_WINDOW);
+        if (m_textHeight == 0)
+            MinimumItemHeight();
+        const int top = request.rcItem.top + std::max(0, (GetItemHeight(index) - m_textHeight) / 2);
+        // A list without strings keeps a value where the text would be: it has no text to draw.
+        const std::string content =
+            (::GetWindowLongPtrA(m_hWnd, GWL_STYLE) & LBS_HASSTRINGS) ? GetItemText(index) : "";
+        CTextColors colors(request.hDC, text, background);
+        ::ExtTextOutA(request.hDC, request.rcItem.left, top, ETO_OPAQUE | ETO_CLIPPED, &request.rcItem,
+                      content.c_str(), static_cast<UINT>(content.size()), nullptr);
+    }
+    if (request.itemAction & ODA_FOCUS)
+        ::DrawFocusRect(request.hDC, &request.rcItem);
+}
+
+void CCheckListBox::MeasureItem(MEASUREITEMSTRUCT&) {}
+
+int CCheckListBox::CompareItem(COMPAREITEMSTRUCT&)
+{
+    return 0;
+}
+
+void CCheckListBox::DeleteItem(DELETEITEMSTRUCT&) {}
+
+RECT CCheckListBox::PlaceCheckBox(const RECT&, const RECT& box)
+{
+    return box;
+}
