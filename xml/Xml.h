@@ -4,9 +4,12 @@
 // keeps its bytes apart from the normalisation inside tags.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <iosfwd>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 enum : std::uint8_t
@@ -15,17 +18,81 @@ enum : std::uint8_t
     NODE_TEXT = 1,
 };
 
+// A byte string of the tree. It reads like a const std::string (c_str, size, comparisons) and is
+// assigned from C strings and std::strings. A loaded document's strings refer to the document's
+// own copy of the file instead of holding bytes of their own; every copy of a string owns its
+// bytes, so a copy may outlive the document.
+class CXmlString
+{
+public:
+    CXmlString() noexcept = default;
+    CXmlString(const char* text); // null reads as empty
+    CXmlString(const char* text, std::size_t size);
+    CXmlString(const std::string& text);
+    explicit CXmlString(std::string_view text);
+    CXmlString(const CXmlString& other);
+    CXmlString(CXmlString&& other) noexcept;
+    ~CXmlString();
+
+    CXmlString& operator=(const CXmlString& other);
+    CXmlString& operator=(CXmlString&& other) noexcept;
+    CXmlString& operator=(const char* text);
+    CXmlString& operator=(const std::string& text);
+
+    const char* c_str() const noexcept { return m_data; }
+    const char* data() const noexcept { return m_data; }
+    std::size_t size() const noexcept { return m_size & ~kOwnedBit; }
+    std::size_t length() const noexcept { return size(); }
+    bool empty() const noexcept { return size() == 0; }
+    const char* begin() const noexcept { return m_data; }
+    const char* end() const noexcept { return m_data + size(); }
+    char operator[](std::size_t i) const noexcept { return m_data[i]; }
+    void clear() noexcept;
+
+    std::string str() const { return std::string(m_data, size()); }
+    operator std::string() const { return str(); }
+    operator std::string_view() const noexcept { return std::string_view(m_data, size()); }
+
+private:
+    friend class CXmlDocument;
+    static constexpr std::size_t kOwnedBit = ~(~std::size_t(0) >> 1);
+
+    // Refers to size bytes at text, which stay valid and NUL-terminated as long as the string.
+    static CXmlString Borrow(const char* text, std::size_t size) noexcept;
+    void Assign(const char* text, std::size_t size);
+    void Release() noexcept;
+
+    const char* m_data = "";
+    std::size_t m_size = 0; // byte count, with kOwnedBit set when m_data was allocated by this string
+};
+
+bool operator==(const CXmlString& a, const CXmlString& b) noexcept;
+bool operator==(const CXmlString& a, const char* b) noexcept;
+bool operator==(const char* a, const CXmlString& b) noexcept;
+bool operator==(const CXmlString& a, const std::string& b) noexcept;
+bool operator==(const std::string& a, const CXmlString& b) noexcept;
+inline bool operator!=(const CXmlString& a, const CXmlString& b) noexcept { return !(a == b); }
+inline bool operator!=(const CXmlString& a, const char* b) noexcept { return !(a == b); }
+inline bool operator!=(const char* a, const CXmlString& b) noexcept { return !(a == b); }
+inline bool operator!=(const CXmlString& a, const std::string& b) noexcept { return !(a == b); }
+inline bool operator!=(const std::string& a, const CXmlString& b) noexcept { return !(a == b); }
+std::string operator+(const CXmlString& a, const std::string& b);
+std::string operator+(const std::string& a, const CXmlString& b);
+std::string operator+(const CXmlString& a, const char* b);
+std::string operator+(const char* a, const CXmlString& b);
+std::ostream& operator<<(std::ostream& out, const CXmlString& s);
+
 class CXmlAttribute
 {
 public:
     CXmlAttribute() = default;
     // A copy of *other, or an empty attribute when other is null: a missing attribute reads as empty.
     explicit CXmlAttribute(const CXmlAttribute* other);
-    CXmlAttribute(std::string name, std::string value);
+    CXmlAttribute(CXmlString name, CXmlString value);
     virtual ~CXmlAttribute() = default;
 
-    std::string m_name;
-    std::string m_value;
+    CXmlString m_name;
+    CXmlString m_value;
 };
 
 class CXmlNode
@@ -41,15 +108,16 @@ public:
     CXmlAttribute* FindAttribute(const char* name) const;
     // Appends an attribute after the others and returns it.
     CXmlAttribute* AddAttribute(const char* name, const char* value);
-    // Destroys every child with its subtree, and every attribute.
+    // Destroys every child with its subtree, and every attribute. Works without recursion, so a
+    // tree of any depth can be cleared and destroyed.
     void Clear();
 
     std::vector<std::unique_ptr<CXmlNode>> m_children;
     std::vector<std::unique_ptr<CXmlAttribute>> m_attributes;
     CXmlNode* m_parent = nullptr; // enclosing node, not owned
     std::uint8_t m_type = NODE_ELEMENT;
-    std::string m_name;
-    std::string m_text;
+    CXmlString m_name;
+    CXmlString m_text;
 };
 
 class CXmlParser
@@ -59,8 +127,9 @@ public:
 
     // Scans text up to its NUL and fires the events. Always true.
     bool Parse(const char* text);
-    // Scans length bytes (no NUL needed).
+    // Scans at most length bytes, stopping early at a NUL.
     bool Parse(const char* text, std::size_t length);
+    bool Parse(const std::string& text) { return Parse(text.data(), text.size()); }
     // Reads the whole file and parses it. False, with no event fired, for a file that cannot be
     // opened or read whole, or that holds a NUL byte (such as UTF-16 text).
     bool ParseFile(const char* path);
@@ -73,8 +142,17 @@ protected:
     virtual void OnText(const char* /*text*/) {}
     virtual void OnEndDocument() {}
 
-    std::int32_t m_pos = 0;
+    std::int32_t m_pos = 0;        // where the current event was found; stays at its maximum past 2 GiB
     const char* m_input = nullptr; // not owned; valid only during a parse
+
+    // Largest file ParseFile reads; larger ones count as unreadable.
+    static constexpr std::size_t kMaxFileSize = 0x7FFFFFFE;
+
+    // Reads a whole file into a NUL-terminated buffer; false when it cannot be read whole or holds a NUL.
+    static bool ReadFile(const char* path, std::unique_ptr<char[]>& buffer, std::size_t& size);
+    // Fires the events for size bytes at text. With buffer (the same bytes, writable), event
+    // arguments are terminated in place instead of being copied.
+    void Scan(const char* text, std::size_t size, char* buffer);
 };
 
 class CXmlDocument : public CXmlParser
@@ -88,7 +166,7 @@ public:
     // What ParseFile returned: false when the file could not be read (the tree is then unchanged).
     bool Load(const char* path);
     // Writes the whole tree to a new file beside path and only then replaces path with it.
-    // False, with path untouched, when any step fails.
+    // False, with path untouched, when any step fails, or when path is read-only.
     bool Save(const char* path) const;
     // The bytes Save writes.
     std::string ToString() const;
@@ -104,5 +182,17 @@ protected:
     void OnText(const char* text) override;
 
 private:
+    void BeginTree();
+    void AddElement(CXmlString name);
+    void CloseElement();
+    void AddAttributeToCurrent(CXmlString name, CXmlString value);
+    void AddText(CXmlString text);
+    static CXmlString Borrow(const char* text, std::size_t size) noexcept
+    {
+        return CXmlString::Borrow(text, size);
+    }
+
     CXmlNode* m_current = nullptr;
+    // Copies of loaded files that the tree's strings refer to; released with the document.
+    std::vector<std::unique_ptr<char[]>> m_storage;
 };

@@ -1,0 +1,155 @@
+// Reading and writing files, and every way that can fail.
+#include "XmlTestSupport.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#ifndef _WIN32
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace
+{
+
+std::vector<std::string> FolderContents(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder))
+        names.push_back(entry.path().filename().generic_string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+std::unique_ptr<CXmlDocument> Loaded(const std::string& text)
+{
+    auto document = std::make_unique<CXmlDocument>();
+    document->Parse(text);
+    return document;
+}
+
+} // namespace
+
+TEST(Files, ParseFileReportsTheSameEventsAsParse)
+{
+    for (const char* name : {"features.xml", "softkeys.xml", "starthere.xml", "interface.xml", "odd.xml"})
+    {
+        const std::string path = DataPath(name);
+        EXPECT_EQ(CRecorder::FileEvents(path), CRecorder::Events(ReadBytes(path))) << name;
+    }
+}
+
+TEST(Files, UnreadableFilesFireNoEvent)
+{
+    const std::string folder = TestFolder();
+    WriteBytes(folder + "/nul.xml", std::string("<a>x\0y</a>", 10));
+    WriteBytes(folder + "/utf16.xml", std::string("\xFF\xFE<\0a\0/\0>\0", 10));
+    WriteBytes(folder + "/empty.xml", "");
+    struct Case
+    {
+        std::string path;
+        const char* events;
+    };
+    const std::vector<Case> cases = {
+        {folder + "/missing.xml",       "unreadable"},
+        {folder + "/no/such/dir/a.xml", "unreadable"},
+        {folder,                        "unreadable"},
+        {"",                            "unreadable"},
+        {folder + "/nul.xml",           "unreadable"},
+        {folder + "/utf16.xml",         "unreadable"},
+        {folder + "/empty.xml",         ""          },
+    };
+    for (const Case& c : cases)
+    {
+        EXPECT_EQ(CRecorder::FileEvents(c.path), c.events) << c.path;
+        auto document = Loaded("<old/>");
+        EXPECT_EQ(document->Load(c.path.c_str()), std::string(c.events).empty()) << c.path;
+        // A failed load leaves the tree; an empty file adds nothing but forgets the old element.
+        EXPECT_EQ(document->ToString(), "<old/>") << c.path;
+    }
+    EXPECT_FALSE(CXmlDocument().Load(nullptr));
+}
+
+TEST(Files, SaveReplacesTheWholeFileAndLeavesNothingBeside)
+{
+    const std::string folder = TestFolder();
+    const std::string path = folder + "/content.xml";
+    WriteBytes(path, std::string(5000, 'x'));
+    ASSERT_TRUE(Loaded("<a>short</a>")->Save(path.c_str()));
+    EXPECT_EQ(ReadBytes(path), "<a>short</a>");
+    const std::string fresh = folder + "/new.xml";
+    ASSERT_TRUE(Loaded("<b/>")->Save(fresh.c_str()));
+    EXPECT_EQ(ReadBytes(fresh), "<b/>");
+    ASSERT_TRUE(Loaded("")->Save(fresh.c_str()));
+    EXPECT_EQ(ReadBytes(fresh), "");
+    EXPECT_EQ(FolderContents(folder), (std::vector<std::string>{"content.xml", "new.xml"}));
+
+    // A leftover of an earlier run in the way of the new file is stepped around, not touched.
+    WriteBytes(path + ".~0.tmp", "leftover");
+    ASSERT_TRUE(Loaded("<c/>")->Save(path.c_str()));
+    EXPECT_EQ(ReadBytes(path), "<c/>");
+    EXPECT_EQ(ReadBytes(path + ".~0.tmp"), "leftover");
+    EXPECT_EQ(FolderContents(folder), (std::vector<std::string>{"content.xml", "content.xml.~0.tmp", "new.xml"}));
+}
+
+TEST(Files, AFailedSaveLeavesTheOriginalUntouched)
+{
+    const std::string folder = TestFolder();
+    const std::string original = "<original/>\n";
+    WriteBytes(folder + "/keep.xml", original);
+    fs::create_directory(folder + "/dir.xml");
+    auto document = Loaded("<replacement/>");
+
+    EXPECT_FALSE(document->Save((folder + "/no/such/dir/a.xml").c_str()));
+    EXPECT_FALSE(document->Save((folder + "/dir.xml").c_str()));
+    EXPECT_TRUE(fs::is_directory(folder + "/dir.xml"));
+    EXPECT_TRUE(fs::is_empty(folder + "/dir.xml"));
+    EXPECT_FALSE(document->Save(""));
+    EXPECT_FALSE(document->Save(nullptr));
+    EXPECT_EQ(ReadBytes(folder + "/keep.xml"), original);
+    EXPECT_EQ(FolderContents(folder), (std::vector<std::string>{"dir.xml", "keep.xml"}));
+}
+
+// A read-only file is not replaced. Natively the check is the one the system makes for the
+// user (root may write anything), so the expectation follows access().
+TEST(Files, AReadOnlyTargetIsNotReplaced)
+{
+    const std::string folder = TestFolder();
+    const std::string path = folder + "/locked.xml";
+    const std::string original = "<locked/>";
+    WriteBytes(path, original);
+    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
+#ifdef _WIN32
+    const bool writable = false;
+#else
+    const bool writable = ::access(path.c_str(), W_OK) == 0;
+#endif
+    EXPECT_EQ(Loaded("<new/>")->Save(path.c_str()), writable);
+    EXPECT_EQ(ReadBytes(path), writable ? "<new/>" : original);
+    EXPECT_EQ(FolderContents(folder), (std::vector<std::string>{"locked.xml"}));
+#ifndef _WIN32
+    struct stat status;
+    ASSERT_EQ(::stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0444u);
+#endif
+    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
+}
+
+#ifndef _WIN32
+TEST(Files, SaveKeepsThePermissionsOfTheTarget)
+{
+    const std::string path = TestFolder() + "/mode.xml";
+    WriteBytes(path, "<a/>");
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    ASSERT_TRUE(Loaded("<b/>")->Save(path.c_str()));
+    struct stat status;
+    ASSERT_EQ(::stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
+    EXPECT_EQ(ReadBytes(path), "<b/>");
+}
+#endif
