@@ -1,11 +1,11 @@
 #include <windows.h>
 #include <commctrl.h>
-#include <objbase.h>
 
 #include <array>
 #include <vector>
 
 #include "AboutBox.h"
+#include "ComInit.h"
 #include "CustomizeDlg.h"
 #include "resource.h"
 
@@ -99,7 +99,7 @@ BOOL CCustomizeDlg::OnInitDialog()
     controls.dwICC = ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_HOTKEY_CLASS |
                      ICC_NATIVEFNTCTL_CLASS;
     InitCommonControlsEx(&controls);
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+    InitComForThread();
 
     ComputePageArea();
     m_featuresPage.Create(this);

@@ -1,0 +1,4 @@
+#pragma once
+
+// Initialises COM for the calling thread in the multithreaded apartment; the result does not matter.
+void InitComForThread();
