@@ -646,7 +646,9 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
                 }
                 else
                 {
-                    ordinary(i, i + 1); // the other kind of quote is an ordinary byte inside a value
+                    // The other kind of quote belongs to the value, like every other byte that
+                    // has a meaning in a tag, so no name ever holds a quote.
+                    value.Append(input, i, i + 1);
                 }
             }
             else if (attributePending)
@@ -902,11 +904,30 @@ bool CXmlDocument::Load(const char* path)
     std::size_t size = 0;
     if (!ReadFile(path, buffer, size))
         return false;
+    Build(std::move(buffer), size);
+    return true;
+}
+
+void CXmlDocument::LoadBytes(const char* bytes, std::size_t size)
+{
+    if (!bytes)
+        size = 0;
+    else if (const void* nul = std::memchr(bytes, '\0', size))
+        size = static_cast<std::size_t>(static_cast<const char*>(nul) - bytes);
+    std::unique_ptr<char[]> buffer(new char[size + 1]);
+    if (size != 0)
+        std::memcpy(buffer.get(), bytes, size);
+    buffer[size] = '\0';
+    Build(std::move(buffer), size);
+}
+
+void CXmlDocument::Build(std::unique_ptr<char[]> buffer, std::size_t size)
+{
     if (typeid(*this) != typeid(CXmlDocument))
     {
         // A derived document may watch the events: give it every one of them.
         Scan(buffer.get(), size, buffer.get());
-        return true;
+        return;
     }
 
     // The plain document builds its tree straight from the scanner, and its strings refer to the
@@ -949,7 +970,6 @@ bool CXmlDocument::Load(const char* path)
     RunScanner(buffer.get(), size, builder);
     m_input = nullptr;
     m_storage.push_back(std::move(buffer));
-    return true;
 }
 
 // ---------------------------------------------------------------------------------------------

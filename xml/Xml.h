@@ -165,6 +165,8 @@ public:
 
     // What ParseFile returned: false when the file could not be read (the tree is then unchanged).
     bool Load(const char* path);
+    // Like Load, from bytes in memory (up to the first NUL), which the document copies.
+    void LoadBytes(const char* bytes, std::size_t size);
     // Writes the whole tree to a new file beside path and only then replaces path with it.
     // False, with path untouched, when any step fails, or when path is read-only.
     bool Save(const char* path) const;
@@ -182,6 +184,7 @@ protected:
     void OnText(const char* text) override;
 
 private:
+    void Build(std::unique_ptr<char[]> buffer, std::size_t size);
     void BeginTree();
     void AddElement(CXmlString name);
     void CloseElement();

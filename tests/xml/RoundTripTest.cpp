@@ -69,6 +69,19 @@ TEST(RoundTrip, TheItemsOfADeclaredFileAreFoundAndAnEditChangesOnlyItsValue)
 
 // Where markup cannot come back as it was read, the first rewrite changes it and the pinned
 // second rewrite shows what a further read makes of it.
+// Cases the fuzzer found, each once a rewrite that read back differently.
+TEST(RoundTrip, RewritesReadBackToTheSameBytes)
+{
+    const std::vector<const char*> inputs = {
+        "<f name=\"Intercom% enabled=\"0\" text='Say \"hello\" to a colleague'/>",
+    };
+    for (const char* input : inputs)
+    {
+        const std::string first = Rewrite(input);
+        EXPECT_EQ(Rewrite(first), first) << "input: " << input;
+    }
+}
+
 TEST(RoundTrip, PinnedCasesThatAreNoFixedPoint)
 {
     struct Case

@@ -56,7 +56,12 @@ std::string TestFolder()
 
 std::string Rewrite(const std::string& text)
 {
-    auto document = std::make_unique<CXmlDocument>();
-    document->Parse(text.data(), text.size());
-    return document->ToString();
+    auto fromEvents = std::make_unique<CXmlDocument>();
+    fromEvents->Parse(text.data(), text.size());
+    const std::string written = fromEvents->ToString();
+    // The document's direct build must give the same tree as its events.
+    auto direct = std::make_unique<CXmlDocument>();
+    direct->LoadBytes(text.data(), text.size());
+    EXPECT_EQ(direct->ToString(), written) << "direct build differs for: " << text;
+    return written;
 }

@@ -88,5 +88,6 @@ std::string DataPath(const std::string& name);
 // A fresh, empty folder for the running test, under the build folder.
 std::string TestFolder();
 
-// Parses text into the document with the ordinary events and returns the writer's bytes.
+// Parses text into a document and returns the writer's bytes; checks that the document's direct
+// build (LoadBytes) writes the same.
 std::string Rewrite(const std::string& text);
