@@ -1073,39 +1073,9 @@ void PutAttribute(COutput& out, const CXmlAttribute& attribute)
     }
 }
 
-// Writes what comes before a node's children; true when the node has children to visit.
-bool PutOpening(COutput& out, const CXmlNode& node)
-{
-    if (node.m_type == NODE_TEXT)
-    {
-        out.Put(node.m_text);
-        return false;
-    }
-    const bool named = !node.m_name.empty();
-    if (named)
-    {
-        out.Put('<');
-        out.Put(node.m_name);
-        for (const auto& attribute : node.m_attributes)
-            PutAttribute(out, *attribute);
-        if (node.m_children.empty())
-            out.Put("/>", 2);
-        else
-            out.Put('>');
-    }
-    return !node.m_children.empty();
-}
-
-void PutClosing(COutput& out, const CXmlNode& node)
-{
-    if (node.m_type == NODE_ELEMENT && !node.m_name.empty())
-    {
-        out.Put("</", 2);
-        out.Put(node.m_name);
-        out.Put('>');
-    }
-}
-
+// Walks the tree with its own stack. A start tag's ">" waits until the element's first content
+// byte: an element whose content writes nothing (no children, or only nameless elements that
+// hold nothing) is written as an empty-element tag, which is how it reads back.
 void WriteTree(COutput& out, const CXmlNode& root)
 {
     struct Frame
@@ -1113,8 +1083,51 @@ void WriteTree(COutput& out, const CXmlNode& root)
         const CXmlNode* node;
         std::size_t next;
     };
+    bool tagOpen = false;
+    auto content = [&]() {
+        if (tagOpen)
+        {
+            out.Put('>');
+            tagOpen = false;
+        }
+    };
+    // Writes what comes before a node's children; true when the node needs a frame.
+    auto open = [&](const CXmlNode& node) {
+        if (node.m_type == NODE_TEXT)
+        {
+            if (!node.m_text.empty())
+            {
+                content();
+                out.Put(node.m_text);
+            }
+            return false;
+        }
+        if (node.m_name.empty())
+            return !node.m_children.empty();
+        content();
+        out.Put('<');
+        out.Put(node.m_name);
+        for (const auto& attribute : node.m_attributes)
+            PutAttribute(out, *attribute);
+        tagOpen = true;
+        return true;
+    };
+    auto close = [&](const CXmlNode& node) {
+        if (node.m_type != NODE_ELEMENT || node.m_name.empty())
+            return;
+        if (tagOpen)
+        {
+            out.Put("/>", 2);
+            tagOpen = false;
+            return;
+        }
+        out.Put("</", 2);
+        out.Put(node.m_name);
+        out.Put('>');
+    };
+
     std::vector<Frame> stack;
-    if (PutOpening(out, root))
+    if (open(root))
         stack.push_back({&root, 0});
     while (!stack.empty())
     {
@@ -1122,12 +1135,12 @@ void WriteTree(COutput& out, const CXmlNode& root)
         if (top.next < top.node->m_children.size())
         {
             const CXmlNode& child = *top.node->m_children[top.next++];
-            if (PutOpening(out, child))
+            if (open(child))
                 stack.push_back({&child, 0});
         }
         else
         {
-            PutClosing(out, *top.node);
+            close(*top.node);
             stack.pop_back();
         }
     }

@@ -31,6 +31,10 @@ TEST(Writer, NormalisesTagsAndKeepsEverythingElse)
         {"<a><%= x %></a>",                         "<a><%= x %></a>"                      },
         {"< x=\"1\"><b/>t</>u",                     "<b/>tu"                               },
         {"</a></b>x<c/>",                           "x<c/>"                                },
+        // Content that writes nothing leaves an empty element, written as one.
+        {"<t < >",                                  "<t/>"                                 },
+        {"<t>< >< ></></></t>",                     "<t/>"                                 },
+        {"<t>< >x</></t>",                          "<t>x</t>"                             },
     };
     for (const Case& c : cases)
         EXPECT_EQ(Rewrite(c.input), c.output) << "input: " << c.input;
