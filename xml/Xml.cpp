@@ -315,13 +315,17 @@ inline std::uint8_t ClassOf(char c)
 }
 
 // A name, value or end-tag name being collected: a range of the input while its bytes follow one
-// another there, otherwise a copy.
+// another there, otherwise a copy. A range is terminated in place when it is reported, on the
+// byte after it, unless another piece took that byte (pieces of one tag can interleave).
 struct Piece
 {
     std::size_t start = 0;
     std::size_t end = 0;
     bool copied = false;
+    bool nextTaken = false;
     std::string copy;
+
+    bool InPlace() const { return !copied && !nextTaken && start != end; }
 
     std::size_t Size() const { return copied ? copy.size() : end - start; }
     bool Empty() const { return Size() == 0; }
@@ -330,6 +334,7 @@ struct Piece
     {
         start = end = 0;
         copied = false;
+        nextTaken = false;
         copy.clear();
     }
 
@@ -361,6 +366,7 @@ struct Piece
         start = other.start;
         end = other.end;
         copied = other.copied;
+        nextTaken = other.nextTaken;
         copy = other.copy;
     }
 };
@@ -474,31 +480,41 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
     Piece endTagName;
     Piece attributeName;
     Piece value;
+    Piece* const pieces[] = {&elementName, &endTagName, &attributeName, &value};
     std::size_t textStart = 0;
+
+    auto append = [&](Piece& target, std::size_t from, std::size_t to) {
+        for (Piece* other : pieces)
+        {
+            if (other != &target && other->end == from && !other->copied)
+                other->nextTaken = true;
+        }
+        target.Append(input, from, to);
+    };
 
     // Ordinary bytes go to the first piece that is being collected; outside any, the first of them
     // begins a new attribute's name.
     auto ordinary = [&](std::size_t from, std::size_t to) {
         if (inEndTag)
         {
-            endTagName.Append(input, from, to);
+            append(endTagName, from, to);
         }
         else if (inName)
         {
-            elementName.Append(input, from, to);
+            append(elementName, from, to);
         }
         else if (inAttributeName)
         {
-            attributeName.Append(input, from, to);
+            append(attributeName, from, to);
         }
         else if (inValue)
         {
-            value.Append(input, from, to);
+            append(value, from, to);
         }
         else if (!attributePending)
         {
             attributeName.Clear();
-            attributeName.Append(input, from, to);
+            append(attributeName, from, to);
             inAttributeName = true;
             attributePending = true;
         }
@@ -544,7 +560,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
             const std::size_t at =
                 hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - input) : size;
             if (at > i)
-                value.Append(input, i, at);
+                append(value, i, at);
             if (at == size)
                 break;
             sink.Attribute(attributeName, value, at);
@@ -568,7 +584,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
         case kLess: {
             if (inValue)
             {
-                value.Append(input, i, i + 1);
+                append(value, i, i + 1);
                 break;
             }
             const char next = i + 1 < size ? input[i + 1] : '\0';
@@ -589,7 +605,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
         case kSlash:
             if (inValue)
             {
-                value.Append(input, i, i + 1);
+                append(value, i, i + 1);
             }
             else if (inName && elementName.Empty())
             {
@@ -610,7 +626,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
         case kGreater:
             if (inValue)
             {
-                value.Append(input, i, i + 1);
+                append(value, i, i + 1);
                 break;
             }
             if (inEndTag)
@@ -631,7 +647,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
             break;
         case kEquals:
             if (inValue)
-                value.Append(input, i, i + 1);
+                append(value, i, i + 1);
             else if (inAttributeName)
                 inAttributeName = false;
             break;
@@ -648,7 +664,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
                 {
                     // The other kind of quote belongs to the value, like every other byte that
                     // has a meaning in a tag, so no name ever holds a quote.
-                    value.Append(input, i, i + 1);
+                    append(value, i, i + 1);
                 }
             }
             else if (attributePending)
@@ -661,7 +677,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
         case kSeparator:
             if (inValue)
             {
-                value.Append(input, i, i + 1);
+                append(value, i, i + 1);
             }
             else if (inName && !inEndTag)
             {
@@ -774,6 +790,11 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* buffer)
                 return piece.copy.c_str();
             if (piece.start == piece.end)
                 return "";
+            if (!piece.InPlace())
+            {
+                scratch.assign(m_text + piece.start, piece.end - piece.start);
+                return scratch.c_str();
+            }
             return Terminate(piece.start, piece.end, scratch);
         }
 
@@ -955,8 +976,8 @@ void CXmlDocument::Build(std::unique_ptr<char[]> buffer, std::size_t size)
         {
             if (piece.copied)
                 return CXmlString(piece.copy);
-            if (piece.start == piece.end)
-                return CXmlString();
+            if (!piece.InPlace())
+                return CXmlString(m_buffer + piece.start, piece.end - piece.start);
             m_buffer[piece.end] = '\0';
             return CXmlDocument::Borrow(m_buffer + piece.start, piece.end - piece.start);
         }

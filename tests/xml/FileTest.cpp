@@ -37,6 +37,11 @@ std::unique_ptr<CXmlDocument> Loaded(const std::string& text)
 
 TEST(Files, ParseFileReportsTheSameEventsAsParse)
 {
+    // Pieces of one tag that interleave: the value ">" ends where the name "step" begins.
+    const std::string path = TestFolder() + "/interleaved.xml";
+    WriteBytes(path, "<Dire t<\">step\"velope>x</Dire>");
+    EXPECT_EQ(CRecorder::FileEvents(path), "S(Dire)A(t=>)S(stepvelope)T(x)E(Dire)");
+
     for (const char* name : {"features.xml", "softkeys.xml", "starthere.xml", "interface.xml", "odd.xml"})
     {
         const std::string path = DataPath(name);

@@ -75,6 +75,7 @@ TEST(RoundTrip, RewritesReadBackToTheSameBytes)
     const std::vector<const char*> inputs = {
         "<f name=\"Intercom% enabled=\"0\" text='Say \"hello\" to a colleague'/>",
         "<topic name=\"W\" en\"></ ='\"1\"B s pste<  n=\"0\">Unpa",
+        "<Dire t<\">step\"velope keM'",
     };
     for (const char* input : inputs)
     {
