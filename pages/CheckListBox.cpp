@@ -405,7 +405,7 @@ CheckItemRecord* CCheckListBox::MakeRecord(int index)
         return existing;
     auto record = std::make_unique<CheckItemRecord>();
     record->m_itemValue = slot;
-    if (Default(LB_SETITEMDATA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(record.get())) == LB_ERR)
+    if (SetRawItemData(index, reinterpret_cast<ULONG_PTR>(record.get())) == LB_ERR)
         return nullptr;
     CheckItemRecord* made = record.get();
     m_records.emplace(made, std::move(record));
@@ -432,15 +432,28 @@ void CCheckListBox::ReleaseRecords()
         for (int index = 0; index < count; ++index)
         {
             if (const CheckItemRecord* record = RecordOf(index))
-                Default(LB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(record->m_itemValue));
+                SetRawItemData(index, record->m_itemValue);
         }
     }
     m_records.clear();
 }
 
+// The list's own slot, below our item-value handling. Sent, not passed down the subclass chain directly: a
+// second DefSubclassProc within one message would skip the subclasses beneath ours for the message itself.
 ULONG_PTR CCheckListBox::RawItemData(int index) const
 {
-    return static_cast<ULONG_PTR>(DefSubclassProc(m_hWnd, LB_GETITEMDATA, static_cast<WPARAM>(index), 0));
+    m_rawSlotRequest = true;
+    const LRESULT slot = Send(LB_GETITEMDATA, static_cast<WPARAM>(index));
+    m_rawSlotRequest = false;
+    return static_cast<ULONG_PTR>(slot);
+}
+
+LRESULT CCheckListBox::SetRawItemData(int index, ULONG_PTR slot)
+{
+    m_rawSlotRequest = true;
+    const LRESULT result = Send(LB_SETITEMDATA, static_cast<WPARAM>(index), static_cast<LPARAM>(slot));
+    m_rawSlotRequest = false;
+    return result;
 }
 
 bool CCheckListBox::IsValidIndex(int index) const
@@ -583,6 +596,11 @@ void CCheckListBox::NotifyCheckChanged() const
 
 LRESULT CCheckListBox::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 {
+    if (m_rawSlotRequest && (msg == LB_GETITEMDATA || msg == LB_SETITEMDATA))
+    {
+        m_rawSlotRequest = false;
+        return Default(msg, wParam, lParam);
+    }
     switch (msg)
     {
     case LB_GETITEMDATA:
@@ -623,7 +641,7 @@ LRESULT CCheckListBox::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
     case WM_SETFONT: {
         const LRESULT result = Default(msg, wParam, lParam);
         if (IsFixedWithStrings())
-            Default(LB_SETITEMHEIGHT, 0, MAKELPARAM(MinimumItemHeight(), 0));
+            Send(LB_SETITEMHEIGHT, 0, MAKELPARAM(MinimumItemHeight(), 0));
         return result;
     }
 

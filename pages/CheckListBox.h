@@ -90,6 +90,7 @@ private:
     // Puts the callers' values back into the list's slots and frees every record.
     void ReleaseRecords();
     ULONG_PTR RawItemData(int index) const;
+    LRESULT SetRawItemData(int index, ULONG_PTR slot);
     bool IsValidIndex(int index) const;
     bool IsFixedWithStrings() const;
 
@@ -109,4 +110,5 @@ private:
     std::unordered_map<const CheckItemRecord*, std::unique_ptr<CheckItemRecord>> m_records;
     CCheckListAccessible* m_accessible = nullptr; // one reference held while the list lives
     bool m_swallowSpaceChar = false;
+    mutable bool m_rawSlotRequest = false; // the next item-value request is ours, for the list's own slot
 };
