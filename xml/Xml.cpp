@@ -47,16 +47,15 @@ void CXmlString::Release() noexcept
     m_size = 0;
 }
 
-CXmlString CXmlString::Borrow(const char* text, std::size_t size) noexcept
+void CXmlString::Borrow(const char* text, std::size_t size) noexcept
 {
     assert(text[size] == '\0');
-    CXmlString s;
+    Release();
     if (size != 0)
     {
-        s.m_data = text;
-        s.m_size = size;
+        m_data = text;
+        m_size = size;
     }
-    return s;
 }
 
 CXmlString::CXmlString(const char* text)
@@ -98,7 +97,7 @@ CXmlString::CXmlString(CXmlString&& other) noexcept
     }
     else if (other.m_size != 0)
     {
-        Assign(other.m_data, other.m_size);
+        Assign(other.m_data, other.size());
     }
 }
 
@@ -128,7 +127,7 @@ CXmlString& CXmlString::operator=(CXmlString&& other) noexcept
     }
     else
     {
-        Assign(other.m_data, other.m_size);
+        Assign(other.m_data, other.size());
     }
     return *this;
 }
@@ -279,6 +278,9 @@ void CXmlNode::Clear()
 
 namespace
 {
+
+// The content files' items carry a few attributes each.
+constexpr std::size_t kFirstAttributeCapacity = 4;
 
 enum CharClass : std::uint8_t
 {
@@ -846,18 +848,26 @@ CXmlDocument::~CXmlDocument()
     m_root.Clear(); // before m_storage, which the tree's strings refer to
 }
 
+void CXmlDocument::Set(CXmlString& target, const CBytes& bytes)
+{
+    if (bytes.borrow)
+        target.Borrow(bytes.data, bytes.size);
+    else
+        target.Assign(bytes.data, bytes.size);
+}
+
 void CXmlDocument::BeginTree()
 {
     m_current = &m_root;
     m_documentElement = nullptr;
 }
 
-void CXmlDocument::AddElement(CXmlString name)
+void CXmlDocument::AddElement(const CBytes& name)
 {
     if (!m_current)
         m_current = &m_root;
     auto node = std::make_unique<CXmlNode>();
-    node->m_name = std::move(name);
+    Set(node->m_name, name);
     node->m_parent = m_current;
     CXmlNode* added = node.get();
     m_current->m_children.push_back(std::move(node));
@@ -873,25 +883,33 @@ void CXmlDocument::CloseElement()
         m_current = m_current->m_parent;
 }
 
-void CXmlDocument::AddAttributeToCurrent(CXmlString name, CXmlString value)
+void CXmlDocument::AddAttributeToCurrent(const CBytes& name, const CBytes& value)
 {
     if (!m_current)
         m_current = &m_root;
     auto& attributes = m_current->m_attributes;
     if (attributes.capacity() == 0)
-        attributes.reserve(4); // the content files' items carry a few attributes each
-    attributes.push_back(std::make_unique<CXmlAttribute>(std::move(name), std::move(value)));
+        attributes.reserve(kFirstAttributeCapacity);
+    auto attribute = std::make_unique<CXmlAttribute>();
+    Set(attribute->m_name, name);
+    Set(attribute->m_value, value);
+    attributes.push_back(std::move(attribute));
 }
 
-void CXmlDocument::AddText(CXmlString text)
+void CXmlDocument::AddText(const CBytes& text)
 {
     if (!m_current)
         m_current = &m_root;
     auto node = std::make_unique<CXmlNode>();
     node->m_type = NODE_TEXT;
-    node->m_text = std::move(text);
+    Set(node->m_text, text);
     node->m_parent = m_current;
     m_current->m_children.push_back(std::move(node));
+}
+
+CXmlDocument::CBytes CXmlDocument::Copied(const char* text)
+{
+    return {text ? text : "", text ? std::strlen(text) : 0, false};
 }
 
 void CXmlDocument::OnStartDocument()
@@ -901,7 +919,7 @@ void CXmlDocument::OnStartDocument()
 
 void CXmlDocument::OnStartElement(const char* name)
 {
-    AddElement(CXmlString(name));
+    AddElement(Copied(name));
 }
 
 void CXmlDocument::OnEndElement(const char* /*name*/)
@@ -911,12 +929,12 @@ void CXmlDocument::OnEndElement(const char* /*name*/)
 
 void CXmlDocument::OnAttribute(const char* name, const char* value)
 {
-    AddAttributeToCurrent(CXmlString(name), CXmlString(value));
+    AddAttributeToCurrent(Copied(name), Copied(value));
 }
 
 void CXmlDocument::OnText(const char* text)
 {
-    AddText(CXmlString(text));
+    AddText(Copied(text));
 }
 
 bool CXmlDocument::Load(const char* path)
@@ -959,27 +977,27 @@ void CXmlDocument::Build(std::unique_ptr<char[]> buffer, std::size_t size)
         CBuilder(CXmlDocument& document, char* buffer) : m_document(document), m_buffer(buffer) {}
         void StartDocument() { m_document.BeginTree(); }
         void EndDocument() {}
-        void StartElement(const Piece& name, std::size_t) { m_document.AddElement(Make(name)); }
+        void StartElement(const Piece& name, std::size_t) { m_document.AddElement(Bytes(name)); }
         void EndElement(const Piece&, std::size_t) { m_document.CloseElement(); }
         void Attribute(const Piece& name, const Piece& value, std::size_t)
         {
-            m_document.AddAttributeToCurrent(Make(name), Make(value));
+            m_document.AddAttributeToCurrent(Bytes(name), Bytes(value));
         }
         void Text(std::size_t start, std::size_t end, std::size_t)
         {
             m_buffer[end] = '\0';
-            m_document.AddText(CXmlDocument::Borrow(m_buffer + start, end - start));
+            m_document.AddText({m_buffer + start, end - start, true});
         }
 
     private:
-        CXmlString Make(const Piece& piece)
+        CBytes Bytes(const Piece& piece)
         {
             if (piece.copied)
-                return CXmlString(piece.copy);
+                return {piece.copy.data(), piece.copy.size(), false};
             if (!piece.InPlace())
-                return CXmlString(m_buffer + piece.start, piece.end - piece.start);
+                return {m_buffer + piece.start, piece.end - piece.start, false};
             m_buffer[piece.end] = '\0';
-            return CXmlDocument::Borrow(m_buffer + piece.start, piece.end - piece.start);
+            return {m_buffer + piece.start, piece.end - piece.start, true};
         }
 
         CXmlDocument& m_document;

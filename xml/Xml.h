@@ -58,7 +58,7 @@ private:
     static constexpr std::size_t kOwnedBit = ~(~std::size_t(0) >> 1);
 
     // Refers to size bytes at text, which stay valid and NUL-terminated as long as the string.
-    static CXmlString Borrow(const char* text, std::size_t size) noexcept;
+    void Borrow(const char* text, std::size_t size) noexcept;
     void Assign(const char* text, std::size_t size);
     void Release() noexcept;
 
@@ -185,15 +185,20 @@ protected:
 
 private:
     void Build(std::unique_ptr<char[]> buffer, std::size_t size);
-    void BeginTree();
-    void AddElement(CXmlString name);
-    void CloseElement();
-    void AddAttributeToCurrent(CXmlString name, CXmlString value);
-    void AddText(CXmlString text);
-    static CXmlString Borrow(const char* text, std::size_t size) noexcept
+    // Bytes for a string of the tree: copied, or referred to when they lie in m_storage.
+    struct CBytes
     {
-        return CXmlString::Borrow(text, size);
-    }
+        const char* data;
+        std::size_t size;
+        bool borrow;
+    };
+    static CBytes Copied(const char* text);
+    static void Set(CXmlString& target, const CBytes& bytes);
+    void BeginTree();
+    void AddElement(const CBytes& name);
+    void CloseElement();
+    void AddAttributeToCurrent(const CBytes& name, const CBytes& value);
+    void AddText(const CBytes& text);
 
     CXmlNode* m_current = nullptr;
     // Copies of loaded files that the tree's strings refer to; released with the document.

@@ -1,0 +1,209 @@
+// Parse-and-build and write throughput of our engine against pugixml and tinyxml2 on a content file
+// of a million items, and the peak memory of each engine's load, each measured in its own child
+// process so that the figure is that engine's alone.
+#include "Xml.h"
+
+#include <pugixml.hpp>
+#include <tinyxml2.h>
+
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <functional>
+#include <memory>
+#include <string>
+
+namespace
+{
+
+constexpr int kItems = 1000000;
+constexpr int kRuns = 3;
+
+std::string MakeContentFile()
+{
+    const std::string path = "/tmp/xml_bench_" + std::to_string(::getpid()) + ".xml";
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file)
+    {
+        std::perror(path.c_str());
+        std::exit(1);
+    }
+    std::fputs("<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<!-- Features of the content project -->\r\n"
+               "<features version=\"3\">\r\n",
+               file);
+    for (int i = 0; i < kItems; ++i)
+    {
+        std::fprintf(file,
+                     "  <feature name=\"Feature %06d\" enabled=\"%d\" text=\"Description of feature %06d\"/>\r\n",
+                     i, i % 3 == 0 ? 0 : 1, i);
+    }
+    std::fputs("</features>\r\n", file);
+    std::fclose(file);
+    return path;
+}
+
+std::string ReadAll(const std::string& path)
+{
+    std::string bytes;
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file)
+        return bytes;
+    char chunk[1 << 16];
+    std::size_t got;
+    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
+        bytes.append(chunk, got);
+    std::fclose(file);
+    return bytes;
+}
+
+// Best time of a few runs, in seconds. setup runs untimed before each run.
+double Best(const std::function<void()>& setup, const std::function<void()>& work)
+{
+    double best = 1e30;
+    for (int run = 0; run < kRuns; ++run)
+    {
+        setup();
+        const auto start = std::chrono::steady_clock::now();
+        work();
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        best = std::min(best, took.count());
+    }
+    return best;
+}
+
+// Peak resident memory, in bytes, of a child process that runs load once.
+long PeakOfLoad(const std::function<void()>& load)
+{
+    int fds[2];
+    if (::pipe(fds) != 0)
+        return -1;
+    const pid_t child = ::fork();
+    if (child == 0)
+    {
+        ::close(fds[0]);
+        load();
+        rusage usage{};
+        ::getrusage(RUSAGE_SELF, &usage);
+        const long peak = usage.ru_maxrss * 1024L;
+        if (::write(fds[1], &peak, sizeof peak) != static_cast<ssize_t>(sizeof peak))
+            ::_exit(1);
+        ::_exit(0);
+    }
+    ::close(fds[1]);
+    long peak = -1;
+    if (::read(fds[0], &peak, sizeof peak) != static_cast<ssize_t>(sizeof peak))
+        peak = -1;
+    ::close(fds[0]);
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return peak;
+}
+
+struct StringWriter : pugi::xml_writer
+{
+    std::string out;
+    void write(const void* data, size_t size) override { out.append(static_cast<const char*>(data), size); }
+};
+
+constexpr unsigned kPugiParse = pugi::parse_default | pugi::parse_ws_pcdata;
+constexpr unsigned kPugiFormat = pugi::format_raw | pugi::format_no_declaration;
+
+} // namespace
+
+int main()
+{
+    const std::string path = MakeContentFile();
+    const double megabytes = [&] {
+        std::FILE* file = std::fopen(path.c_str(), "rb");
+        std::fseek(file, 0, SEEK_END);
+        const long size = std::ftell(file);
+        std::fclose(file);
+        return static_cast<double>(size) / 1e6;
+    }();
+    std::printf("content file: %d items, %.1f MB, CRLF (%s)\n\n", kItems, megabytes, path.c_str());
+
+    // Peak memory first, each in a fresh child of this still small process.
+    const long basePeak = PeakOfLoad([] {});
+    const long oursPeak = PeakOfLoad([&] {
+        auto document = std::make_unique<CXmlDocument>();
+        document->Load(path.c_str());
+    });
+    const long pugiPeak = PeakOfLoad([&] {
+        pugi::xml_document document;
+        document.load_file(path.c_str(), kPugiParse);
+    });
+    const long tinyPeak = PeakOfLoad([&] {
+        tinyxml2::XMLDocument document(true, tinyxml2::PRESERVE_WHITESPACE);
+        document.LoadFile(path.c_str());
+    });
+
+    // Parse and build, from the file.
+    std::unique_ptr<CXmlDocument> ours;
+    const double oursParse = Best([&] { ours.reset(); }, [&] {
+        ours = std::make_unique<CXmlDocument>();
+        ours->Load(path.c_str());
+    });
+    std::unique_ptr<pugi::xml_document> pugiDoc;
+    const double pugiParse = Best([&] { pugiDoc.reset(); }, [&] {
+        pugiDoc = std::make_unique<pugi::xml_document>();
+        pugiDoc->load_file(path.c_str(), kPugiParse);
+    });
+    std::unique_ptr<tinyxml2::XMLDocument> tinyDoc;
+    const double tinyParse = Best([&] { tinyDoc.reset(); }, [&] {
+        tinyDoc = std::make_unique<tinyxml2::XMLDocument>(true, tinyxml2::PRESERVE_WHITESPACE);
+        tinyDoc->LoadFile(path.c_str());
+    });
+
+    // Write, into memory.
+    std::string oursOut;
+    const double oursWrite = Best([&] { oursOut = std::string(); }, [&] { oursOut = ours->ToString(); });
+    StringWriter pugiOut;
+    const double pugiWrite = Best([&] { pugiOut.out = std::string(); },
+                                  [&] { pugiDoc->save(pugiOut, "", kPugiFormat); });
+    std::size_t tinySize = 0;
+    const double tinyWrite = Best([] {}, [&] {
+        tinyxml2::XMLPrinter printer(nullptr, true);
+        tinyDoc->Print(&printer);
+        tinySize = static_cast<std::size_t>(printer.CStrSize());
+    });
+
+    // And our Save, to a file beside the content (flushed to disk before the replace).
+    const std::string savePath = path + ".saved";
+    const double oursSave = Best([] {}, [&] { ours->Save(savePath.c_str()); });
+    const bool same = ReadAll(path) == oursOut && ReadAll(savePath) == oursOut;
+
+    auto rate = [&](double seconds) { return megabytes / seconds; };
+    std::printf("%-10s %14s %9s %14s %9s %14s\n", "engine", "parse+build", "vs pugi", "write (mem)", "vs pugi",
+                "peak memory");
+    std::printf("%-10s %9.0f MB/s %8.2fx %9.0f MB/s %8.2fx %8.0f MB %4.1fx file\n", "ours", rate(oursParse),
+                pugiParse / oursParse, rate(oursWrite), pugiWrite / oursWrite, static_cast<double>(oursPeak) / 1e6,
+                static_cast<double>(oursPeak) / 1e6 / megabytes);
+    std::printf("%-10s %9.0f MB/s %8.2fx %9.0f MB/s %8.2fx %8.0f MB %4.1fx file\n", "pugixml", rate(pugiParse), 1.0,
+                rate(pugiWrite), 1.0, static_cast<double>(pugiPeak) / 1e6,
+                static_cast<double>(pugiPeak) / 1e6 / megabytes);
+    std::printf("%-10s %9.0f MB/s %8.2fx %9.0f MB/s %8.2fx %8.0f MB %4.1fx file\n", "tinyxml2", rate(tinyParse),
+                pugiParse / tinyParse, rate(tinyWrite), pugiWrite / tinyWrite, static_cast<double>(tinyPeak) / 1e6,
+                static_cast<double>(tinyPeak) / 1e6 / megabytes);
+    std::printf("\nours: Save to file %.0f MB/s; written bytes identical to the input: %s\n", rate(oursSave),
+                same ? "yes" : "NO");
+    std::printf("peak of an empty child process: %.0f MB (included in the peaks above)\n",
+                static_cast<double>(basePeak) / 1e6);
+    std::printf("output sizes: ours %zu, pugixml %zu, tinyxml2 %zu bytes; best of %d runs\n", oursOut.size(),
+                pugiOut.out.size(), tinySize, kRuns);
+    std::printf("targets: parse >= 0.25x pugixml and ahead of tinyxml2 (%s), write >= 1.0x pugixml (%s), "
+                "peak <= 6x file (%s)\n",
+                oursParse <= 4 * pugiParse && oursParse < tinyParse ? "met" : "MISSED",
+                oursWrite <= pugiWrite ? "met" : "MISSED",
+                static_cast<double>(oursPeak) <= 6e6 * megabytes ? "met" : "MISSED");
+
+    ours.reset();
+    std::remove(path.c_str());
+    std::remove(savePath.c_str());
+    return 0;
+}
