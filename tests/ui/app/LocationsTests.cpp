@@ -43,9 +43,13 @@ TEST(Locations, ChoosesBetweenTheLocationsFileAndTheDefaults)
         // A folder per case: a profile read must not be answered from an earlier case's file.
         CScratchDir dir("locations" + std::to_string(index++));
         if (c.ini && std::string(c.ini) == "<dir>")
+        {
             ASSERT_TRUE(CreateDirectoryA((dir / "xml.ini").c_str(), nullptr));
+        }
         else if (c.ini)
+        {
             ASSERT_TRUE(WriteAll(dir / "xml.ini", c.ini));
+        }
         EXPECT_EQ(ResolveContentPaths("xml.ini"), c.expected) << c.what;
     }
 
