@@ -1,6 +1,7 @@
 // The items as check buttons to screen readers: role, state, default action and its name, and events.
 #include <oleacc.h>
 
+#include <memory>
 #include <string>
 
 #include "CheckListHarness.h"
@@ -140,8 +141,25 @@ TEST_F(AccessibilityTest, ThreeStateCycleAndNames)
     EXPECT_EQ(states, (std::vector<long>{STATE_SYSTEM_CHECKED, STATE_SYSTEM_MIXED, 0}));
 }
 
-TEST_F(AccessibilityTest, ObjectKeptPastTheListIsHarmless)
+TEST_F(AccessibilityTest, ObjectKeptPastTheControlOrListIsHarmless)
 {
+    // A reader may hold the object after the control object has gone while its list lives on.
+    HWND spare = GetDlgItem(m_dialog.m_hWnd, IDC_SPARE_LIST);
+    auto control = std::make_unique<CCheckListBox>();
+    ASSERT_TRUE(control->Attach(spare));
+    Fill(*control, {"Hold"});
+    IAccessible* kept = nullptr;
+    ASSERT_EQ(AccessibleObjectFromWindow(spare, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                                         reinterpret_cast<void**>(&kept)),
+              S_OK);
+    control.reset();
+    VARIANT role;
+    VariantInit(&role);
+    kept->get_accRole(Child(1), &role);
+    EXPECT_FALSE(role.vt == VT_I4 && role.lVal == ROLE_SYSTEM_CHECKBUTTON);
+    kept->accDoDefaultAction(Child(1));
+    kept->Release();
+
     Fill(List(), {"Hold"});
     m_dialog.Destroy();
     EXPECT_NE(Role(1), ROLE_SYSTEM_CHECKBUTTON);

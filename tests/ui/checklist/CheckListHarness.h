@@ -292,6 +292,28 @@ inline CPixels CaptureClient(HWND hWnd)
     return pixels;
 }
 
+// What the screen shows of a window and its children, once painted.
+inline CPixels CaptureScreen(HWND hWnd)
+{
+    RedrawWindow(hWnd, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+    PumpMessages();
+    RECT window{};
+    GetWindowRect(hWnd, &window);
+    const int width = window.right - window.left;
+    const int height = window.bottom - window.top;
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, width, height, screen, window.left, window.top, SRCCOPY);
+    SelectObject(memory, previous);
+    CPixels pixels = ReadBack(memory, bitmap, width, height);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
 // Writes pixels as a 24-bit BMP file, for a person to look at.
 inline bool SaveBmp(const CPixels& pixels, const char* path)
 {

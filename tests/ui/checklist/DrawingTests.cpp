@@ -148,7 +148,7 @@ TEST_F(DrawingTest, StripBoxesAndTextColours)
     const CPixels capture = CaptureClient(m_list);
 
     if (const char* path = std::getenv("CHECKLIST_SCREENSHOT"))
-        SaveBmp(CaptureClient(m_dialog.m_hWnd), path);
+        SaveBmp(CaptureScreen(m_dialog.m_hWnd), path);
 
     const COLORREF window = GetSysColor(COLOR_WINDOW);
     const COLORREF highlight = GetSysColor(COLOR_HIGHLIGHT);
@@ -285,7 +285,7 @@ TEST_F(DrawingTest, ThemedBoxWhenVersionSixIsReported)
     // The themed box leaves the column to the list's own background, also for the selected item.
     EXPECT_EQ(themed.At(0, ItemRect(0).top), GetSysColor(COLOR_WINDOW));
 
-    // The indeterminate item shows the unchecked disabled box: neither the unchecked nor the checked one.
+    // Each item shows the part state of its check; the indeterminate one the unchecked disabled box.
     auto box = [&](int index) {
         std::vector<COLORREF> pixels;
         const RECT item = ItemRect(index);
@@ -295,7 +295,22 @@ TEST_F(DrawingTest, ThemedBoxWhenVersionSixIsReported)
                 pixels.push_back(themed.At(x, y));
         return pixels;
     };
-    EXPECT_NE(box(2), box(1));
+    auto reference = [&](int state) {
+        CThemeData theme(m_list, L"Button");
+        CWindowDC screen(m_list);
+        CMemoryDC memory(screen);
+        CGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen, part.cx, part.cy));
+        {
+            CSelectObject select(memory, bitmap);
+            RECT all{0, 0, part.cx, part.cy};
+            FillRect(memory, &all, GetSysColorBrush(COLOR_WINDOW));
+            CUxTheme::Get().DrawBackground(theme, memory, BP_CHECKBOX, state, &all);
+        }
+        return ReadBack(memory, bitmap, part.cx, part.cy).data;
+    };
+    EXPECT_EQ(box(1), reference(CBS_CHECKEDNORMAL));
+    EXPECT_EQ(box(2), reference(CBS_UNCHECKEDDISABLED));
+    EXPECT_NE(box(1), box(2));
 }
 
 TEST_F(DrawingTest, ItemHeightsFollowFontAndRequests)
