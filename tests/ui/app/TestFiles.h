@@ -56,6 +56,11 @@ class CScratchDir
 public:
     explicit CScratchDir(const std::string& name) : m_path(std::string(TEST_WORK_DIR) + "\\" + name)
     {
+        for (char& c : m_path)
+        {
+            if (c == '/')
+                c = '\\';
+        }
         char old[MAX_PATH] = {};
         GetCurrentDirectoryA(MAX_PATH, old);
         m_old = old;
