@@ -4,14 +4,14 @@
 # screenshot of the open dialog and closes it. Usage: tools/run.sh BUILD_DIR
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
-build=$(cd "${1:-build}" && pwd)
-exe="$build/win64/customize.exe"
+out=$(cd "${1:-build}" && pwd)
+exe="$out/win64/customize.exe"
 [ -f "$exe" ] || { echo "no $exe: run make win64 first" >&2; exit 1; }
 
-. "$top/cmake/wine-env.sh" "$build/win64"
+. "$top/cmake/wine-env.sh" "$out/win64"
 wine_init_prefix
 
-work="$build/run"
+work="$out/run"
 rm -rf "$work"
 cp -r "$top/samples" "$work"
 cd "$work"
@@ -23,7 +23,7 @@ if [ -n "${DISPLAY:-}" ]; then
 fi
 
 # No display: a virtual one, a screenshot of the dialog, then Close.
-xvfb-run -a -s "-screen 0 1024x768x24" bash -s "$WINE" "$WINESERVER" "$exe" "$build/screenshot.png" "$title" <<'SCRIPT'
+xvfb-run -a -s "-screen 0 1024x768x24" bash -s "$WINE" "$WINESERVER" "$exe" "$out/screenshot.png" "$title" <<'SCRIPT'
 set -u
 wine=$1 wineserver=$2 exe=$3 shot=$4 title=$5
 "$wine" "$exe" </dev/null >/dev/null 2>&1 &

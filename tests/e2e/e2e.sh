@@ -61,7 +61,7 @@ click_button() {
 click_box() { click $(( lx + 6 )) $(( ly + 16 * $1 + 8 )); }
 click_text() { click $(( lx + 60 )) $(( ly + 16 * $1 + 8 )); }
 # The tabs' labels, left to right along the top of the tab control.
-tab_x=(40 104 172 245)
+tab_x=(48 122 196 272)
 click_tab() { click $(( cx + ${tab_x[$1]} )) $(( cy + $(duy 7) + 10 )); }
 
 # Waits for the program to end; false when it is still running after the timeout.
