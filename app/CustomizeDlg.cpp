@@ -317,8 +317,9 @@ bool CCustomizeDlg::OnCycleTab(WPARAM wParam, LPARAM, LRESULT& result)
     {
         const int current = m_tabCtrl.GetCurSel();
         const int next = wParam ? (current + 1) % count : (current + count - 1) % count;
-        // As a click on the tab: the control selects it and notifies, which shows the page.
-        m_tabCtrl.Send(TCM_SETCURFOCUS, static_cast<WPARAM>(next));
+        // Selecting through the focus request would leave the tab control's own press state behind,
+        // after which clicks on its tabs went unanswered; selecting the page directly keeps both in step.
+        ShowPage(next);
     }
     result = 0;
     return true;
