@@ -3,6 +3,7 @@
 #pragma once
 
 #include <windows.h>
+#include <commctrl.h>
 #include <cstdio>
 #include <string>
 
@@ -137,4 +138,24 @@ inline void TypeText(HWND hEdit, const std::string& text)
     SendMessageA(hEdit, EM_SETSEL, 0, -1);
     for (const char c : text)
         SendMessageA(hEdit, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(c)), 1);
+}
+
+inline LRESULT CALLBACK CountItemDrawing(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                         DWORD_PTR count)
+{
+    if (msg == WM_DRAWITEM)
+        ++*reinterpret_cast<int*>(count);
+    return DefSubclassProc(hWnd, msg, wParam, lParam);
+}
+
+// How many items an owner-drawn list has its parent draw when it is repainted now: none while its
+// drawing is suspended.
+inline int RepaintedItems(HWND hList)
+{
+    int count = 0;
+    HWND hParent = GetParent(hList);
+    SetWindowSubclass(hParent, CountItemDrawing, 1, reinterpret_cast<DWORD_PTR>(&count));
+    RedrawWindow(hList, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+    RemoveWindowSubclass(hParent, CountItemDrawing, 1);
+    return count;
 }
