@@ -18,7 +18,9 @@
 #include <climits>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <ostream>
+#include <stdexcept>
 #include <typeinfo>
 #include <utility>
 
@@ -31,6 +33,9 @@ void CXmlString::Assign(const char* text, std::size_t size)
         Release();
         return;
     }
+    // Like std::string, a size no memory can hold is a length error (and size + 1 cannot wrap).
+    if (size >= kMaxSize)
+        throw std::length_error("CXmlString");
     char* copy = new char[size + 1];
     std::memcpy(copy, text, size);
     copy[size] = '\0';
@@ -208,6 +213,111 @@ std::ostream& operator<<(std::ostream& out, const CXmlString& s)
 }
 
 // ---------------------------------------------------------------------------------------------
+
+// Blocks of one size, carved from slabs that are kept for reuse while the thread lives: a freed
+// node or attribute goes back to the pool of the thread that frees it. Under AddressSanitizer every
+// block is an allocation of its own, so that misuse is still caught.
+namespace
+{
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kPooled = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kPooled = false;
+#else
+constexpr bool kPooled = true;
+#endif
+#else
+constexpr bool kPooled = true;
+#endif
+
+constexpr std::size_t kPoolSlabSize = std::size_t(1) << 16;
+
+template <std::size_t kBlockSize> class CBlockPool
+{
+public:
+    void* Allocate()
+    {
+        if (m_free)
+        {
+            FreeBlock* block = m_free;
+            m_free = block->next;
+            return block;
+        }
+        if (m_next == m_end)
+            AddSlab();
+        void* block = m_next;
+        m_next += kBlockSize;
+        return block;
+    }
+
+    void Free(void* block) noexcept { m_free = new (block) FreeBlock{m_free}; }
+
+private:
+    struct FreeBlock
+    {
+        FreeBlock* next;
+    };
+    struct alignas(std::max_align_t) Slab
+    {
+        Slab* next;
+    };
+    static_assert(kBlockSize >= sizeof(FreeBlock) && kBlockSize % alignof(FreeBlock) == 0, "block size");
+
+    void AddSlab()
+    {
+        char* memory = static_cast<char*>(::operator new(kPoolSlabSize));
+        m_slabs = new (memory) Slab{m_slabs};
+        m_next = memory + sizeof(Slab);
+        m_end = m_next + (kPoolSlabSize - sizeof(Slab)) / kBlockSize * kBlockSize;
+    }
+
+    FreeBlock* m_free = nullptr;
+    char* m_next = nullptr;
+    char* m_end = nullptr;
+    Slab* m_slabs = nullptr; // every slab, so that they stay reachable
+};
+
+thread_local CBlockPool<sizeof(CXmlNode)> t_nodePool;
+thread_local CBlockPool<sizeof(CXmlAttribute)> t_attributePool;
+
+} // namespace
+
+// A derived class of another size is allocated as usual.
+void* CXmlNode::operator new(std::size_t size)
+{
+    if (!kPooled || size != sizeof(CXmlNode))
+        return ::operator new(size);
+    return t_nodePool.Allocate();
+}
+
+void CXmlNode::operator delete(void* block, std::size_t size) noexcept
+{
+    if (!block)
+        return;
+    if (!kPooled || size != sizeof(CXmlNode))
+        ::operator delete(block);
+    else
+        t_nodePool.Free(block);
+}
+
+void* CXmlAttribute::operator new(std::size_t size)
+{
+    if (!kPooled || size != sizeof(CXmlAttribute))
+        return ::operator new(size);
+    return t_attributePool.Allocate();
+}
+
+void CXmlAttribute::operator delete(void* block, std::size_t size) noexcept
+{
+    if (!block)
+        return;
+    if (!kPooled || size != sizeof(CXmlAttribute))
+        ::operator delete(block);
+    else
+        t_attributePool.Free(block);
+}
 
 CXmlAttribute::CXmlAttribute(const CXmlAttribute* other)
 {
@@ -1009,6 +1119,7 @@ void CXmlDocument::Build(std::unique_ptr<char[]> buffer, std::size_t size)
     RunScanner(buffer.get(), size, builder);
     m_input = nullptr;
     m_storage.push_back(std::move(buffer));
+    m_loadedSize += size;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -1021,48 +1132,61 @@ namespace
 constexpr std::size_t kWriteBufferSize = std::size_t(1) << 20;
 constexpr std::size_t kTempNameAttempts = 100;
 
+// Collects the output in a large buffer and hands it on in big pieces: appended to a string, or
+// written to a file.
 class COutput
 {
 public:
-    explicit COutput(std::string& target) : m_string(&target) {}
+    explicit COutput(std::string& target) : m_string(&target), m_buffer(new char[kWriteBufferSize]) {}
     explicit COutput(std::FILE* file) : m_file(file), m_buffer(new char[kWriteBufferSize]) {}
+    COutput(const COutput&) = delete;
+    COutput& operator=(const COutput&) = delete;
 
     void Put(const char* data, std::size_t size)
     {
-        if (m_string)
+        if (size <= kWriteBufferSize - m_used)
         {
-            m_string->append(data, size);
+            std::memcpy(m_buffer.get() + m_used, data, size);
+            m_used += size;
             return;
         }
-        if (size > kWriteBufferSize - m_used)
+        Flush();
+        if (size < kWriteBufferSize)
         {
-            Flush();
-            if (size >= kWriteBufferSize)
-            {
-                if (std::fwrite(data, 1, size, m_file) != size)
-                    m_ok = false;
-                return;
-            }
+            std::memcpy(m_buffer.get(), data, size);
+            m_used = size;
         }
-        std::memcpy(m_buffer.get() + m_used, data, size);
-        m_used += size;
+        else
+        {
+            Deliver(data, size);
+        }
     }
     void Put(const CXmlString& s) { Put(s.data(), s.size()); }
-    void Put(char c) { Put(&c, 1); }
+    void Put(char c)
+    {
+        if (m_used == kWriteBufferSize)
+            Flush();
+        m_buffer[m_used++] = c;
+    }
 
     // False when any write failed.
     bool Flush()
     {
-        if (m_file && m_used != 0)
-        {
-            if (std::fwrite(m_buffer.get(), 1, m_used, m_file) != m_used)
-                m_ok = false;
-            m_used = 0;
-        }
+        if (m_used != 0)
+            Deliver(m_buffer.get(), m_used);
+        m_used = 0;
         return m_ok;
     }
 
 private:
+    void Deliver(const char* data, std::size_t size)
+    {
+        if (m_string)
+            m_string->append(data, size);
+        else if (std::fwrite(data, 1, size, m_file) != size)
+            m_ok = false;
+    }
+
     std::string* m_string = nullptr;
     std::FILE* m_file = nullptr;
     std::unique_ptr<char[]> m_buffer;
@@ -1074,7 +1198,7 @@ constexpr char kQuotEntity[] = "&quot;";
 
 // Double quotes, unless the value holds a double quote and no single quote; a value holding both
 // has its double quotes written as references, the only way it can be read back whole.
-void PutAttribute(COutput& out, const CXmlAttribute& attribute)
+template <class Output> void PutAttribute(Output& out, const CXmlAttribute& attribute)
 {
     const CXmlString& value = attribute.m_value;
     const bool hasDouble = std::memchr(value.data(), '"', value.size()) != nullptr;
@@ -1115,7 +1239,7 @@ void PutAttribute(COutput& out, const CXmlAttribute& attribute)
 // Walks the tree with its own stack. A start tag's ">" waits until the element's first content
 // byte: an element whose content writes nothing (no children, or only nameless elements that
 // hold nothing) is written as an empty-element tag, which is how it reads back.
-void WriteTree(COutput& out, const CXmlNode& root)
+template <class Output> void WriteTree(Output& out, const CXmlNode& root)
 {
     struct Frame
     {
@@ -1189,9 +1313,13 @@ void WriteTree(COutput& out, const CXmlNode& root)
 
 std::string CXmlDocument::ToString() const
 {
+    // A loaded document writes about as many bytes as it read: reserving them spares the copies
+    // of a growing string without a pass to count the bytes.
     std::string text;
+    text.reserve(m_loadedSize);
     COutput out(text);
     WriteTree(out, m_root);
+    out.Flush();
     return text;
 }
 

@@ -56,6 +56,7 @@ public:
 private:
     friend class CXmlDocument;
     static constexpr std::size_t kOwnedBit = ~(~std::size_t(0) >> 1);
+    static constexpr std::size_t kMaxSize = ~std::size_t(0) >> 2;
 
     // Refers to size bytes at text, which stay valid and NUL-terminated as long as the string.
     void Borrow(const char* text, std::size_t size) noexcept;
@@ -91,6 +92,10 @@ public:
     CXmlAttribute(CXmlString name, CXmlString value);
     virtual ~CXmlAttribute() = default;
 
+    // A tree holds a great many small attributes and nodes: they come from a pool of this thread.
+    static void* operator new(std::size_t size);
+    static void operator delete(void* block, std::size_t size) noexcept;
+
     CXmlString m_name;
     CXmlString m_value;
 };
@@ -103,6 +108,9 @@ public:
     CXmlNode(const CXmlNode& other);
     CXmlNode& operator=(const CXmlNode&) = delete;
     virtual ~CXmlNode();
+
+    static void* operator new(std::size_t size);
+    static void operator delete(void* block, std::size_t size) noexcept;
 
     // The first attribute of that name (byte for byte), or null.
     CXmlAttribute* FindAttribute(const char* name) const;
@@ -203,4 +211,5 @@ private:
     CXmlNode* m_current = nullptr;
     // Copies of loaded files that the tree's strings refer to; released with the document.
     std::vector<std::unique_ptr<char[]>> m_storage;
+    std::size_t m_loadedSize = 0;
 };
