@@ -363,20 +363,32 @@ CXmlAttribute* CXmlNode::AddAttribute(const char* name, const char* value)
     return m_attributes.back().get();
 }
 
-// Children are detached before they are destroyed, so each destructor meets an empty node and
-// the teardown of a deep tree never recurses.
+// Without recursion: the walk goes down the last child until it meets a leaf and destroys it, so
+// every node is destroyed once it has no children left. The path is as long as the tree is deep,
+// and no node's children are copied anywhere.
 void CXmlNode::Clear()
 {
-    std::vector<std::unique_ptr<CXmlNode>> pending;
-    pending.swap(m_children);
-    while (!pending.empty())
+    if (!m_children.empty())
     {
-        std::unique_ptr<CXmlNode> node = std::move(pending.back());
-        pending.pop_back();
-        for (auto& child : node->m_children)
-            pending.push_back(std::move(child));
-        std::vector<std::unique_ptr<CXmlNode>>().swap(node->m_children);
+        std::vector<CXmlNode*> path{this};
+        while (!path.empty())
+        {
+            CXmlNode* node = path.back();
+            if (node->m_children.empty())
+            {
+                path.pop_back();
+                if (!path.empty())
+                    path.back()->m_children.pop_back();
+                continue;
+            }
+            CXmlNode* last = node->m_children.back().get();
+            if (last->m_children.empty())
+                node->m_children.pop_back();
+            else
+                path.push_back(last);
+        }
     }
+    std::vector<std::unique_ptr<CXmlNode>>().swap(m_children);
     std::vector<std::unique_ptr<CXmlAttribute>>().swap(m_attributes);
 }
 
@@ -1196,13 +1208,27 @@ private:
 
 constexpr char kQuotEntity[] = "&quot;";
 
+// Values are mostly short: a plain loop beats a call for them.
+bool Holds(const CXmlString& s, char c)
+{
+    constexpr std::size_t kShort = 32;
+    if (s.size() > kShort)
+        return std::memchr(s.data(), c, s.size()) != nullptr;
+    for (char b : s)
+    {
+        if (b == c)
+            return true;
+    }
+    return false;
+}
+
 // Double quotes, unless the value holds a double quote and no single quote; a value holding both
 // has its double quotes written as references, the only way it can be read back whole.
 template <class Output> void PutAttribute(Output& out, const CXmlAttribute& attribute)
 {
     const CXmlString& value = attribute.m_value;
-    const bool hasDouble = std::memchr(value.data(), '"', value.size()) != nullptr;
-    const bool hasSingle = hasDouble && std::memchr(value.data(), '\'', value.size()) != nullptr;
+    const bool hasDouble = Holds(value, '"');
+    const bool hasSingle = hasDouble && Holds(value, '\'');
     out.Put(' ');
     out.Put(attribute.m_name);
     if (!hasDouble)
@@ -1272,6 +1298,11 @@ template <class Output> void WriteTree(Output& out, const CXmlNode& root)
         out.Put(node.m_name);
         for (const auto& attribute : node.m_attributes)
             PutAttribute(out, *attribute);
+        if (node.m_children.empty())
+        {
+            out.Put("/>", 2);
+            return false;
+        }
         tagOpen = true;
         return true;
     };
