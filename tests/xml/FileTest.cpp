@@ -38,9 +38,9 @@ std::unique_ptr<CXmlDocument> Loaded(const std::string& text)
 TEST(Files, ParseFileReportsTheSameEventsAsParse)
 {
     // Pieces of one tag that interleave: the value ">" ends where the name "step" begins.
-    const std::string path = TestFolder() + "/interleaved.xml";
-    WriteBytes(path, "<Dire t<\">step\"velope>x</Dire>");
-    EXPECT_EQ(CRecorder::FileEvents(path), "S(Dire)A(t=>)S(stepvelope)T(x)E(Dire)");
+    const std::string interleaved = TestFolder() + "/interleaved.xml";
+    WriteBytes(interleaved, "<Dire t<\">step\"velope>x</Dire>");
+    EXPECT_EQ(CRecorder::FileEvents(interleaved), "S(Dire)A(t=>)S(stepvelope)T(x)E(Dire)");
 
     for (const char* name : {"features.xml", "softkeys.xml", "starthere.xml", "interface.xml", "odd.xml"})
     {
@@ -52,7 +52,7 @@ TEST(Files, ParseFileReportsTheSameEventsAsParse)
 TEST(Files, UnreadableFilesFireNoEvent)
 {
     const std::string folder = TestFolder();
-    WriteBytes(folder + "/nul.xml", std::string("<a>x\0y</a>", 10));
+    WriteBytes(folder + "/holds-nul.xml", std::string("<a>x\0y</a>", 10));
     WriteBytes(folder + "/utf16.xml", std::string("\xFF\xFE<\0a\0/\0>\0", 10));
     WriteBytes(folder + "/empty.xml", "");
     struct Case
@@ -65,7 +65,7 @@ TEST(Files, UnreadableFilesFireNoEvent)
         {folder + "/no/such/dir/a.xml", "unreadable"},
         {folder,                        "unreadable"},
         {"",                            "unreadable"},
-        {folder + "/nul.xml",           "unreadable"},
+        {folder + "/holds-nul.xml",           "unreadable"},
         {folder + "/utf16.xml",         "unreadable"},
         {folder + "/empty.xml",         ""          },
     };
