@@ -7,6 +7,7 @@
 #include "AboutBox.h"
 #include "ComInit.h"
 #include "CustomizeDlg.h"
+#include "UxTheme.h"
 #include "resource.h"
 
 namespace
@@ -106,6 +107,8 @@ BOOL CCustomizeDlg::OnInitDialog()
     m_softkeysPage.Create(this);
     m_startHerePage.Create(this);
     m_interfacePage.Create(this);
+    for (int index = 0; index < kPageCount; ++index)
+        CUxTheme::Get().EnableTabPageTexture(Page(index)->m_hWnd);
     ShowPage(0);
 
     m_tabCtrl.SetExtendedStyle(m_tabCtrl.GetExtendedStyle() | TCS_EX_FLATSEPARATORS);

@@ -18,4 +18,6 @@ CUxTheme::CUxTheme()
     m_closeThemeData = LookUpFunction<decltype(m_closeThemeData)>(module, "CloseThemeData");
     m_getThemePartSize = LookUpFunction<decltype(m_getThemePartSize)>(module, "GetThemePartSize");
     m_drawThemeBackground = LookUpFunction<decltype(m_drawThemeBackground)>(module, "DrawThemeBackground");
+    m_enableThemeDialogTexture =
+        LookUpFunction<decltype(m_enableThemeDialogTexture)>(module, "EnableThemeDialogTexture");
 }

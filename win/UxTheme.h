@@ -31,6 +31,13 @@ public:
                                      : E_NOTIMPL;
     }
 
+    // Gives a page on a tab control the tab body's background, behind its own controls too.
+    void EnableTabPageTexture(HWND hWnd) const
+    {
+        if (m_enableThemeDialogTexture)
+            m_enableThemeDialogTexture(hWnd, ETDT_ENABLETAB);
+    }
+
 private:
     CUxTheme();
 
@@ -39,6 +46,7 @@ private:
     decltype(&::CloseThemeData) m_closeThemeData = nullptr;
     decltype(&::GetThemePartSize) m_getThemePartSize = nullptr;
     decltype(&::DrawThemeBackground) m_drawThemeBackground = nullptr;
+    decltype(&::EnableThemeDialogTexture) m_enableThemeDialogTexture = nullptr;
 };
 
 // Theme data opened on a window, closed with the guard.
