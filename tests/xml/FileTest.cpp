@@ -8,6 +8,8 @@
 #include <vector>
 
 #ifndef _WIN32
+#include <csignal>
+#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -156,5 +158,34 @@ TEST(Files, SaveKeepsThePermissionsOfTheTarget)
     ASSERT_EQ(::stat(path.c_str(), &status), 0);
     EXPECT_EQ(status.st_mode & 07777, 0640u);
     EXPECT_EQ(ReadBytes(path), "<b/>");
+}
+#endif
+
+#ifndef _WIN32
+// A write that fails part-way (here: past the file size limit of the process) leaves the target as
+// it was and removes the new file.
+TEST(Files, AWriteThatFailsLeavesTheOriginalAndNoNewFile)
+{
+    const std::string folder = TestFolder();
+    const std::string path = folder + "/big.xml";
+    const std::string original = "<small/>";
+    WriteBytes(path, original);
+    auto document = Loaded("<big>" + std::string(4u << 20, 'x') + "</big>");
+
+    rlimit normal{};
+    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &normal), 0);
+    rlimit limited = normal;
+    limited.rlim_cur = 1u << 20;
+    const auto previousHandler = std::signal(SIGXFSZ, SIG_IGN);
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limited), 0);
+    const bool result = document->Save(path.c_str());
+    ::setrlimit(RLIMIT_FSIZE, &normal);
+    std::signal(SIGXFSZ, previousHandler);
+
+    EXPECT_FALSE(result);
+    EXPECT_EQ(ReadBytes(path), original);
+    EXPECT_EQ(FolderContents(folder), (std::vector<std::string>{"big.xml"}));
+    ASSERT_TRUE(document->Save(path.c_str()));
+    EXPECT_EQ(ReadBytes(path).size(), (4u << 20) + 11);
 }
 #endif
