@@ -39,9 +39,10 @@ std::string MakeContentFile()
                file);
     for (int i = 0; i < kItems; ++i)
     {
-        std::fprintf(file,
-                     "  <feature name=\"Feature %06d\" enabled=\"%d\" text=\"Description of feature %06d\"/>\r\n",
-                     i, i % 3 == 0 ? 0 : 1, i);
+        std::fprintf(
+            file,
+            "  <feature name=\"Feature %06d\" enabled=\"%d\" text=\"Description of feature %06d\"/>\r\n", i,
+            i % 3 == 0 ? 0 : 1, i);
     }
     std::fputs("</features>\r\n", file);
     std::fclose(file);
@@ -118,7 +119,10 @@ long PeakOfLoad(const std::function<void()>& load)
 struct StringWriter : pugi::xml_writer
 {
     std::string out;
-    void write(const void* data, size_t size) override { out.append(static_cast<const char*>(data), size); }
+    void write(const void* data, size_t size) override
+    {
+        out.append(static_cast<const char*>(data), size);
+    }
 };
 
 constexpr unsigned kPugiParse = pugi::parse_default | pugi::parse_ws_pcdata;
@@ -157,15 +161,18 @@ int main()
     std::unique_ptr<CXmlDocument> ours;
     std::unique_ptr<pugi::xml_document> pugiDoc;
     std::unique_ptr<tinyxml2::XMLDocument> tinyDoc;
-    Task oursLoad{[&] { ours.reset(); }, [&] {
+    Task oursLoad{[&] { ours.reset(); },
+                  [&] {
                       ours = std::make_unique<CXmlDocument>();
                       ours->Load(path.c_str());
                   }};
-    Task pugiLoad{[&] { pugiDoc.reset(); }, [&] {
+    Task pugiLoad{[&] { pugiDoc.reset(); },
+                  [&] {
                       pugiDoc = std::make_unique<pugi::xml_document>();
                       pugiDoc->load_file(path.c_str(), kPugiParse);
                   }};
-    Task tinyLoad{[&] { tinyDoc.reset(); }, [&] {
+    Task tinyLoad{[&] { tinyDoc.reset(); },
+                  [&] {
                       tinyDoc = std::make_unique<tinyxml2::XMLDocument>(true, tinyxml2::PRESERVE_WHITESPACE);
                       tinyDoc->LoadFile(path.c_str());
                   }};
@@ -178,8 +185,10 @@ int main()
     // Swapped out, not assigned: an assigned empty string would keep its capacity and spare the
     // next run the growth and the page faults that the first one paid.
     Task oursWrite{[&] { std::string().swap(oursOut); }, [&] { oursOut = ours->ToString(); }};
-    Task pugiWrite{[&] { std::string().swap(pugiOut.out); }, [&] { pugiDoc->save(pugiOut, "", kPugiFormat); }};
-    Task tinyWrite{[] {}, [&] {
+    Task pugiWrite{[&] { std::string().swap(pugiOut.out); },
+                   [&] { pugiDoc->save(pugiOut, "", kPugiFormat); }};
+    Task tinyWrite{[] {},
+                   [&] {
                        tinyxml2::XMLPrinter printer(nullptr, true);
                        tinyDoc->Print(&printer);
                        tinySize = static_cast<std::size_t>(printer.CStrSize());
@@ -193,22 +202,23 @@ int main()
     const bool same = ReadAll(path) == oursOut && ReadAll(savePath) == oursOut;
 
     const double oursParse = oursLoad.best, pugiParse = pugiLoad.best, tinyParse = tinyLoad.best;
-    const double oursWriteTime = oursWrite.best, pugiWriteTime = pugiWrite.best, tinyWriteTime = tinyWrite.best;
+    const double oursWriteTime = oursWrite.best, pugiWriteTime = pugiWrite.best,
+                 tinyWriteTime = tinyWrite.best;
 
     auto rate = [&](double seconds) { return megabytes / seconds; };
-    std::printf("%-10s %14s %9s %14s %9s %14s\n", "engine", "parse+build", "vs pugi", "write (mem)", "vs pugi",
-                "peak memory");
+    std::printf("%-10s %14s %9s %14s %9s %14s\n", "engine", "parse+build", "vs pugi", "write (mem)",
+                "vs pugi", "peak memory");
     std::printf("%-10s %9.0f MB/s %8.2fx %9.0f MB/s %8.2fx %8.0f MB %4.1fx file\n", "ours", rate(oursParse),
-                pugiParse / oursParse, rate(oursWriteTime), pugiWriteTime / oursWriteTime, static_cast<double>(oursPeak) / 1e6,
-                static_cast<double>(oursPeak) / 1e6 / megabytes);
-    std::printf("%-10s %9.0f MB/s %8.2fx %9.0f MB/s %8.2fx %8.0f MB %4.1fx file\n", "pugixml", rate(pugiParse), 1.0,
-                rate(pugiWriteTime), 1.0, static_cast<double>(pugiPeak) / 1e6,
+                pugiParse / oursParse, rate(oursWriteTime), pugiWriteTime / oursWriteTime,
+                static_cast<double>(oursPeak) / 1e6, static_cast<double>(oursPeak) / 1e6 / megabytes);
+    std::printf("%-10s %9.0f MB/s %8.2fx %9.0f MB/s %8.2fx %8.0f MB %4.1fx file\n", "pugixml",
+                rate(pugiParse), 1.0, rate(pugiWriteTime), 1.0, static_cast<double>(pugiPeak) / 1e6,
                 static_cast<double>(pugiPeak) / 1e6 / megabytes);
-    std::printf("%-10s %9.0f MB/s %8.2fx %9.0f MB/s %8.2fx %8.0f MB %4.1fx file\n", "tinyxml2", rate(tinyParse),
-                pugiParse / tinyParse, rate(tinyWriteTime), pugiWriteTime / tinyWriteTime, static_cast<double>(tinyPeak) / 1e6,
-                static_cast<double>(tinyPeak) / 1e6 / megabytes);
-    std::printf("\nours: Save to file %.0f MB/s; written bytes identical to the input: %s\n", rate(oursSave.best),
-                same ? "yes" : "NO");
+    std::printf("%-10s %9.0f MB/s %8.2fx %9.0f MB/s %8.2fx %8.0f MB %4.1fx file\n", "tinyxml2",
+                rate(tinyParse), pugiParse / tinyParse, rate(tinyWriteTime), pugiWriteTime / tinyWriteTime,
+                static_cast<double>(tinyPeak) / 1e6, static_cast<double>(tinyPeak) / 1e6 / megabytes);
+    std::printf("\nours: Save to file %.0f MB/s; written bytes identical to the input: %s\n",
+                rate(oursSave.best), same ? "yes" : "NO");
     std::printf("peak of an empty child process: %.0f MB (included in the peaks above)\n",
                 static_cast<double>(basePeak) / 1e6);
     std::printf("output sizes: ours %zu, pugixml %zu, tinyxml2 %zu bytes; best of %d interleaved rounds\n",

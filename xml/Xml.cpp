@@ -252,7 +252,10 @@ public:
         return block;
     }
 
-    void Free(void* block) noexcept { m_free = new (block) FreeBlock{m_free}; }
+    void Free(void* block) noexcept
+    {
+        m_free = new (block) FreeBlock{m_free};
+    }
 
 private:
     struct FreeBlock
@@ -328,7 +331,8 @@ CXmlAttribute::CXmlAttribute(const CXmlAttribute* other)
     }
 }
 
-CXmlAttribute::CXmlAttribute(CXmlString name, CXmlString value) : m_name(std::move(name)), m_value(std::move(value))
+CXmlAttribute::CXmlAttribute(CXmlString name, CXmlString value)
+    : m_name(std::move(name)), m_value(std::move(value))
 {
 }
 
@@ -449,10 +453,19 @@ struct Piece
     bool nextTaken = false;
     std::string copy;
 
-    bool InPlace() const { return !copied && !nextTaken && start != end; }
+    bool InPlace() const
+    {
+        return !copied && !nextTaken && start != end;
+    }
 
-    std::size_t Size() const { return copied ? copy.size() : end - start; }
-    bool Empty() const { return Size() == 0; }
+    std::size_t Size() const
+    {
+        return copied ? copy.size() : end - start;
+    }
+    bool Empty() const
+    {
+        return Size() == 0;
+    }
 
     void Clear()
     {
@@ -870,11 +883,18 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* buffer)
     class CEvents
     {
     public:
-        CEvents(CXmlParser& parser, const char* text, char* buffer) : m_parser(parser), m_text(text), m_buffer(buffer)
+        CEvents(CXmlParser& parser, const char* text, char* buffer)
+            : m_parser(parser), m_text(text), m_buffer(buffer)
         {
         }
-        void StartDocument() { m_parser.OnStartDocument(); }
-        void EndDocument() { m_parser.OnEndDocument(); }
+        void StartDocument()
+        {
+            m_parser.OnStartDocument();
+        }
+        void EndDocument()
+        {
+            m_parser.OnEndDocument();
+        }
         void StartElement(const Piece& name, std::size_t pos)
         {
             m_parser.m_pos = ClampPosition(pos);
@@ -1096,11 +1116,24 @@ void CXmlDocument::Build(std::unique_ptr<char[]> buffer, std::size_t size)
     class CBuilder
     {
     public:
-        CBuilder(CXmlDocument& document, char* buffer) : m_document(document), m_buffer(buffer) {}
-        void StartDocument() { m_document.BeginTree(); }
-        void EndDocument() {}
-        void StartElement(const Piece& name, std::size_t) { m_document.AddElement(Bytes(name)); }
-        void EndElement(const Piece&, std::size_t) { m_document.CloseElement(); }
+        CBuilder(CXmlDocument& document, char* buffer) : m_document(document), m_buffer(buffer)
+        {
+        }
+        void StartDocument()
+        {
+            m_document.BeginTree();
+        }
+        void EndDocument()
+        {
+        }
+        void StartElement(const Piece& name, std::size_t)
+        {
+            m_document.AddElement(Bytes(name));
+        }
+        void EndElement(const Piece&, std::size_t)
+        {
+            m_document.CloseElement();
+        }
         void Attribute(const Piece& name, const Piece& value, std::size_t)
         {
             m_document.AddAttributeToCurrent(Bytes(name), Bytes(value));
@@ -1149,8 +1182,12 @@ constexpr std::size_t kTempNameAttempts = 100;
 class COutput
 {
 public:
-    explicit COutput(std::string& target) : m_string(&target), m_buffer(new char[kWriteBufferSize]) {}
-    explicit COutput(std::FILE* file) : m_file(file), m_buffer(new char[kWriteBufferSize]) {}
+    explicit COutput(std::string& target) : m_string(&target), m_buffer(new char[kWriteBufferSize])
+    {
+    }
+    explicit COutput(std::FILE* file) : m_file(file), m_buffer(new char[kWriteBufferSize])
+    {
+    }
     COutput(const COutput&) = delete;
     COutput& operator=(const COutput&) = delete;
 
@@ -1173,7 +1210,10 @@ public:
             Deliver(data, size);
         }
     }
-    void Put(const CXmlString& s) { Put(s.data(), s.size()); }
+    void Put(const CXmlString& s)
+    {
+        Put(s.data(), s.size());
+    }
     void Put(char c)
     {
         if (m_used == kWriteBufferSize)
@@ -1429,7 +1469,8 @@ bool CXmlDocument::Save(const char* path) const
             replaced = ReplaceFileA(path, tempPath.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr,
                                     nullptr) != 0;
         else
-            replaced = MoveFileExA(tempPath.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+            replaced =
+                MoveFileExA(tempPath.c_str(), path, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 #else
         replaced = std::rename(tempPath.c_str(), path) == 0;
 #endif

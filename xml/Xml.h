@@ -39,19 +39,52 @@ public:
     CXmlString& operator=(const char* text);
     CXmlString& operator=(const std::string& text);
 
-    const char* c_str() const noexcept { return m_data; }
-    const char* data() const noexcept { return m_data; }
-    std::size_t size() const noexcept { return m_size & ~kOwnedBit; }
-    std::size_t length() const noexcept { return size(); }
-    bool empty() const noexcept { return size() == 0; }
-    const char* begin() const noexcept { return m_data; }
-    const char* end() const noexcept { return m_data + size(); }
-    char operator[](std::size_t i) const noexcept { return m_data[i]; }
+    const char* c_str() const noexcept
+    {
+        return m_data;
+    }
+    const char* data() const noexcept
+    {
+        return m_data;
+    }
+    std::size_t size() const noexcept
+    {
+        return m_size & ~kOwnedBit;
+    }
+    std::size_t length() const noexcept
+    {
+        return size();
+    }
+    bool empty() const noexcept
+    {
+        return size() == 0;
+    }
+    const char* begin() const noexcept
+    {
+        return m_data;
+    }
+    const char* end() const noexcept
+    {
+        return m_data + size();
+    }
+    char operator[](std::size_t i) const noexcept
+    {
+        return m_data[i];
+    }
     void clear() noexcept;
 
-    std::string str() const { return std::string(m_data, size()); }
-    operator std::string() const { return str(); }
-    operator std::string_view() const noexcept { return std::string_view(m_data, size()); }
+    std::string str() const
+    {
+        return std::string(m_data, size());
+    }
+    operator std::string() const
+    {
+        return str();
+    }
+    operator std::string_view() const noexcept
+    {
+        return std::string_view(m_data, size());
+    }
 
 private:
     friend class CXmlDocument;
@@ -72,11 +105,26 @@ bool operator==(const CXmlString& a, const char* b) noexcept;
 bool operator==(const char* a, const CXmlString& b) noexcept;
 bool operator==(const CXmlString& a, const std::string& b) noexcept;
 bool operator==(const std::string& a, const CXmlString& b) noexcept;
-inline bool operator!=(const CXmlString& a, const CXmlString& b) noexcept { return !(a == b); }
-inline bool operator!=(const CXmlString& a, const char* b) noexcept { return !(a == b); }
-inline bool operator!=(const char* a, const CXmlString& b) noexcept { return !(a == b); }
-inline bool operator!=(const CXmlString& a, const std::string& b) noexcept { return !(a == b); }
-inline bool operator!=(const std::string& a, const CXmlString& b) noexcept { return !(a == b); }
+inline bool operator!=(const CXmlString& a, const CXmlString& b) noexcept
+{
+    return !(a == b);
+}
+inline bool operator!=(const CXmlString& a, const char* b) noexcept
+{
+    return !(a == b);
+}
+inline bool operator!=(const char* a, const CXmlString& b) noexcept
+{
+    return !(a == b);
+}
+inline bool operator!=(const CXmlString& a, const std::string& b) noexcept
+{
+    return !(a == b);
+}
+inline bool operator!=(const std::string& a, const CXmlString& b) noexcept
+{
+    return !(a == b);
+}
 std::string operator+(const CXmlString& a, const std::string& b);
 std::string operator+(const std::string& a, const CXmlString& b);
 std::string operator+(const CXmlString& a, const char* b);
@@ -137,18 +185,33 @@ public:
     bool Parse(const char* text);
     // Scans at most length bytes, stopping early at a NUL.
     bool Parse(const char* text, std::size_t length);
-    bool Parse(const std::string& text) { return Parse(text.data(), text.size()); }
+    bool Parse(const std::string& text)
+    {
+        return Parse(text.data(), text.size());
+    }
     // Reads the whole file and parses it. False, with no event fired, for a file that cannot be
     // opened or read whole, or that holds a NUL byte (such as UTF-16 text).
     bool ParseFile(const char* path);
 
 protected:
-    virtual void OnStartDocument() {}
-    virtual void OnStartElement(const char* /*name*/) {}
-    virtual void OnEndElement(const char* /*name*/) {}
-    virtual void OnAttribute(const char* /*name*/, const char* /*value*/) {}
-    virtual void OnText(const char* /*text*/) {}
-    virtual void OnEndDocument() {}
+    virtual void OnStartDocument()
+    {
+    }
+    virtual void OnStartElement(const char* /*name*/)
+    {
+    }
+    virtual void OnEndElement(const char* /*name*/)
+    {
+    }
+    virtual void OnAttribute(const char* /*name*/, const char* /*value*/)
+    {
+    }
+    virtual void OnText(const char* /*text*/)
+    {
+    }
+    virtual void OnEndDocument()
+    {
+    }
 
     std::int32_t m_pos = 0;        // where the current event was found; stays at its maximum past 2 GiB
     const char* m_input = nullptr; // not owned; valid only during a parse

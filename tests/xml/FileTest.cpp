@@ -67,7 +67,7 @@ TEST(Files, UnreadableFilesFireNoEvent)
         {folder + "/no/such/dir/a.xml", "unreadable"},
         {folder,                        "unreadable"},
         {"",                            "unreadable"},
-        {folder + "/holds-nul.xml",           "unreadable"},
+        {folder + "/holds-nul.xml",     "unreadable"},
         {folder + "/utf16.xml",         "unreadable"},
         {folder + "/empty.xml",         ""          },
     };
@@ -101,7 +101,8 @@ TEST(Files, SaveReplacesTheWholeFileAndLeavesNothingBeside)
     ASSERT_TRUE(Loaded("<c/>")->Save(path.c_str()));
     EXPECT_EQ(ReadBytes(path), "<c/>");
     EXPECT_EQ(ReadBytes(path + ".~0.tmp"), "leftover");
-    EXPECT_EQ(FolderContents(folder), (std::vector<std::string>{"content.xml", "content.xml.~0.tmp", "new.xml"}));
+    EXPECT_EQ(FolderContents(folder),
+              (std::vector<std::string>{"content.xml", "content.xml.~0.tmp", "new.xml"}));
 }
 
 TEST(Files, AFailedSaveLeavesTheOriginalUntouched)

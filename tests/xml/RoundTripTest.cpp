@@ -52,8 +52,8 @@ TEST(RoundTrip, TheItemsOfADeclaredFileAreFoundAndAnEditChangesOnlyItsValue)
         if (child->m_type == NODE_ELEMENT)
             names.push_back(CXmlAttribute(child->FindAttribute("name")).m_value);
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"Call Forward", "Do Not Disturb", "Park", "Intercom", "Conference",
-                                               "Pickup"}));
+    EXPECT_EQ(names, (std::vector<std::string>{"Call Forward", "Do Not Disturb", "Park", "Intercom",
+                                               "Conference", "Pickup"}));
 
     for (const auto& child : features->m_children)
     {
@@ -93,19 +93,19 @@ TEST(RoundTrip, PinnedCasesThatAreNoFixedPoint)
         const char* second;
     };
     const std::vector<Case> cases = {
-        // An element without a name writes only its children; from then on the bytes hold.
-        {"< >x<b/></>",     "x<b/>",             "x<b/>"            },
-        // A stray end tag in odd places: closes the element, or is ignored at the top level.
-        {"a</b",            "a",                 "a"                },
-        {"<a/</b>x",        "<a/>x",             "<a/>x"            },
-        // A name that only follows an ignored "=", quote or "<%": written back it opens a
-        // declaration, a processing instruction or a "<%" block, which are character data.
-        {"<=!x>abc</y>",    "<!x>abc</!x>",      "<!x>abc"          },
-        {"<\"?p>q",         "<?p>q</?p>",        "<?p>q</?p>"       },
-        {"<<%b>c",          "<%b>c</%b>",        "<%b>c"            },
-        // Markup left unterminated at the end swallows the end tags that close the open elements,
-        // so every rewrite adds one more.
-        {"<a><!--x",        "<a><!--x</a>",      "<a><!--x</a></a>" },
+  // An element without a name writes only its children; from then on the bytes hold.
+        {"< >x<b/></>",  "x<b/>",        "x<b/>"           },
+ // A stray end tag in odd places: closes the element, or is ignored at the top level.
+        {"a</b",         "a",            "a"               },
+        {"<a/</b>x",     "<a/>x",        "<a/>x"           },
+ // A name that only follows an ignored "=", quote or "<%": written back it opens a
+  // declaration, a processing instruction or a "<%" block, which are character data.
+        {"<=!x>abc</y>", "<!x>abc</!x>", "<!x>abc"         },
+        {"<\"?p>q",      "<?p>q</?p>",   "<?p>q</?p>"      },
+        {"<<%b>c",       "<%b>c</%b>",   "<%b>c"           },
+ // Markup left unterminated at the end swallows the end tags that close the open elements,
+  // so every rewrite adds one more.
+        {"<a><!--x",     "<a><!--x</a>", "<a><!--x</a></a>"},
     };
     for (const Case& c : cases)
     {

@@ -64,20 +64,20 @@ TEST(Tree, ShapeFollowsTheEvents)
         const char* documentElement; // null: none
     };
     const std::vector<Case> cases = {
-        {"",                                    "",                                    nullptr},
-        {"just text",                           "\"just text\"",                       nullptr},
-        {"\n<r/>",                              "\"\\n\" r()",                         "r"    },
-        {"<a/><b/>",                            "a() b()",                             "a"    },
-        {"<a><b></c>x</a>",                     "a(b() \"x\")",                        "a"    },
-        {"</x></y>abc<a/>",                     "\"abc\" a()",                         "a"    },
-        {"<a></a></a></a>x",                    "a() \"x\"",                           "a"    },
-        {"<a><b>",                              "a(b())",                              "a"    },
-        {"<a x=\"1\" x=\"2\" y='3'/>",          "a[x=1 x=2 y=3]()",                    "a"    },
+        {"",                                                           "",                                         nullptr},
+        {"just text",                                                  "\"just text\"",                            nullptr},
+        {"\n<r/>",                                                     "\"\\n\" r()",                              "r"    },
+        {"<a/><b/>",                                                   "a() b()",                                  "a"    },
+        {"<a><b></c>x</a>",                                            "a(b() \"x\")",                             "a"    },
+        {"</x></y>abc<a/>",                                            "\"abc\" a()",                              "a"    },
+        {"<a></a></a></a>x",                                           "a() \"x\"",                                "a"    },
+        {"<a><b>",                                                     "a(b())",                                   "a"    },
+        {"<a x=\"1\" x=\"2\" y='3'/>",                                 "a[x=1 x=2 y=3]()",                         "a"    },
         {"<?xml version=\"1.0\"?>\r\n<r>\r\n<i n=\"1\"/>\r\n</r>\r\n",
-         "\"<?xml version=\"1.0\"?>\\r\\n\" r(\"\\r\\n\" i[n=1]() \"\\r\\n\") \"\\r\\n\"",         "r"    },
-        {"<r>\n<!-- c -->\n<i/>\n</r>",         "r(\"\\n<!-- c -->\\n\" i() \"\\n\")", "r"    },
-        {"<!DOCTYPE r><r><![CDATA[<x/>]]></r>", "\"<!DOCTYPE r>\" r(\"<![CDATA[<x/>]]>\")", "r"  },
-        {"< x=\"1\">t</>",                      "[x=1](\"t\")",                        ""     },
+         "\"<?xml version=\"1.0\"?>\\r\\n\" r(\"\\r\\n\" i[n=1]() \"\\r\\n\") \"\\r\\n\"",                         "r"    },
+        {"<r>\n<!-- c -->\n<i/>\n</r>",                                "r(\"\\n<!-- c -->\\n\" i() \"\\n\")",      "r"    },
+        {"<!DOCTYPE r><r><![CDATA[<x/>]]></r>",                        "\"<!DOCTYPE r>\" r(\"<![CDATA[<x/>]]>\")", "r"    },
+        {"< x=\"1\">t</>",                                             "[x=1](\"t\")",                             ""     },
     };
     for (const Case& c : cases)
     {

@@ -13,28 +13,28 @@ TEST(Writer, NormalisesTagsAndKeepsEverythingElse)
         const char* output;
     };
     const std::vector<Case> cases = {
-        {"",                                        ""                                     },
-        {"\n\t",                                    "\n\t"                                 },
-        {"<a>",                                     "<a/>"                                 },
-        {"<a></a>",                                 "<a/>"                                 },
-        {"<a />",                                   "<a/>"                                 },
-        {"<a  x = \"1\"\r\n\ty='2' />",             "<a x=\"1\" y=\"2\"/>"                 },
-        {"<a x=\"1\">t</b>",                        "<a x=\"1\">t</a>"                     },
-        {"<a><b>t",                                 "<a><b>t</b></a>"                      },
-        {"<a>&amp;&#x41;&bogus;</a>",               "<a>&amp;&#x41;&bogus;</a>"            },
-        {"<a x=\"&lt;&quot;\"/>",                   "<a x=\"&lt;&quot;\"/>"                },
-        {"<a x='\"'/>",                             "<a x='\"'/>"                          },
-        {"<a x=\"'\"/>",                            "<a x=\"'\"/>"                         },
-        {"<r>\r\n<!-- c -->\r\n<i/>\r\n</r>\r\n",   "<r>\r\n<!-- c -->\r\n<i/>\r\n</r>\r\n"},
-        {"<?xml version='1.0'?><r/>",               "<?xml version='1.0'?><r/>"            },
-        {"<a><![CDATA[</a>]]></a>",                 "<a><![CDATA[</a>]]></a>"              },
-        {"<a><%= x %></a>",                         "<a><%= x %></a>"                      },
-        {"< x=\"1\"><b/>t</>u",                     "<b/>tu"                               },
-        {"</a></b>x<c/>",                           "x<c/>"                                },
-        // Content that writes nothing leaves an empty element, written as one.
-        {"<t < >",                                  "<t/>"                                 },
-        {"<t>< >< ></></></t>",                     "<t/>"                                 },
-        {"<t>< >x</></t>",                          "<t>x</t>"                             },
+        {"",                                      ""                                     },
+        {"\n\t",                                  "\n\t"                                 },
+        {"<a>",                                   "<a/>"                                 },
+        {"<a></a>",                               "<a/>"                                 },
+        {"<a />",                                 "<a/>"                                 },
+        {"<a  x = \"1\"\r\n\ty='2' />",           "<a x=\"1\" y=\"2\"/>"                 },
+        {"<a x=\"1\">t</b>",                      "<a x=\"1\">t</a>"                     },
+        {"<a><b>t",                               "<a><b>t</b></a>"                      },
+        {"<a>&amp;&#x41;&bogus;</a>",             "<a>&amp;&#x41;&bogus;</a>"            },
+        {"<a x=\"&lt;&quot;\"/>",                 "<a x=\"&lt;&quot;\"/>"                },
+        {"<a x='\"'/>",                           "<a x='\"'/>"                          },
+        {"<a x=\"'\"/>",                          "<a x=\"'\"/>"                         },
+        {"<r>\r\n<!-- c -->\r\n<i/>\r\n</r>\r\n", "<r>\r\n<!-- c -->\r\n<i/>\r\n</r>\r\n"},
+        {"<?xml version='1.0'?><r/>",             "<?xml version='1.0'?><r/>"            },
+        {"<a><![CDATA[</a>]]></a>",               "<a><![CDATA[</a>]]></a>"              },
+        {"<a><%= x %></a>",                       "<a><%= x %></a>"                      },
+        {"< x=\"1\"><b/>t</>u",                   "<b/>tu"                               },
+        {"</a></b>x<c/>",                         "x<c/>"                                },
+ // Content that writes nothing leaves an empty element, written as one.
+        {"<t < >",                                "<t/>"                                 },
+        {"<t>< >< ></></></t>",                   "<t/>"                                 },
+        {"<t>< >x</></t>",                        "<t>x</t>"                             },
     };
     for (const Case& c : cases)
         EXPECT_EQ(Rewrite(c.input), c.output) << "input: " << c.input;
@@ -48,13 +48,13 @@ TEST(Writer, QuotesEachValueSoThatItReadsBackWhole)
         const char* written;
     };
     const std::vector<Case> cases = {
-        {"",                "<i v=\"\"/>"                    },
-        {"plain",           "<i v=\"plain\"/>"               },
-        {"it's",            "<i v=\"it's\"/>"                },
-        {"say \"hi\"",      "<i v='say \"hi\"'/>"            },
-        {"\"both' \"",      "<i v=\"&quot;both' &quot;\"/>"  },
-        {"'\"",             "<i v=\"'&quot;\"/>"             },
-        {"<>/=",            "<i v=\"<>/=\"/>"                },
+        {"",           "<i v=\"\"/>"                  },
+        {"plain",      "<i v=\"plain\"/>"             },
+        {"it's",       "<i v=\"it's\"/>"              },
+        {"say \"hi\"", "<i v='say \"hi\"'/>"          },
+        {"\"both' \"", "<i v=\"&quot;both' &quot;\"/>"},
+        {"'\"",        "<i v=\"'&quot;\"/>"           },
+        {"<>/=",       "<i v=\"<>/=\"/>"              },
     };
     for (const Case& c : cases)
     {

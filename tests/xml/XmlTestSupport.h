@@ -43,15 +43,30 @@ public:
     }
 
 protected:
-    void OnStartDocument() override { ++m_starts; }
-    void OnEndDocument() override { ++m_ends; }
-    void OnStartElement(const char* name) override { Add('S', name); }
-    void OnEndElement(const char* name) override { Add('E', name); }
+    void OnStartDocument() override
+    {
+        ++m_starts;
+    }
+    void OnEndDocument() override
+    {
+        ++m_ends;
+    }
+    void OnStartElement(const char* name) override
+    {
+        Add('S', name);
+    }
+    void OnEndElement(const char* name) override
+    {
+        Add('E', name);
+    }
     void OnAttribute(const char* name, const char* value) override
     {
         Add('A', (std::string(name) + "=" + value).c_str());
     }
-    void OnText(const char* text) override { Add('T', text); }
+    void OnText(const char* text) override
+    {
+        Add('T', text);
+    }
 
 private:
     void Add(char kind, const char* text)
