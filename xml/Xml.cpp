@@ -91,7 +91,7 @@ CXmlString::CXmlString(const CXmlString& other)
 
 // A borrowed string is copied rather than moved, so that no string taken out of a tree can
 // outlive the document it refers to.
-CXmlString::CXmlString(CXmlString&& other) noexcept
+CXmlString::CXmlString(CXmlString&& other)
 {
     if (other.m_size & kOwnedBit)
     {
@@ -118,7 +118,7 @@ CXmlString& CXmlString::operator=(const CXmlString& other)
     return *this;
 }
 
-CXmlString& CXmlString::operator=(CXmlString&& other) noexcept
+CXmlString& CXmlString::operator=(CXmlString&& other)
 {
     if (this == &other)
         return *this;

@@ -31,11 +31,11 @@ public:
     CXmlString(const std::string& text);
     explicit CXmlString(std::string_view text);
     CXmlString(const CXmlString& other);
-    CXmlString(CXmlString&& other) noexcept;
+    CXmlString(CXmlString&& other); // copies a borrowed string, so it may allocate
     ~CXmlString();
 
     CXmlString& operator=(const CXmlString& other);
-    CXmlString& operator=(CXmlString&& other) noexcept;
+    CXmlString& operator=(CXmlString&& other);
     CXmlString& operator=(const char* text);
     CXmlString& operator=(const std::string& text);
 
