@@ -64,7 +64,7 @@ bench: deps
 SECONDS ?= 600
 fuzz-long: fuzz
 	mkdir -p $(BUILD)/fuzz/corpus
-	$(BUILD)/fuzz/tests/fuzz/xml_fuzz -max_total_time=$(SECONDS) -print_final_stats=1 \
+	$(BUILD)/fuzz/tests/fuzz/xml_fuzz -max_total_time=$(SECONDS) -print_final_stats=1 -dict=tests/fuzz/xml.dict \
 	    $(BUILD)/fuzz/corpus tests/data
 
 format:
