@@ -107,7 +107,7 @@ protected:
         CreateDirectoryA((m_dir / "Content").c_str(), nullptr);
         CreateDirectoryA((m_dir / "Content\\XML").c_str(), nullptr);
         for (const ContentFile& file : kContent)
-            WriteAll(ContentPath(file.name), file.bytes);
+            WriteBytes(ContentPath(file.name), file.bytes);
     }
     ~MainDialog() override
     {
@@ -284,7 +284,7 @@ TEST_F(MainDialog, EnableAndDisableAllActOnTheShownListOnly)
 
     // Nothing reaches a file before Save.
     for (const ContentFile& file : kContent)
-        EXPECT_EQ(ReadAll(ContentPath(file.name)), file.bytes) << file.name;
+        EXPECT_EQ(ReadBytes(ContentPath(file.name)), file.bytes) << file.name;
 }
 
 TEST_F(MainDialog, SaveWritesEveryPageAndStaysOpen)
@@ -295,18 +295,18 @@ TEST_F(MainDialog, SaveWritesEveryPageAndStaysOpen)
     Click(IDC_ENABLE_ALL); // Softkeys
     Click(IDC_SAVE);
     EXPECT_TRUE(IsWindow(Dialog()));
-    EXPECT_EQ(ReadAll(ContentPath("features.xml")), Replace(kFeatures, "\"Hold\" enabled=\"1\"", "\"Hold\" enabled=\"0\""));
+    EXPECT_EQ(ReadBytes(ContentPath("features.xml")), Replace(kFeatures, "\"Hold\" enabled=\"1\"", "\"Hold\" enabled=\"0\""));
     std::string softkeys = Replace(kSoftkeys, "\"Redial\" enabled=\"0\"", "\"Redial\" enabled=\"1\"");
     softkeys = Replace(softkeys, "\"Conf\" enabled=\"0\"", "\"Conf\" enabled=\"1\"");
-    EXPECT_EQ(ReadAll(ContentPath("softkeys.xml")), softkeys);
-    EXPECT_EQ(ReadAll(ContentPath("starthere.xml")), kStartHere);
-    EXPECT_EQ(ReadAll(ContentPath("interface.xml")), kInterface);
+    EXPECT_EQ(ReadBytes(ContentPath("softkeys.xml")), softkeys);
+    EXPECT_EQ(ReadBytes(ContentPath("starthere.xml")), kStartHere);
+    EXPECT_EQ(ReadBytes(ContentPath("interface.xml")), kInterface);
 
     // A second save writes the same again; files changed behind the tool's back are rewritten.
-    WriteAll(ContentPath("starthere.xml"), "changed");
+    WriteBytes(ContentPath("starthere.xml"), "changed");
     Click(IDC_SAVE);
-    EXPECT_EQ(ReadAll(ContentPath("starthere.xml")), kStartHere);
-    EXPECT_EQ(ReadAll(ContentPath("softkeys.xml")), softkeys);
+    EXPECT_EQ(ReadBytes(ContentPath("starthere.xml")), kStartHere);
+    EXPECT_EQ(ReadBytes(ContentPath("softkeys.xml")), softkeys);
 }
 
 TEST_F(MainDialog, SaveNamesTheFilesItCouldNotWrite)
@@ -328,8 +328,8 @@ TEST_F(MainDialog, SaveNamesTheFilesItCouldNotWrite)
     }
     EXPECT_TRUE(IsWindow(Dialog()));
     EXPECT_EQ(GetFileAttributesA(ContentPath("features.xml").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(ReadAll(ContentPath("softkeys.xml")), kSoftkeys);
-    EXPECT_EQ(ReadAll(ContentPath("starthere.xml")), Replace(kStartHere, "enabled=\"1\"", "enabled=\"0\""));
+    EXPECT_EQ(ReadBytes(ContentPath("softkeys.xml")), kSoftkeys);
+    EXPECT_EQ(ReadBytes(ContentPath("starthere.xml")), Replace(kStartHere, "enabled=\"1\"", "enabled=\"0\""));
 
     // Once the cause is gone, the next save writes and says nothing.
     SetFileAttributesA(ContentPath("softkeys.xml").c_str(), FILE_ATTRIBUTE_NORMAL);

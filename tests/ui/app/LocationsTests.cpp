@@ -48,14 +48,14 @@ TEST(Locations, ChoosesBetweenTheLocationsFileAndTheDefaults)
         }
         else if (c.ini)
         {
-            ASSERT_TRUE(WriteAll(dir / "xml.ini", c.ini));
+            ASSERT_TRUE(WriteBytes(dir / "xml.ini", c.ini));
         }
         EXPECT_EQ(ResolveContentPaths("xml.ini"), c.expected) << c.what;
     }
 
     // A value is never cut, whatever its length.
     CScratchDir dir("locations-long");
-    ASSERT_TRUE(WriteAll(dir / "xml.ini", "[XMLFiles]\r\nFeatures=" + longValue + "\r\n"));
+    ASSERT_TRUE(WriteBytes(dir / "xml.ini", "[XMLFiles]\r\nFeatures=" + longValue + "\r\n"));
     const Paths paths = ResolveContentPaths("xml.ini");
     EXPECT_EQ(paths[0], longValue);
     EXPECT_EQ(paths[0].size(), 309u);
@@ -64,11 +64,11 @@ TEST(Locations, ChoosesBetweenTheLocationsFileAndTheDefaults)
 TEST(Locations, UsesTheCurrentDirectoryNotTheProgramFolder)
 {
     CScratchDir outer("outer");
-    ASSERT_TRUE(WriteAll(outer / "xml.ini", "[XMLFiles]\r\nFeatures=outer.xml\r\n"));
+    ASSERT_TRUE(WriteBytes(outer / "xml.ini", "[XMLFiles]\r\nFeatures=outer.xml\r\n"));
     ASSERT_TRUE(CreateDirectoryA((outer / "inner").c_str(), nullptr));
     ASSERT_TRUE(SetCurrentDirectoryA((outer / "inner").c_str()));
     EXPECT_EQ(ResolveContentPaths("xml.ini")[0], "Content\\XML\\features.xml");
-    ASSERT_TRUE(WriteAll(outer / "inner\\xml.ini", "[XMLFiles]\r\nFeatures=inner.xml\r\n"));
+    ASSERT_TRUE(WriteBytes(outer / "inner\\xml.ini", "[XMLFiles]\r\nFeatures=inner.xml\r\n"));
     EXPECT_EQ(ResolveContentPaths("xml.ini")[0], "inner.xml");
 
     const std::string current = GetCurrentDir();

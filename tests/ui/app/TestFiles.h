@@ -1,31 +1,10 @@
-// Files and folders for the tests: a scratch folder per test, whole-file reads and writes.
+// A scratch folder per test, which becomes the current directory while the test runs.
 #pragma once
 
 #include <windows.h>
 #include <string>
 
-inline std::string ReadAll(const std::string& path)
-{
-    std::string bytes;
-    if (FILE* f = std::fopen(path.c_str(), "rb"))
-    {
-        char chunk[4096];
-        size_t got;
-        while ((got = std::fread(chunk, 1, sizeof(chunk), f)) > 0)
-            bytes.append(chunk, got);
-        std::fclose(f);
-    }
-    return bytes;
-}
-
-inline bool WriteAll(const std::string& path, const std::string& bytes)
-{
-    FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f)
-        return false;
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    return std::fclose(f) == 0 && ok;
-}
+#include "FileBytes.h"
 
 inline void RemoveTree(const std::string& path)
 {
