@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Checks the shipped 32-bit program as a file: format, subsystem, imports and resources.
+# Checks the shipped 32-bit program as a file: format, subsystem, imports, manifest, version and icon.
 # Usage: check_product.sh <customize.exe> [objdump] [python3]
 set -u
 
