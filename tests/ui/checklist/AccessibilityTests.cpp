@@ -8,6 +8,8 @@
 
 namespace
 {
+constexpr long kCheckBits = STATE_SYSTEM_CHECKED | STATE_SYSTEM_MIXED;
+
 VARIANT Child(long id)
 {
     VARIANT child;
@@ -15,6 +17,18 @@ VARIANT Child(long id)
     child.vt = VT_I4;
     child.lVal = id;
     return child;
+}
+
+// A child's role or state, or -1.
+long Number(IAccessible* accessible, HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*), long id)
+{
+    VARIANT value;
+    VariantInit(&value);
+    return SUCCEEDED((accessible->*get)(Child(id), &value)) && value.vt == VT_I4 ? value.lVal : -1;
+}
+long RoleOf(IAccessible* accessible, long id)
+{
+    return Number(accessible, &IAccessible::get_accRole, id);
 }
 
 class AccessibilityTest : public CheckListTest
@@ -27,7 +41,6 @@ protected:
         ASSERT_EQ(AccessibleObjectFromWindow(m_list, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
                                              reinterpret_cast<void**>(&m_accessible)),
                   S_OK);
-        ASSERT_NE(m_accessible, nullptr);
     }
     void TearDown() override
     {
@@ -37,23 +50,7 @@ protected:
         CoUninitialize();
     }
 
-    CCheckListBox& List() { return m_dialog.m_list; }
-    long Role(long id)
-    {
-        VARIANT role;
-        VariantInit(&role);
-        if (FAILED(m_accessible->get_accRole(Child(id), &role)) || role.vt != VT_I4)
-            return -1;
-        return role.lVal;
-    }
-    long State(long id)
-    {
-        VARIANT state;
-        VariantInit(&state);
-        if (FAILED(m_accessible->get_accState(Child(id), &state)) || state.vt != VT_I4)
-            return -1;
-        return state.lVal;
-    }
+    long State(long id) { return Number(m_accessible, &IAccessible::get_accState, id); }
     std::string Text(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*), long id)
     {
         BSTR text = nullptr;
@@ -70,51 +67,46 @@ protected:
     std::string ActionName(long id) { return Text(&IAccessible::get_accDefaultAction, id); }
 
     IAccessible* m_accessible = nullptr;
-    CEventRecorder m_events;
 };
 
 TEST_F(AccessibilityTest, ItemsAreCheckButtonsWithStateAndActionName)
 {
     Fill(List(), {"Hold", "Park", "Conf"});
-    List().SetCheckMode(0);
-    List().SetItemCheck(1, 1);
-    List().SetItemCheck(2, 2);
-    List().SetCheckMode(BS_AUTOCHECKBOX);
+    SetChecks(BS_AUTOCHECKBOX, {{1, 1}, {2, 2}});
     List().SetCurSel(1);
 
+    // The action name says the state that the action produces.
+    const struct
+    {
+        long checkBits;
+        const char* action;
+    } items[] = {{0, "Check"}, {STATE_SYSTEM_CHECKED, "Uncheck"}, {STATE_SYSTEM_MIXED, "Check"}};
     for (long id = 1; id <= 3; ++id)
-        EXPECT_EQ(Role(id), ROLE_SYSTEM_CHECKBUTTON) << "child " << id;
-    EXPECT_NE(Role(0), ROLE_SYSTEM_CHECKBUTTON) << "the list itself";
-    EXPECT_NE(Role(4), ROLE_SYSTEM_CHECKBUTTON) << "past the items";
-
-    EXPECT_EQ(State(1) & (STATE_SYSTEM_CHECKED | STATE_SYSTEM_MIXED), 0);
-    EXPECT_EQ(State(2) & (STATE_SYSTEM_CHECKED | STATE_SYSTEM_MIXED), STATE_SYSTEM_CHECKED);
-    EXPECT_EQ(State(3) & (STATE_SYSTEM_CHECKED | STATE_SYSTEM_MIXED), STATE_SYSTEM_MIXED);
-    EXPECT_TRUE(State(2) & STATE_SYSTEM_SELECTED) << "the standard state of the selected item";
-    EXPECT_FALSE(State(1) & STATE_SYSTEM_SELECTED);
-
-    EXPECT_EQ(ActionName(1), "Check");
-    EXPECT_EQ(ActionName(2), "Uncheck");
-    EXPECT_EQ(ActionName(3), "Check") << "the state that the action produces";
+    {
+        SCOPED_TRACE(id);
+        EXPECT_EQ(RoleOf(m_accessible, id), ROLE_SYSTEM_CHECKBUTTON);
+        EXPECT_EQ(State(id) & kCheckBits, items[id - 1].checkBits);
+        EXPECT_EQ((State(id) & STATE_SYSTEM_SELECTED) != 0, id == 2) << "the standard state of the selected item";
+        EXPECT_EQ(ActionName(id), items[id - 1].action);
+    }
+    EXPECT_NE(RoleOf(m_accessible, 0), ROLE_SYSTEM_CHECKBUTTON) << "the list itself";
+    EXPECT_NE(RoleOf(m_accessible, 4), ROLE_SYSTEM_CHECKBUTTON) << "past the items";
     EXPECT_EQ(Text(&IAccessible::get_accName, 2), "Park");
 }
 
 TEST_F(AccessibilityTest, DefaultActionTogglesNotifiesAndSelects)
 {
     Fill(List(), {"Hold", "Park", "Conf"});
-    List().SetCheckMode(0);
-    List().SetItemCheck(2, 2);
-    List().SetCheckMode(BS_AUTOCHECKBOX);
+    SetChecks(BS_AUTOCHECKBOX, {{2, 2}});
     List().SetCurSel(0);
-    m_events.Take(m_list);
+    TakeEvents();
 
     EXPECT_EQ(m_accessible->accDoDefaultAction(Child(3)), S_OK);
     EXPECT_EQ(List().GetItemCheck(2), 1) << "an indeterminate item becomes checked";
     EXPECT_EQ(CurSel(m_list), 2) << "and selected";
-    ASSERT_EQ(m_dialog.CountCommands(CLBN_CHECKCHANGED), 1);
-    EXPECT_EQ(m_events.Take(m_list), std::vector<LONG>{3});
-
-    EXPECT_EQ(m_accessible->accDoDefaultAction(Child(3)), S_OK);
+    EXPECT_EQ(m_dialog.CountCommands(CLBN_CHECKCHANGED), 1);
+    EXPECT_EQ(TakeEvents(), std::vector<LONG>{3});
+    m_accessible->accDoDefaultAction(Child(3));
     EXPECT_EQ(List().GetItemCheck(2), 0);
 
     // The action ignores the mode and the item's enabled flag.
@@ -123,22 +115,19 @@ TEST_F(AccessibilityTest, DefaultActionTogglesNotifiesAndSelects)
     EXPECT_EQ(m_accessible->accDoDefaultAction(Child(1)), S_OK);
     EXPECT_EQ(List().GetItemCheck(0), 1);
     EXPECT_EQ(m_dialog.CountCommands(CLBN_CHECKCHANGED), 3);
-}
 
-TEST_F(AccessibilityTest, ThreeStateCycleAndNames)
-{
-    Fill(List(), {"Hold"});
     List().SetCheckMode(BS_AUTO3STATE);
-    std::vector<std::string> names;
-    std::vector<long> states;
-    for (int i = 0; i < 3; ++i)
+    const struct
     {
-        names.push_back(ActionName(1));
-        m_accessible->accDoDefaultAction(Child(1));
-        states.push_back(State(1) & (STATE_SYSTEM_CHECKED | STATE_SYSTEM_MIXED));
+        const char* action;
+        long checkBits; // after it
+    } cycle[] = {{"Check", STATE_SYSTEM_CHECKED}, {"Mixed", STATE_SYSTEM_MIXED}, {"Uncheck", 0}};
+    for (const auto& step : cycle)
+    {
+        EXPECT_EQ(ActionName(2), step.action);
+        m_accessible->accDoDefaultAction(Child(2));
+        EXPECT_EQ(State(2) & kCheckBits, step.checkBits) << step.action;
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"Check", "Mixed", "Uncheck"}));
-    EXPECT_EQ(states, (std::vector<long>{STATE_SYSTEM_CHECKED, STATE_SYSTEM_MIXED, 0}));
 }
 
 TEST_F(AccessibilityTest, ObjectKeptPastTheControlOrListIsHarmless)
@@ -153,17 +142,14 @@ TEST_F(AccessibilityTest, ObjectKeptPastTheControlOrListIsHarmless)
                                          reinterpret_cast<void**>(&kept)),
               S_OK);
     control.reset();
-    VARIANT role;
-    VariantInit(&role);
-    kept->get_accRole(Child(1), &role);
-    EXPECT_FALSE(role.vt == VT_I4 && role.lVal == ROLE_SYSTEM_CHECKBUTTON);
+    EXPECT_NE(RoleOf(kept, 1), ROLE_SYSTEM_CHECKBUTTON);
     kept->accDoDefaultAction(Child(1));
     kept->Release();
 
     Fill(List(), {"Hold"});
     m_dialog.Destroy();
-    EXPECT_NE(Role(1), ROLE_SYSTEM_CHECKBUTTON);
+    EXPECT_NE(RoleOf(m_accessible, 1), ROLE_SYSTEM_CHECKBUTTON);
     m_accessible->accDoDefaultAction(Child(1));
-    EXPECT_EQ(CheckItemRecord::LiveCount(), m_liveBefore);
+    EXPECT_EQ(Live(), 0);
 }
 } // namespace
