@@ -6,5 +6,7 @@
 class CAboutBox : public CDialog
 {
 public:
-    CAboutBox() : CDialog(IDD_ABOUTBOX) {}
+    CAboutBox() : CDialog(IDD_ABOUTBOX)
+    {
+    }
 };

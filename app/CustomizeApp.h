@@ -5,7 +5,9 @@
 class CCustomizeApp : public CWinApp
 {
 public:
-    CCustomizeApp() : CWinApp(nullptr) {}
+    CCustomizeApp() : CWinApp(nullptr)
+    {
+    }
     // Runs the main dialog; the program ends when it closes.
     BOOL InitInstance() override;
 };

@@ -97,8 +97,8 @@ BOOL CCustomizeDlg::OnInitDialog()
 
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
-    controls.dwICC = ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_HOTKEY_CLASS |
-                     ICC_NATIVEFNTCTL_CLASS;
+    controls.dwICC =
+        ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_HOTKEY_CLASS | ICC_NATIVEFNTCTL_CLASS;
     InitCommonControlsEx(&controls);
     InitComForThread();
 
@@ -173,8 +173,8 @@ void CCustomizeDlg::ShowPage(int index)
         HWND hPage = Page(page)->m_hWnd;
         if (page == index)
         {
-            SetWindowPos(hPage, HWND_TOP, m_pageRect.left, m_pageRect.top, m_pageRect.width, m_pageRect.height,
-                         SWP_SHOWWINDOW);
+            SetWindowPos(hPage, HWND_TOP, m_pageRect.left, m_pageRect.top, m_pageRect.width,
+                         m_pageRect.height, SWP_SHOWWINDOW);
             m_tabCtrl.SetCurSel(index);
         }
         else
@@ -248,10 +248,10 @@ bool CCustomizeDlg::OnSave(WPARAM, LPARAM, LRESULT& result)
         const std::string& path;
     };
     const Outcome outcomes[] = {
-        {m_featuresPage.IsLoaded(),   m_featuresPage.SaveContent(),   m_featuresPage.m_path  },
-        {m_softkeysPage.IsLoaded(),   m_softkeysPage.SaveContent(),   m_softkeysPage.m_path  },
-        {m_startHerePage.IsLoaded(),  m_startHerePage.SaveContent(),  m_startHerePage.m_path },
-        {m_interfacePage.IsLoaded(),  m_interfacePage.SaveContent(),  m_interfacePage.m_path },
+        {m_featuresPage.IsLoaded(),  m_featuresPage.SaveContent(),  m_featuresPage.m_path },
+        {m_softkeysPage.IsLoaded(),  m_softkeysPage.SaveContent(),  m_softkeysPage.m_path },
+        {m_startHerePage.IsLoaded(), m_startHerePage.SaveContent(), m_startHerePage.m_path},
+        {m_interfacePage.IsLoaded(), m_interfacePage.SaveContent(), m_interfacePage.m_path},
     };
     std::string failed;
     for (const Outcome& outcome : outcomes)

@@ -26,7 +26,10 @@ public:
 
     // Shows page index (0 to 3) over the tab control's display area and selects its tab.
     void ShowPage(int index);
-    const PageRect& GetPageRect() const { return m_pageRect; }
+    const PageRect& GetPageRect() const
+    {
+        return m_pageRect;
+    }
 
     CFeaturesDlg m_featuresPage;
     CSoftkeysDlg m_softkeysPage;

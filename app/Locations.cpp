@@ -44,7 +44,8 @@ std::string ReadProfileValue(const std::string& path, const char* section, const
     for (DWORD capacity = kFirstValueCapacity; capacity <= kMaxValueCapacity; capacity *= 4)
     {
         std::vector<char> buffer(capacity);
-        const DWORD length = GetPrivateProfileStringA(section, key, "", buffer.data(), capacity, path.c_str());
+        const DWORD length =
+            GetPrivateProfileStringA(section, key, "", buffer.data(), capacity, path.c_str());
         if (length < capacity - 1)
             return std::string(buffer.data(), length);
     }

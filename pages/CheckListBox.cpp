@@ -118,7 +118,10 @@ public:
     CCheckListAccessible(const CCheckListAccessible&) = delete;
     CCheckListAccessible& operator=(const CCheckListAccessible&) = delete;
 
-    void Disconnect() { m_owner = nullptr; }
+    void Disconnect()
+    {
+        m_owner = nullptr;
+    }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
     {
@@ -134,7 +137,10 @@ public:
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(::InterlockedIncrement(&m_refs)); }
+    ULONG STDMETHODCALLTYPE AddRef() override
+    {
+        return static_cast<ULONG>(::InterlockedIncrement(&m_refs));
+    }
     ULONG STDMETHODCALLTYPE Release() override
     {
         const LONG refs = ::InterlockedDecrement(&m_refs);
@@ -149,7 +155,10 @@ public:
             *count = 0;
         return E_NOTIMPL;
     }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override
+    {
+        return E_NOTIMPL;
+    }
     HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
     {
         return E_NOTIMPL;
@@ -304,7 +313,10 @@ public:
     }
 
 private:
-    virtual ~CCheckListAccessible() { m_standard->Release(); }
+    virtual ~CCheckListAccessible()
+    {
+        m_standard->Release();
+    }
 
     // The item a child id names, or -1 for the list itself, an id past the items or a disconnected list.
     int ItemIndex(const VARIANT& child) const
@@ -314,7 +326,10 @@ private:
             return -1;
         return static_cast<int>(child.lVal - 1);
     }
-    int StateCount() const { return m_owner->GetCheckMode() == BS_AUTO3STATE ? 3 : 2; }
+    int StateCount() const
+    {
+        return m_owner->GetCheckMode() == BS_AUTO3STATE ? 3 : 2;
+    }
     // What a standard list says of an item, for platforms whose standard object knows no items.
     LONG ItemState(int index) const
     {
@@ -901,14 +916,18 @@ void CCheckListBox::DrawItemContent(DRAWITEMSTRUCT& request)
         ::DrawFocusRect(request.hDC, &request.rcItem);
 }
 
-void CCheckListBox::MeasureItem(MEASUREITEMSTRUCT&) {}
+void CCheckListBox::MeasureItem(MEASUREITEMSTRUCT&)
+{
+}
 
 int CCheckListBox::CompareItem(COMPAREITEMSTRUCT&)
 {
     return 0;
 }
 
-void CCheckListBox::DeleteItem(DELETEITEMSTRUCT&) {}
+void CCheckListBox::DeleteItem(DELETEITEMSTRUCT&)
+{
+}
 
 RECT CCheckListBox::PlaceCheckBox(const RECT&, const RECT& box)
 {

@@ -10,13 +10,22 @@
 // What the control keeps per item, in the list's own item-value slot.
 struct CheckItemRecord
 {
-    CheckItemRecord() { ++s_live; }
-    ~CheckItemRecord() { --s_live; }
+    CheckItemRecord()
+    {
+        ++s_live;
+    }
+    ~CheckItemRecord()
+    {
+        --s_live;
+    }
     CheckItemRecord(const CheckItemRecord&) = delete;
     CheckItemRecord& operator=(const CheckItemRecord&) = delete;
 
     // Records alive in the process, for the tests' leak checks.
-    static int LiveCount() { return s_live; }
+    static int LiveCount()
+    {
+        return s_live;
+    }
 
     int m_check = 0;
     BOOL m_enabled = TRUE;
@@ -38,8 +47,14 @@ public:
     bool Attach(HWND hWnd) override;
 
     // BS_CHECKBOX, BS_AUTOCHECKBOX, BS_3STATE or BS_AUTO3STATE; 0 until set.
-    void SetCheckMode(int mode) { m_checkMode = mode; }
-    int GetCheckMode() const { return m_checkMode; }
+    void SetCheckMode(int mode)
+    {
+        m_checkMode = mode;
+    }
+    int GetCheckMode() const
+    {
+        return m_checkMode;
+    }
     // 0 unchecked, 1 checked, 2 indeterminate. Sends no notification.
     void SetItemCheck(int index, int state);
     int GetItemCheck(int index) const;

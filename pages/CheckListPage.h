@@ -23,7 +23,10 @@ public:
     // 1 ticks every entry, 0 clears them; the file changes on the next save.
     void SetAllChecks(int check);
     // Whether LoadContent read the file; false before it and after a failed read.
-    bool IsLoaded() const { return m_loaded; }
+    bool IsLoaded() const
+    {
+        return m_loaded;
+    }
 
     CCheckListBox m_checkList;
     std::unique_ptr<CXmlDocument> m_document;

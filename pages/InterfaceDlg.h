@@ -24,7 +24,10 @@ public:
     // Enable All and Disable All do not concern this page.
     void SetAllChecks(int check);
     // Whether LoadContent read the file; false before it and after a failed read.
-    bool IsLoaded() const { return m_loaded; }
+    bool IsLoaded() const
+    {
+        return m_loaded;
+    }
 
     std::unique_ptr<CXmlDocument> m_document;
     std::string m_path;

@@ -10,8 +10,14 @@
 class CButton : public CWnd
 {
 public:
-    int GetCheck() const { return static_cast<int>(Send(BM_GETCHECK)); }
-    void SetCheck(int check) const { Send(BM_SETCHECK, static_cast<WPARAM>(check)); }
+    int GetCheck() const
+    {
+        return static_cast<int>(Send(BM_GETCHECK));
+    }
+    void SetCheck(int check) const
+    {
+        Send(BM_SETCHECK, static_cast<WPARAM>(check));
+    }
 };
 
 class CEdit : public CWnd
@@ -21,7 +27,10 @@ class CEdit : public CWnd
 class CListBox : public CWnd
 {
 public:
-    int GetCount() const { return static_cast<int>(Send(LB_GETCOUNT)); }
+    int GetCount() const
+    {
+        return static_cast<int>(Send(LB_GETCOUNT));
+    }
     // The new item's index, or LB_ERR / LB_ERRSPACE.
     int AddString(const char* text) const
     {
@@ -29,10 +38,22 @@ public:
     }
     // The item's text; empty for an index that names no item.
     std::string GetItemText(int index) const;
-    int GetCurSel() const { return static_cast<int>(Send(LB_GETCURSEL)); }
-    int SetCurSel(int index) const { return static_cast<int>(Send(LB_SETCURSEL, static_cast<WPARAM>(index))); }
-    int GetTopIndex() const { return static_cast<int>(Send(LB_GETTOPINDEX)); }
-    int GetCaretIndex() const { return static_cast<int>(Send(LB_GETCARETINDEX)); }
+    int GetCurSel() const
+    {
+        return static_cast<int>(Send(LB_GETCURSEL));
+    }
+    int SetCurSel(int index) const
+    {
+        return static_cast<int>(Send(LB_SETCURSEL, static_cast<WPARAM>(index)));
+    }
+    int GetTopIndex() const
+    {
+        return static_cast<int>(Send(LB_GETTOPINDEX));
+    }
+    int GetCaretIndex() const
+    {
+        return static_cast<int>(Send(LB_GETCARETINDEX));
+    }
     int GetItemHeight(int index) const
     {
         return static_cast<int>(Send(LB_GETITEMHEIGHT, static_cast<WPARAM>(index)));
@@ -54,7 +75,10 @@ inline std::string CListBox::GetItemText(int index) const
 class CTabCtrl : public CWnd
 {
 public:
-    int GetItemCount() const { return static_cast<int>(Send(TCM_GETITEMCOUNT)); }
+    int GetItemCount() const
+    {
+        return static_cast<int>(Send(TCM_GETITEMCOUNT));
+    }
     int InsertItem(int index, const char* text) const
     {
         TCITEMA item{};
@@ -63,9 +87,24 @@ public:
         return static_cast<int>(
             Send(TCM_INSERTITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)));
     }
-    int GetCurSel() const { return static_cast<int>(Send(TCM_GETCURSEL)); }
-    int SetCurSel(int index) const { return static_cast<int>(Send(TCM_SETCURSEL, static_cast<WPARAM>(index))); }
-    int GetCurFocus() const { return static_cast<int>(Send(TCM_GETCURFOCUS)); }
-    DWORD GetExtendedStyle() const { return static_cast<DWORD>(Send(TCM_GETEXTENDEDSTYLE)); }
-    void SetExtendedStyle(DWORD style) const { Send(TCM_SETEXTENDEDSTYLE, 0, static_cast<LPARAM>(style)); }
+    int GetCurSel() const
+    {
+        return static_cast<int>(Send(TCM_GETCURSEL));
+    }
+    int SetCurSel(int index) const
+    {
+        return static_cast<int>(Send(TCM_SETCURSEL, static_cast<WPARAM>(index)));
+    }
+    int GetCurFocus() const
+    {
+        return static_cast<int>(Send(TCM_GETCURFOCUS));
+    }
+    DWORD GetExtendedStyle() const
+    {
+        return static_cast<DWORD>(Send(TCM_GETEXTENDEDSTYLE));
+    }
+    void SetExtendedStyle(DWORD style) const
+    {
+        Send(TCM_SETEXTENDEDSTYLE, 0, static_cast<LPARAM>(style));
+    }
 };

@@ -50,8 +50,8 @@ INT_PTR CDialog::DoModal()
     // Without a parent the dialog is owned by the active window of the thread, as message boxes are.
     HWND owner = m_parent ? m_parent->m_hWnd : GetActiveWindow();
     m_modal = true;
-    const INT_PTR result = DialogBoxParamA(ResourceInstance(), MAKEINTRESOURCEA(m_templateId), owner, DialogProc,
-                                           reinterpret_cast<LPARAM>(this));
+    const INT_PTR result = DialogBoxParamA(ResourceInstance(), MAKEINTRESOURCEA(m_templateId), owner,
+                                           DialogProc, reinterpret_cast<LPARAM>(this));
     m_modal = false;
     return result;
 }
@@ -60,8 +60,9 @@ bool CDialog::Create(CWnd* parent)
 {
     m_parent = parent;
     m_modal = false;
-    HWND hWnd = CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(m_templateId),
-                                   parent ? parent->m_hWnd : nullptr, DialogProc, reinterpret_cast<LPARAM>(this));
+    HWND hWnd =
+        CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(m_templateId),
+                           parent ? parent->m_hWnd : nullptr, DialogProc, reinterpret_cast<LPARAM>(this));
     return hWnd != nullptr;
 }
 

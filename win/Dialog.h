@@ -19,12 +19,20 @@ public:
     bool Create(CWnd* parent);
     void EndDialog(INT_PTR result);
 
-    UINT GetTemplateId() const { return m_templateId; }
-    static HINSTANCE ResourceInstance() { return ::GetModuleHandleA(nullptr); }
+    UINT GetTemplateId() const
+    {
+        return m_templateId;
+    }
+    static HINSTANCE ResourceInstance()
+    {
+        return ::GetModuleHandleA(nullptr);
+    }
 
 protected:
     // Binds member controls to their ids: a list of Bind lines.
-    virtual void DoDataExchange() {}
+    virtual void DoDataExchange()
+    {
+    }
     // Base initialisation: binds the controls. True lets the dialog manager set the focus.
     virtual BOOL OnInitDialog();
     // The class's message table; false for default processing.

@@ -7,7 +7,9 @@
 class CWindowDC
 {
 public:
-    explicit CWindowDC(HWND hWnd) : m_hWnd(hWnd), m_hDC(::GetDC(hWnd)) {}
+    explicit CWindowDC(HWND hWnd) : m_hWnd(hWnd), m_hDC(::GetDC(hWnd))
+    {
+    }
     ~CWindowDC()
     {
         if (m_hDC)
@@ -16,7 +18,10 @@ public:
     CWindowDC(const CWindowDC&) = delete;
     CWindowDC& operator=(const CWindowDC&) = delete;
 
-    operator HDC() const { return m_hDC; }
+    operator HDC() const
+    {
+        return m_hDC;
+    }
 
 private:
     HWND m_hWnd; // not owned
@@ -27,7 +32,9 @@ private:
 class CMemoryDC
 {
 public:
-    explicit CMemoryDC(HDC compatible) : m_hDC(::CreateCompatibleDC(compatible)) {}
+    explicit CMemoryDC(HDC compatible) : m_hDC(::CreateCompatibleDC(compatible))
+    {
+    }
     ~CMemoryDC()
     {
         if (m_hDC)
@@ -36,7 +43,10 @@ public:
     CMemoryDC(const CMemoryDC&) = delete;
     CMemoryDC& operator=(const CMemoryDC&) = delete;
 
-    operator HDC() const { return m_hDC; }
+    operator HDC() const
+    {
+        return m_hDC;
+    }
 
 private:
     HDC m_hDC;
@@ -46,11 +56,19 @@ private:
 template <class THandle> class CGdiObject
 {
 public:
-    explicit CGdiObject(THandle handle = nullptr) : m_handle(handle) {}
-    ~CGdiObject() { Reset(); }
+    explicit CGdiObject(THandle handle = nullptr) : m_handle(handle)
+    {
+    }
+    ~CGdiObject()
+    {
+        Reset();
+    }
     CGdiObject(const CGdiObject&) = delete;
     CGdiObject& operator=(const CGdiObject&) = delete;
-    CGdiObject(CGdiObject&& other) noexcept : m_handle(other.m_handle) { other.m_handle = nullptr; }
+    CGdiObject(CGdiObject&& other) noexcept : m_handle(other.m_handle)
+    {
+        other.m_handle = nullptr;
+    }
     CGdiObject& operator=(CGdiObject&& other) noexcept
     {
         if (this != &other)
@@ -62,7 +80,10 @@ public:
         return *this;
     }
 
-    operator THandle() const { return m_handle; }
+    operator THandle() const
+    {
+        return m_handle;
+    }
     void Reset()
     {
         if (m_handle)

@@ -10,7 +10,10 @@ public:
     // The process's one look-up, made on first use.
     static const CUxTheme& Get();
 
-    bool IsAppThemed() const { return m_isAppThemed && m_isAppThemed(); }
+    bool IsAppThemed() const
+    {
+        return m_isAppThemed && m_isAppThemed();
+    }
     HTHEME Open(HWND hWnd, const wchar_t* classList) const
     {
         return m_openThemeData ? m_openThemeData(hWnd, classList) : nullptr;
@@ -53,12 +56,20 @@ private:
 class CThemeData
 {
 public:
-    CThemeData(HWND hWnd, const wchar_t* classList) : m_theme(CUxTheme::Get().Open(hWnd, classList)) {}
-    ~CThemeData() { CUxTheme::Get().Close(m_theme); }
+    CThemeData(HWND hWnd, const wchar_t* classList) : m_theme(CUxTheme::Get().Open(hWnd, classList))
+    {
+    }
+    ~CThemeData()
+    {
+        CUxTheme::Get().Close(m_theme);
+    }
     CThemeData(const CThemeData&) = delete;
     CThemeData& operator=(const CThemeData&) = delete;
 
-    operator HTHEME() const { return m_theme; }
+    operator HTHEME() const
+    {
+        return m_theme;
+    }
 
 private:
     HTHEME m_theme;

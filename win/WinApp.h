@@ -15,15 +15,27 @@ public:
     virtual ~CWinApp();
 
     // False ends the program at once (a dialog-based program runs its dialog in here).
-    virtual BOOL InitInstance() { return TRUE; }
-    virtual int ExitInstance() { return 0; }
+    virtual BOOL InitInstance()
+    {
+        return TRUE;
+    }
+    virtual int ExitInstance()
+    {
+        return 0;
+    }
     // The message loop, for programs that return true from InitInstance.
     virtual int Run();
 
     // Names the per-user settings key. Nothing is stored under it.
-    void SetRegistryKey(const char* key) { m_registryKey = key ? key : ""; }
+    void SetRegistryKey(const char* key)
+    {
+        m_registryKey = key ? key : "";
+    }
 
-    static CWinApp* Current() { return s_current; }
+    static CWinApp* Current()
+    {
+        return s_current;
+    }
 
     HINSTANCE m_hInstance = nullptr;
     CWnd* m_pMainWnd = nullptr; // not owned

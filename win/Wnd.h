@@ -21,9 +21,18 @@ public:
     {
         return ::SendMessageA(m_hWnd, msg, wParam, lParam);
     }
-    int GetDlgCtrlID() const { return ::GetDlgCtrlID(m_hWnd); }
-    HWND GetParent() const { return ::GetParent(m_hWnd); }
-    void SetText(const char* text) const { ::SetWindowTextA(m_hWnd, text ? text : ""); }
+    int GetDlgCtrlID() const
+    {
+        return ::GetDlgCtrlID(m_hWnd);
+    }
+    HWND GetParent() const
+    {
+        return ::GetParent(m_hWnd);
+    }
+    void SetText(const char* text) const
+    {
+        ::SetWindowTextA(m_hWnd, text ? text : "");
+    }
     std::string GetText() const;
 
     // An owner-draw request (draw, measure, delete, compare) that the parent received for this

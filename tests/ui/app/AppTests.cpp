@@ -115,7 +115,10 @@ protected:
         Pump();
     }
 
-    std::string ContentPath(const char* name) const { return m_dir / (std::string("Content\\XML\\") + name); }
+    std::string ContentPath(const char* name) const
+    {
+        return m_dir / (std::string("Content\\XML\\") + name);
+    }
 
     void Open()
     {
@@ -123,8 +126,14 @@ protected:
         ASSERT_TRUE(m_dialog->Create(nullptr));
         Pump();
     }
-    HWND Dialog() const { return m_dialog->m_hWnd; }
-    HWND Tab() const { return GetDlgItem(Dialog(), IDC_TAB); }
+    HWND Dialog() const
+    {
+        return m_dialog->m_hWnd;
+    }
+    HWND Tab() const
+    {
+        return GetDlgItem(Dialog(), IDC_TAB);
+    }
 
     static void Pump()
     {
@@ -144,7 +153,8 @@ protected:
     void ClickTab(int index) const
     {
         RECT item{};
-        ASSERT_TRUE(SendMessageA(Tab(), TCM_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)));
+        ASSERT_TRUE(SendMessageA(Tab(), TCM_GETITEMRECT, static_cast<WPARAM>(index),
+                                 reinterpret_cast<LPARAM>(&item)));
         const LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
         SendMessageA(Tab(), WM_LBUTTONDOWN, MK_LBUTTON, at);
         SendMessageA(Tab(), WM_LBUTTONUP, 0, at);
@@ -295,7 +305,8 @@ TEST_F(MainDialog, SaveWritesEveryPageAndStaysOpen)
     Click(IDC_ENABLE_ALL); // Softkeys
     Click(IDC_SAVE);
     EXPECT_TRUE(IsWindow(Dialog()));
-    EXPECT_EQ(ReadBytes(ContentPath("features.xml")), Replace(kFeatures, "\"Hold\" enabled=\"1\"", "\"Hold\" enabled=\"0\""));
+    EXPECT_EQ(ReadBytes(ContentPath("features.xml")),
+              Replace(kFeatures, "\"Hold\" enabled=\"1\"", "\"Hold\" enabled=\"0\""));
     std::string softkeys = Replace(kSoftkeys, "\"Redial\" enabled=\"0\"", "\"Redial\" enabled=\"1\"");
     softkeys = Replace(softkeys, "\"Conf\" enabled=\"0\"", "\"Conf\" enabled=\"1\"");
     EXPECT_EQ(ReadBytes(ContentPath("softkeys.xml")), softkeys);

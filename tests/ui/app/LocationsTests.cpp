@@ -21,21 +21,19 @@ TEST(Locations, ChoosesBetweenTheLocationsFileAndTheDefaults)
     const std::string longValue = "Long\\" + std::string(300, 'v') + ".xml";
     const LocationsCase cases[] = {
         {"no locations file: the defaults",
-         nullptr,
-         {"Content\\XML\\features.xml", "Content\\XML\\softkeys.xml", "Content\\XML\\starthere.xml",
-          "Content\\XML\\interface.xml"}},
+         nullptr,                                                                                           {"Content\\XML\\features.xml", "Content\\XML\\softkeys.xml", "Content\\XML\\starthere.xml",
+          "Content\\XML\\interface.xml"}                                                                                                   },
         {"every key",
-         "[XMLFiles]\r\nFeatures=a\\f.xml\r\nSoftkeys=b\\s.xml\r\nStartHere=c\\h.xml\r\nInterface=d\\i.xml\r\n",
-         {"a\\f.xml", "b\\s.xml", "c\\h.xml", "d\\i.xml"}},
+         "[XMLFiles]\r\nFeatures=a\\f.xml\r\nSoftkeys=b\\s.xml\r\nStartHere=c\\h.xml\r\nInterface=d\\i."
+         "xml\r\n",                                                                                         {"a\\f.xml", "b\\s.xml", "c\\h.xml", "d\\i.xml"}},
         {"names in lower case, blanks and quotes around values",
-         "[xmlfiles]\r\nfeatures = f.xml \r\nsoftkeys=\"s s.xml\"\r\nstarthere='h.xml'\r\ninterface=C:\\x\\i.xml\r\n",
-         {"f.xml", "s s.xml", "h.xml", "C:\\x\\i.xml"}},
+         "[xmlfiles]\r\nfeatures = f.xml \r\nsoftkeys=\"s "
+         "s.xml\"\r\nstarthere='h.xml'\r\ninterface=C:\\x\\i.xml\r\n",                                      {"f.xml", "s s.xml", "h.xml", "C:\\x\\i.xml"}   },
         {"only one key: the others get the empty path, not their default",
-         "[XMLFiles]\r\nSoftkeys=only.xml\r\n",
-         {"", "only.xml", "", ""}},
-        {"no section", "[Other]\r\nFeatures=f.xml\r\n", {"", "", "", ""}},
-        {"an empty file", "", {"", "", "", ""}},
-        {"a folder named xml.ini counts as present", "<dir>", {"", "", "", ""}},
+         "[XMLFiles]\r\nSoftkeys=only.xml\r\n",                                                             {"", "only.xml", "", ""}                        },
+        {"no section",                                                     "[Other]\r\nFeatures=f.xml\r\n", {"", "", "", ""}                                },
+        {"an empty file",                                                  "",                              {"", "", "", ""}                                },
+        {"a folder named xml.ini counts as present",                       "<dir>",                         {"", "", "", ""}                                },
     };
     int index = 0;
     for (const LocationsCase& c : cases)

@@ -48,12 +48,21 @@ public:
         CreateDirectoryA(m_path.c_str(), nullptr);
         SetCurrentDirectoryA(m_path.c_str());
     }
-    ~CScratchDir() { SetCurrentDirectoryA(m_old.c_str()); }
+    ~CScratchDir()
+    {
+        SetCurrentDirectoryA(m_old.c_str());
+    }
     CScratchDir(const CScratchDir&) = delete;
     CScratchDir& operator=(const CScratchDir&) = delete;
 
-    const std::string& Path() const { return m_path; }
-    std::string operator/(const std::string& name) const { return m_path + "\\" + name; }
+    const std::string& Path() const
+    {
+        return m_path;
+    }
+    std::string operator/(const std::string& name) const
+    {
+        return m_path + "\\" + name;
+    }
 
 private:
     std::string m_path;

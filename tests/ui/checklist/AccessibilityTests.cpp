@@ -20,7 +20,8 @@ VARIANT Child(long id)
 }
 
 // A child's role or state, or -1.
-long Number(IAccessible* accessible, HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*), long id)
+long Number(IAccessible* accessible, HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*),
+            long id)
 {
     VARIANT value;
     VariantInit(&value);
@@ -50,7 +51,10 @@ protected:
         CoUninitialize();
     }
 
-    long State(long id) { return Number(m_accessible, &IAccessible::get_accState, id); }
+    long State(long id)
+    {
+        return Number(m_accessible, &IAccessible::get_accState, id);
+    }
     std::string Text(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*), long id)
     {
         BSTR text = nullptr;
@@ -64,7 +68,10 @@ protected:
         SysFreeString(text);
         return result;
     }
-    std::string ActionName(long id) { return Text(&IAccessible::get_accDefaultAction, id); }
+    std::string ActionName(long id)
+    {
+        return Text(&IAccessible::get_accDefaultAction, id);
+    }
 
     IAccessible* m_accessible = nullptr;
 };
@@ -72,7 +79,10 @@ protected:
 TEST_F(AccessibilityTest, ItemsAreCheckButtonsWithStateAndActionName)
 {
     Fill(List(), {"Hold", "Park", "Conf"});
-    SetChecks(BS_AUTOCHECKBOX, {{1, 1}, {2, 2}});
+    SetChecks(BS_AUTOCHECKBOX, {
+                                   {1, 1},
+                                   {2, 2}
+    });
     List().SetCurSel(1);
 
     // The action name says the state that the action produces.
@@ -80,13 +90,18 @@ TEST_F(AccessibilityTest, ItemsAreCheckButtonsWithStateAndActionName)
     {
         long checkBits;
         const char* action;
-    } items[] = {{0, "Check"}, {STATE_SYSTEM_CHECKED, "Uncheck"}, {STATE_SYSTEM_MIXED, "Check"}};
+    } items[] = {
+        {0,                    "Check"  },
+        {STATE_SYSTEM_CHECKED, "Uncheck"},
+        {STATE_SYSTEM_MIXED,   "Check"  }
+    };
     for (long id = 1; id <= 3; ++id)
     {
         SCOPED_TRACE(id);
         EXPECT_EQ(RoleOf(m_accessible, id), ROLE_SYSTEM_CHECKBUTTON);
         EXPECT_EQ(State(id) & kCheckBits, items[id - 1].checkBits);
-        EXPECT_EQ((State(id) & STATE_SYSTEM_SELECTED) != 0, id == 2) << "the standard state of the selected item";
+        EXPECT_EQ((State(id) & STATE_SYSTEM_SELECTED) != 0, id == 2)
+            << "the standard state of the selected item";
         EXPECT_EQ(ActionName(id), items[id - 1].action);
     }
     EXPECT_NE(RoleOf(m_accessible, 0), ROLE_SYSTEM_CHECKBUTTON) << "the list itself";
@@ -97,7 +112,9 @@ TEST_F(AccessibilityTest, ItemsAreCheckButtonsWithStateAndActionName)
 TEST_F(AccessibilityTest, DefaultActionTogglesNotifiesAndSelects)
 {
     Fill(List(), {"Hold", "Park", "Conf"});
-    SetChecks(BS_AUTOCHECKBOX, {{2, 2}});
+    SetChecks(BS_AUTOCHECKBOX, {
+                                   {2, 2}
+    });
     List().SetCurSel(0);
     TakeEvents();
 
@@ -121,7 +138,11 @@ TEST_F(AccessibilityTest, DefaultActionTogglesNotifiesAndSelects)
     {
         const char* action;
         long checkBits; // after it
-    } cycle[] = {{"Check", STATE_SYSTEM_CHECKED}, {"Mixed", STATE_SYSTEM_MIXED}, {"Uncheck", 0}};
+    } cycle[] = {
+        {"Check",   STATE_SYSTEM_CHECKED},
+        {"Mixed",   STATE_SYSTEM_MIXED  },
+        {"Uncheck", 0                   }
+    };
     for (const auto& step : cycle)
     {
         EXPECT_EQ(ActionName(2), step.action);

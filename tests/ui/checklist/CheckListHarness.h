@@ -35,7 +35,10 @@ protected:
             m_drawn[static_cast<int>(request.itemID)] = request;
         CCheckListBox::DrawItemContent(request);
     }
-    void DeleteItem(DELETEITEMSTRUCT& request) override { m_deleted.push_back(request.itemData); }
+    void DeleteItem(DELETEITEMSTRUCT& request) override
+    {
+        m_deleted.push_back(request.itemData);
+    }
     void MeasureItem(MEASUREITEMSTRUCT& request) override
     {
         m_measured = request;
@@ -49,13 +52,18 @@ protected:
 class CHostDialog : public CDialog
 {
 public:
-    CHostDialog() : CDialog(IDD_CHECKLIST_HOST) {}
+    CHostDialog() : CDialog(IDD_CHECKLIST_HOST)
+    {
+    }
     void Destroy()
     {
         if (m_hWnd)
             DestroyWindow(m_hWnd);
     }
-    int CountCommands(int code) const { return static_cast<int>(std::count(m_codes.begin(), m_codes.end(), code)); }
+    int CountCommands(int code) const
+    {
+        return static_cast<int>(std::count(m_codes.begin(), m_codes.end(), code));
+    }
     int CountBelow(UINT msg, WPARAM wParam) const
     {
         return static_cast<int>(std::count(m_below.begin(), m_below.end(), std::make_pair(msg, wParam)));
@@ -145,7 +153,10 @@ struct CPixels
     int height = 0;
     std::vector<COLORREF> data;
 
-    COLORREF At(int x, int y) const { return data[static_cast<size_t>(y * width + x)]; }
+    COLORREF At(int x, int y) const
+    {
+        return data[static_cast<size_t>(y * width + x)];
+    }
     // How many pixels of the rectangle [left, right) x [top, bottom) have the colour.
     int Count(int left, int top, int right, int bottom, COLORREF colour) const
     {
@@ -168,7 +179,8 @@ template <class TDraw> CPixels Render(int width, int height, TDraw draw)
         draw(static_cast<HDC>(memory));
     }
     BITMAPINFO info{};
-    info.bmiHeader = {static_cast<DWORD>(sizeof(info.bmiHeader)), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    info.bmiHeader = {
+        static_cast<DWORD>(sizeof(info.bmiHeader)), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
     std::vector<DWORD> bits(static_cast<size_t>(width * height));
     GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), bits.data(), &info, DIB_RGB_COLORS);
     CPixels pixels{width, height, {}};
@@ -207,11 +219,18 @@ protected:
         m_dialog.Destroy();
         UnhookWinEvent(m_hook);
         CCheckListBox::ReplaceVersionQuery(nullptr);
-        EXPECT_EQ(CheckItemRecord::LiveCount(), m_liveBefore) << "records left after the dialog was destroyed";
+        EXPECT_EQ(CheckItemRecord::LiveCount(), m_liveBefore)
+            << "records left after the dialog was destroyed";
     }
 
-    CProbeCheckList& List() { return m_dialog.m_list; }
-    int Live() const { return CheckItemRecord::LiveCount() - m_liveBefore; }
+    CProbeCheckList& List()
+    {
+        return m_dialog.m_list;
+    }
+    int Live() const
+    {
+        return CheckItemRecord::LiveCount() - m_liveBefore;
+    }
     static void Fill(const CCheckListBox& list, std::initializer_list<const char*> texts)
     {
         for (const char* text : texts)

@@ -1,4 +1,5 @@
-// What the list draws: the strip's cells, the box column, text colours, focus, the themed box and item heights.
+// What the list draws: the strip's cells, the box column, text colours, focus, the themed box and item
+// heights.
 #include <windows.h>
 #include <uxtheme.h>
 #include <vssym32.h>
@@ -31,8 +32,8 @@ bool ShowsCell(const CPixels& capture, int left, int top, int state)
         {
             const bool mark = kMark[row][column] == 'x';
             const bool frame = row == 0 || column == 0 || row == kCell - 1 || column == kCell - 1;
-            const COLORREF expected = frame ? kGrey
-                                      : state == 2 ? (mark ? kGrey : kSilver)
+            const COLORREF expected = frame                ? kGrey
+                                      : state == 2         ? (mark ? kGrey : kSilver)
                                       : state == 1 && mark ? kBlack
                                                            : kWhite;
             if (capture.At(left + column, top + row) != expected)
@@ -56,7 +57,10 @@ using DrawingTest = CheckListTest;
 TEST_F(DrawingTest, StripBoxesAndTextColoursEnabledAndDisabled)
 {
     Fill(List(), {"WWWW", "Park", "Conf"});
-    SetChecks(0, {{1, 1}, {2, 2}});
+    SetChecks(0, {
+                     {1, 1},
+                     {2, 2}
+    });
     SendMessageA(m_list, LB_SETITEMDATA, 0, 0xBEEF);
     List().SetCurSel(1);
     // Under Wine the side-by-side library reports 5.81, so the strip is drawn; on Windows it is 6.
@@ -83,9 +87,12 @@ TEST_F(DrawingTest, StripBoxesAndTextColoursEnabledAndDisabled)
             EXPECT_EQ(capture.At(item.right - 2, item.top + 1), background) << "the text background";
             // The text, inside the focus rectangle's rows.
             const COLORREF text = GetSysColor(highlighted ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
-            EXPECT_GT(capture.Count(13, item.top + 1, 60, item.bottom - 1, grey ? kGrey : text), 0) << "text colour";
-            EXPECT_EQ(capture.Count(13, item.top + 1, 60, item.bottom - 1, grey ? text : kGrey), 0) << "no other";
-            EXPECT_EQ(List().m_drawn[index].rcItem.left, item.left + kCell + 2) << "the text starts past the box";
+            EXPECT_GT(capture.Count(13, item.top + 1, 60, item.bottom - 1, grey ? kGrey : text), 0)
+                << "text colour";
+            EXPECT_EQ(capture.Count(13, item.top + 1, 60, item.bottom - 1, grey ? text : kGrey), 0)
+                << "no other";
+            EXPECT_EQ(List().m_drawn[index].rcItem.left, item.left + kCell + 2)
+                << "the text starts past the box";
         }
     }
     EXPECT_EQ(List().m_drawn[0].itemData, 0xBEEFu) << "the content drawing sees the caller's value";
@@ -102,17 +109,20 @@ TEST_F(DrawingTest, FocusOnlyAndItemlessRequestsSpanTheWholeItem)
         FillRect(hDC, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         DRAWITEMSTRUCT request{ODT_LISTBOX, IDC_TEST_LIST, 0, ODA_FOCUS, ODS_FOCUS, m_list, hDC, all, 0};
         LRESULT result = 0;
-        EXPECT_TRUE(List().OnChildNotify(WM_DRAWITEM, IDC_TEST_LIST, reinterpret_cast<LPARAM>(&request), result));
+        EXPECT_TRUE(
+            List().OnChildNotify(WM_DRAWITEM, IDC_TEST_LIST, reinterpret_cast<LPARAM>(&request), result));
         // The focus of an empty list: no item, so no box.
         request.itemID = static_cast<UINT>(-1);
         request.itemAction = ODA_DRAWENTIRE;
         request.rcItem = RECT{0, 0, width, 0};
-        EXPECT_TRUE(List().OnChildNotify(WM_DRAWITEM, IDC_TEST_LIST, reinterpret_cast<LPARAM>(&request), result));
+        EXPECT_TRUE(
+            List().OnChildNotify(WM_DRAWITEM, IDC_TEST_LIST, reinterpret_cast<LPARAM>(&request), result));
     });
     ASSERT_EQ(List().m_drawn.size(), 1u);
     EXPECT_EQ(List().m_drawn[-1].rcItem.left, 0) << "a request without an item is not narrowed";
     EXPECT_LT(pixels.Count(0, 0, kCell + 2, 1, kWhite), kCell + 2) << "nor is a focus-only one";
-    EXPECT_EQ(pixels.Count(1, 1, width - 1, height - 1, kWhite), (width - 2) * (height - 2)) << "only its outline";
+    EXPECT_EQ(pixels.Count(1, 1, width - 1, height - 1, kWhite), (width - 2) * (height - 2))
+        << "only its outline";
 }
 
 TEST_F(DrawingTest, ThemedBoxWhenVersionSixIsReported)
@@ -121,7 +131,10 @@ TEST_F(DrawingTest, ThemedBoxWhenVersionSixIsReported)
     if (!CUxTheme::Get().IsAppThemed())
         GTEST_SKIP() << "the platform draws no themed boxes";
     Fill(List(), {"WWWW", "Park", "Conf"});
-    SetChecks(0, {{1, 1}, {2, 2}});
+    SetChecks(0, {
+                     {1, 1},
+                     {2, 2}
+    });
     List().SetCurSel(0);
     const CPixels themed = CaptureClient(m_list);
 
@@ -146,7 +159,8 @@ TEST_F(DrawingTest, ThemedBoxWhenVersionSixIsReported)
         for (int y = 0; y < part.cy; ++y)
             for (int x = 0; x < part.cx; ++x)
                 ASSERT_EQ(themed.At(1 + x, boxTop + y), reference.At(x, y)) << "at " << x << ", " << y;
-        EXPECT_EQ(List().m_drawn[index].rcItem.left, item.left + part.cx + 3) << "the text follows the themed box";
+        EXPECT_EQ(List().m_drawn[index].rcItem.left, item.left + part.cx + 3)
+            << "the text follows the themed box";
     }
     // The themed box leaves the column to the list's own background, also for the selected item.
     EXPECT_EQ(themed.At(0, ItemRect(m_list, 0).top), GetSysColor(COLOR_WINDOW));
@@ -161,7 +175,8 @@ TEST_F(DrawingTest, ThemedBoxWhenVersionSixIsReported)
 TEST_F(DrawingTest, ItemHeightsFollowFontAndRequests)
 {
     CProbeCheckList& list = List();
-    EXPECT_EQ(list.GetItemHeight(0), SendDlgItemMessageA(m_dialog.m_hWnd, IDC_SPARE_LIST, LB_GETITEMHEIGHT, 0, 0))
+    EXPECT_EQ(list.GetItemHeight(0),
+              SendDlgItemMessageA(m_dialog.m_hWnd, IDC_SPARE_LIST, LB_GETITEMHEIGHT, 0, 0))
         << "binding leaves the list's height as it was";
     const int minimum = std::max(FontHeight(m_list), kCell + 1);
     EXPECT_EQ(list.MinimumItemHeight(), minimum);
@@ -173,7 +188,8 @@ TEST_F(DrawingTest, ItemHeightsFollowFontAndRequests)
     // A font change measures the text again, but the height never goes below the box's.
     for (int size : {-30, -6})
     {
-        CGdiObject<HFONT> font(CreateFontA(size, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Tahoma"));
+        CGdiObject<HFONT> font(
+            CreateFontA(size, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, "Tahoma"));
         SendMessageA(m_list, WM_SETFONT, reinterpret_cast<WPARAM>(static_cast<HFONT>(font)), FALSE);
         const int text = FontHeight(m_list);
         EXPECT_TRUE(size == -30 ? text >= 30 : text < kCell + 1) << "font size " << size << ": " << text;
@@ -189,7 +205,8 @@ TEST_F(DrawingTest, ItemHeightsFollowFontAndRequests)
     for (UINT answer : {3u, 40u})
     {
         list.m_measureAnswer = answer;
-        ASSERT_TRUE(list.OnChildNotify(WM_MEASUREITEM, IDC_TEST_LIST, reinterpret_cast<LPARAM>(&request), result));
+        ASSERT_TRUE(
+            list.OnChildNotify(WM_MEASUREITEM, IDC_TEST_LIST, reinterpret_cast<LPARAM>(&request), result));
         EXPECT_EQ(list.m_measured.itemHeight, static_cast<UINT>(list.MinimumItemHeight()));
         EXPECT_EQ(list.m_measured.itemWidth, static_cast<UINT>(-1));
         EXPECT_EQ(request.itemHeight, std::max(answer, static_cast<UINT>(list.MinimumItemHeight())));

@@ -45,7 +45,9 @@ TEST_F(InputTest, PressDoubleClickAndSpaceBarOnAnItem)
         SCOPED_TRACE(c.what);
         SendMessageA(m_list, LB_RESETCONTENT, 0, 0);
         Fill(List(), {"Hold", "Park", " Conf"});
-        SetChecks(c.mode, {{1, c.start}});
+        SetChecks(c.mode, {
+                              {1, c.start}
+        });
         List().SetItemEnabled(1, c.enabled);
         List().SetCurSel(c.input == Input::Space ? 1 : 0);
         SetFocus(nullptr);
@@ -60,11 +62,13 @@ TEST_F(InputTest, PressDoubleClickAndSpaceBarOnAnItem)
         EXPECT_EQ(List().GetItemCheck(0) + List().GetItemCheck(2), 0) << "the neighbours stay";
         EXPECT_EQ(m_dialog.CountCommands(CLBN_CHECKCHANGED), c.toggles);
         EXPECT_EQ(TakeEvents(), std::vector<LONG>(static_cast<size_t>(c.toggles), 2));
-        EXPECT_EQ(m_dialog.CountBelow(WM_LBUTTONDOWN, MK_LBUTTON) + m_dialog.CountBelow(WM_LBUTTONDBLCLK, MK_LBUTTON) +
+        EXPECT_EQ(m_dialog.CountBelow(WM_LBUTTONDOWN, MK_LBUTTON) +
+                      m_dialog.CountBelow(WM_LBUTTONDBLCLK, MK_LBUTTON) +
                       m_dialog.CountBelow(WM_KEYDOWN, VK_SPACE) + m_dialog.CountBelow(WM_CHAR, ' '),
                   c.passed);
         EXPECT_EQ(CurSel(m_list), c.sel);
-        EXPECT_EQ(m_dialog.m_selAtCheck, c.toggles ? c.sel : -2) << "the notification follows the list's handling";
+        EXPECT_EQ(m_dialog.m_selAtCheck, c.toggles ? c.sel : -2)
+            << "the notification follows the list's handling";
         EXPECT_EQ(GetFocus(), c.input == Input::Space ? nullptr : m_list) << "a press focuses the list";
     }
     EXPECT_EQ(m_dialog.CountCommands(-1), 0) << "a notification named another control";
@@ -119,10 +123,10 @@ TEST_F(InputTest, SetItemCheckFollowsTheModeAndNeverNotifies)
         {BS_AUTO3STATE,   0,  2,  2, {1}},
         {BS_3STATE,       0,  1,  1, {1}},
         {BS_3STATE,       0,  2,  2, {1}},
-        {BS_3STATE,       0,  7,  2, {}},
-        {BS_3STATE,       0,  -1, 2, {}},
-        {BS_3STATE,       -1, 1,  2, {}},
-        {BS_3STATE,       2,  1,  2, {}},
+        {BS_3STATE,       0,  7,  2, {} },
+        {BS_3STATE,       0,  -1, 2, {} },
+        {BS_3STATE,       -1, 1,  2, {} },
+        {BS_3STATE,       2,  1,  2, {} },
     };
     for (size_t i = 0; i < std::size(steps); ++i)
     {

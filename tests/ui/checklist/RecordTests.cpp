@@ -8,8 +8,14 @@ namespace
 class RecordTest : public CheckListTest
 {
 protected:
-    HWND Spare() const { return GetDlgItem(m_dialog.m_hWnd, IDC_SPARE_LIST); }
-    LRESULT Value(HWND hList, int index) { return SendMessageA(hList, LB_GETITEMDATA, static_cast<WPARAM>(index), 0); }
+    HWND Spare() const
+    {
+        return GetDlgItem(m_dialog.m_hWnd, IDC_SPARE_LIST);
+    }
+    LRESULT Value(HWND hList, int index)
+    {
+        return SendMessageA(hList, LB_GETITEMDATA, static_cast<WPARAM>(index), 0);
+    }
 };
 
 TEST_F(RecordTest, ItemValuesReadThroughRecords)
@@ -18,7 +24,8 @@ TEST_F(RecordTest, ItemValuesReadThroughRecords)
     EXPECT_EQ(Value(m_list, 0), 0) << "an item without a record";
     List().SetItemCheck(0, 1);
     EXPECT_EQ(Value(m_list, 0), 0) << "callers never see the record";
-    const ULONG_PTR wide = sizeof(ULONG_PTR) == 8 ? static_cast<ULONG_PTR>(0x8123456789ABCDEFull) : 0x89ABCDEFu;
+    const ULONG_PTR wide =
+        sizeof(ULONG_PTR) == 8 ? static_cast<ULONG_PTR>(0x8123456789ABCDEFull) : 0x89ABCDEFu;
     EXPECT_NE(SendMessageA(m_list, LB_SETITEMDATA, 0, static_cast<LPARAM>(wide)), LB_ERR);
     EXPECT_EQ(static_cast<ULONG_PTR>(Value(m_list, 0)), wide) << "kept whole";
     EXPECT_EQ(List().GetItemCheck(0), 1) << "a value leaves the check alone";
@@ -26,7 +33,8 @@ TEST_F(RecordTest, ItemValuesReadThroughRecords)
     EXPECT_EQ(Live(), 2) << "setting a value makes the record";
     EXPECT_EQ(List().GetItemCheck(1), 0);
 
-    // Indexes that name no item get the list's error and make nothing; the every-item form overwrites nothing.
+    // Indexes that name no item get the list's error and make nothing; the every-item form overwrites
+    // nothing.
     EXPECT_EQ(Value(m_list, 2), LB_ERR);
     EXPECT_EQ(SendMessageA(m_list, LB_SETITEMDATA, 2, 7), LB_ERR);
     EXPECT_EQ(SendMessageA(m_list, LB_SETITEMDATA, static_cast<WPARAM>(-1), 7), LB_ERR);
@@ -38,7 +46,11 @@ TEST_F(RecordTest, ItemValuesReadThroughRecords)
 TEST_F(RecordTest, DeletionFreesRecordsAndPassesCallersValues)
 {
     Fill(List(), {"Hold", "Park", "Conf", "DND"});
-    SetChecks(BS_AUTOCHECKBOX, {{0, 1}, {1, 1}, {2, 1}});
+    SetChecks(BS_AUTOCHECKBOX, {
+                                   {0, 1},
+                                   {1, 1},
+                                   {2, 1}
+    });
     SendMessageA(m_list, LB_SETITEMDATA, 1, 0x51);
     ASSERT_EQ(Live(), 3);
 
@@ -54,7 +66,10 @@ TEST_F(RecordTest, DeletionFreesRecordsAndPassesCallersValues)
     EXPECT_EQ(Live(), 0);
     EXPECT_EQ(List().m_deleted.size(), 4u);
     Fill(List(), {"Hold", "Park"});
-    SetChecks(BS_AUTOCHECKBOX, {{0, 1}, {1, 1}});
+    SetChecks(BS_AUTOCHECKBOX, {
+                                   {0, 1},
+                                   {1, 1}
+    });
     m_dialog.Destroy();
     EXPECT_EQ(Live(), 0) << "destroying the list frees what is left";
     EXPECT_EQ(List().m_deleted.size(), 6u);

@@ -41,9 +41,9 @@ TEST(CheckListPage, FeaturesListsEveryItemInFileOrderAndSavesWhatThePersonTicked
     EXPECT_EQ(path, page.m_path);
     EXPECT_EQ(BS_AUTOCHECKBOX, page.m_checkList.GetCheckMode());
     // Text nodes and the item nested in CallPark are not entries; items without a name give empty ones.
-    const std::vector<std::string> texts = {"CallForward", "CallWaiting", "Voicemail", "Intercom",
-                                            "Paging",      "SpeedDial",   "Directory", "",
-                                            "",            "CallPark",    "CallWaiting"};
+    const std::vector<std::string> texts = {"CallForward", "CallWaiting", "Voicemail", "Intercom", "Paging",
+                                            "SpeedDial",   "Directory",   "",          "",         "CallPark",
+                                            "CallWaiting"};
     EXPECT_EQ(texts, Texts(page));
     // Only exactly "1" is on: not "true", " 1", an empty value or a missing flag.
     EXPECT_EQ((std::vector<int>{1, 0, 0, 0, 0, 0, 0, 1, 0, 1, 1}), Checks(page));
@@ -141,8 +141,8 @@ TEST(CheckListPage, FileThatWasNotReadIsNeverWritten)
 
     // Held open without sharing by another program while the page reads it; released before the save.
     const std::string locked = scratch.Copy("features_in.xml");
-    HANDLE hFile = CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
-                               nullptr);
+    HANDLE hFile =
+        CreateFileA(locked.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, hFile);
     {
         CFeaturesDlg page;

@@ -41,7 +41,10 @@ public:
         }
     }
 
-    std::string operator/(const std::string& name) const { return m_path + "/" + name; }
+    std::string operator/(const std::string& name) const
+    {
+        return m_path + "/" + name;
+    }
 
     // A copy of the data file, byte for byte; its path.
     std::string Copy(const std::string& name) const
