@@ -2,7 +2,6 @@
 #include <commctrl.h>
 
 #include <array>
-#include <vector>
 
 #include "AboutBox.h"
 #include "ComInit.h"

@@ -63,14 +63,13 @@ std::array<std::string, kPageCount> ResolveContentPaths(const std::string& iniFi
         if (directory.empty())
             return paths;
         const std::string fullPath = directory + "\\" + iniFileName;
-        for (int page = 0; page < kPageCount; ++page)
-            paths[static_cast<size_t>(page)] =
-                ReadProfileValue(fullPath, kLocationsSection, kLocationKeys[static_cast<size_t>(page)]);
+        for (size_t page = 0; page < paths.size(); ++page)
+            paths[page] = ReadProfileValue(fullPath, kLocationsSection, kLocationKeys[page]);
     }
     else
     {
-        for (int page = 0; page < kPageCount; ++page)
-            paths[static_cast<size_t>(page)] = kDefaultContentPaths[static_cast<size_t>(page)];
+        for (size_t page = 0; page < paths.size(); ++page)
+            paths[page] = kDefaultContentPaths[page];
     }
     return paths;
 }
