@@ -1,0 +1,115 @@
+#!/usr/bin/env python3
+"""Injects plausible faults into a copy of the sources, one at a time, and runs the suite that
+should catch each. Prints one line per fault and a summary; exits 1 when a fault survives.
+
+Usage: tools/inject-faults.py [--build DIR] [--only ID[,ID...]] [--list]
+
+Each fault replaces one exact piece of a source file (it must occur exactly once, so a fault
+that no longer matches the code is reported as stale instead of silently passing).
+"""
+import argparse
+import os
+import shutil
+import subprocess
+import sys
+
+# (id, file, suite, old, new, what)
+# suite: "native" runs the engine's tests natively; "win:REGEX" runs the matching Windows tests
+# under Wine (the e2e test is "win:e2e").
+FAULTS = [
+]
+
+ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
+
+
+def run(cmd, cwd, timeout=900):
+    try:
+        p = subprocess.run(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.STDOUT, timeout=timeout)
+        return p.returncode, p.stdout.decode(errors="replace")
+    except subprocess.TimeoutExpired:
+        return 124, "timed out"
+
+
+def copy_sources(dest):
+    files = subprocess.run(["git", "ls-files", "-z", "--cached", "--others", "--exclude-standard"], cwd=ROOT,
+                           stdout=subprocess.PIPE, check=True).stdout.split(b"\0")
+    for f in files:
+        if not f:
+            continue
+        src = os.path.join(ROOT, f.decode())
+        if not os.path.isfile(src):
+            continue
+        dst = os.path.join(dest, f.decode())
+        os.makedirs(os.path.dirname(dst), exist_ok=True)
+        if not os.path.exists(dst) or open(src, "rb").read() != open(dst, "rb").read():
+            shutil.copy2(src, dst)
+
+
+def configure(src, build):
+    common = ["-G", "Ninja", "-DCUSTOMIZE_WERROR=OFF"]
+    if not os.path.exists(os.path.join(build, "native", "CMakeCache.txt")):
+        run(["cmake", "-S", src, "-B", os.path.join(build, "native"), *common, "-DCMAKE_BUILD_TYPE=RelWithDebInfo"], src)
+    if not os.path.exists(os.path.join(build, "win64", "CMakeCache.txt")):
+        run(["cmake", "-S", src, "-B", os.path.join(build, "win64"), *common, "-DCMAKE_BUILD_TYPE=RelWithDebInfo",
+             "-DCMAKE_TOOLCHAIN_FILE=" + os.path.join(src, "cmake", "x86_64-w64-mingw32.cmake")], src)
+
+
+def test(src, build, suite):
+    """0 when the suite passes, 1 when it fails, 2 when the sources do not build."""
+    kind, _, regex = suite.partition(":")
+    folder = os.path.join(build, "native" if kind == "native" else "win64")
+    rc, out = run(["cmake", "--build", folder], src)
+    if rc != 0:
+        return 2, out
+    cmd = ["ctest", "--test-dir", folder, "--output-on-failure", "--timeout", "120"]
+    if regex:
+        cmd += ["-R", regex]
+    rc, out = run(cmd, src)
+    return (0 if rc == 0 else 1), out
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("--build", default=os.path.join(ROOT, "build", "faults"))
+    ap.add_argument("--only", default="")
+    ap.add_argument("--list", action="store_true")
+    args = ap.parse_args()
+    faults = [f for f in FAULTS if not args.only or f[0] in args.only.split(",")]
+    if args.list:
+        for f in faults:
+            print(f"{f[0]:<24} {f[2]:<22} {f[5]}")
+        return 0
+
+    src = os.path.join(args.build, "src")
+    copy_sources(src)
+    configure(src, args.build)
+    for suite in sorted({f[2] for f in faults}):
+        rc, out = test(src, args.build, suite)
+        if rc != 0:
+            print(f"the suite {suite} fails without any fault:\n{out[-3000:]}")
+            return 2
+
+    survived = []
+    for fid, path, suite, old, new, what in faults:
+        target = os.path.join(src, path)
+        text = open(target, encoding="utf-8").read()
+        if text.count(old) != 1:
+            print(f"STALE     {fid:<24} {path}: the piece occurs {text.count(old)} times")
+            survived.append(fid)
+            continue
+        try:
+            open(target, "w", encoding="utf-8").write(text.replace(old, new))
+            rc, out = test(src, args.build, suite)
+        finally:
+            open(target, "w", encoding="utf-8").write(text)
+        verdict = {0: "SURVIVED", 1: "caught", 2: "NO BUILD"}[rc]
+        print(f"{verdict:<9} {fid:<24} {suite:<22} {what}", flush=True)
+        if rc != 1:
+            survived.append(fid)
+    print(f"{len(faults) - len(survived)} of {len(faults)} faults caught" +
+          (f"; not caught: {', '.join(survived)}" if survived else ""))
+    return 1 if survived else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
