@@ -16,11 +16,10 @@ namespace
 #ifdef _WIN32
 UINT PlatformCodePage(unsigned codePage)
 {
-    // The EUC code pages are served by MLang, not by the conversion functions; these are their
-    // equivalents that are.
-    if (codePage == 51932)
+    // Where the EUC numbers are MLang's alone, these code pages hold the same tables.
+    if (codePage == 51932 && !IsValidCodePage(codePage))
         return 20932;
-    if (codePage == 51949)
+    if (codePage == 51949 && !IsValidCodePage(codePage))
         return 20949;
     return codePage;
 }
