@@ -5,6 +5,7 @@
 #else
 #include <cerrno>
 #include <iconv.h>
+#include <memory>
 #endif
 
 #include "XmlText.h"
@@ -138,6 +139,8 @@ public:
     {
         if (!IsOpen())
             return false;
+        // A conversion that failed may have stopped inside a sequence.
+        iconv(m_handle, nullptr, nullptr, nullptr, nullptr);
         output.resize(2 * size + 16);
         auto* in = const_cast<char*>(input);
         std::size_t inLeft = size;
@@ -178,11 +181,29 @@ const char* IconvName(unsigned codePage)
     return nullptr;
 }
 
+// Opening a conversion costs more than most conversions: each thread keeps its last one each way.
+const CIconv& Conversion(bool toUtf16, unsigned codePage, const char* name)
+{
+    struct CCached
+    {
+        unsigned codePage = 0;
+        std::unique_ptr<CIconv> conversion;
+    };
+    thread_local CCached cached[2];
+    CCached& slot = cached[toUtf16 ? 1 : 0];
+    if (!slot.conversion || slot.codePage != codePage)
+    {
+        slot.conversion = std::make_unique<CIconv>(toUtf16 ? "UTF-16LE" : name, toUtf16 ? name : "UTF-16LE");
+        slot.codePage = codePage;
+    }
+    return *slot.conversion;
+}
+
 bool ToUtf16(std::string_view bytes, unsigned codePage, std::u16string& text)
 {
     const char* name = IconvName(codePage);
     std::string units;
-    if (name == nullptr || !CIconv("UTF-16LE", name).Convert(bytes.data(), bytes.size(), units))
+    if (name == nullptr || !Conversion(true, codePage, name).Convert(bytes.data(), bytes.size(), units))
         return false;
     text.resize(units.size() / 2);
     for (std::size_t i = 0; i < text.size(); ++i)
@@ -205,7 +226,7 @@ bool FromUtf16(std::u16string_view text, unsigned codePage, std::string& bytes)
         units += static_cast<char>(unit & 0xFF);
         units += static_cast<char>(unit >> 8);
     }
-    return CIconv(name, "UTF-16LE").Convert(units.data(), units.size(), bytes);
+    return Conversion(false, codePage, name).Convert(units.data(), units.size(), bytes);
 }
 #endif
 } // namespace

@@ -1,7 +1,6 @@
 #include "XmlText.h"
 
 #include <algorithm>
-#include <cstdint>
 #include <iterator>
 
 namespace
