@@ -1,7 +1,7 @@
 // The text rules of the content files: which encoding a file is in, conversions between code pages
 // and UTF-16, and attribute values as a reader means them and as a writer must put them. Code pages
-// are Windows code-page numbers; only those in which ASCII characters are single ASCII bytes are
-// known, since the scanner finds markup by its ASCII bytes.
+// are Windows code-page numbers. Apart from UTF-16, which is read as UTF-8, only those in which
+// ASCII characters are single ASCII bytes are known: the scanner finds markup by those bytes.
 #pragma once
 
 #include <string>
