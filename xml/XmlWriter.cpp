@@ -10,7 +10,7 @@
 namespace
 {
 
-constexpr std::size_t kWriteBufferSize = std::size_t(1) << 20;
+constexpr std::size_t kWriteBufferSize = std::size_t(1) << 16;
 
 // Collects the output in a large buffer and hands it on in big pieces: appended to a string, or
 // written to a new file.
