@@ -457,8 +457,8 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
     class CEvents
     {
     public:
-        CEvents(CXmlParser& parser, const char* text, char* writable)
-            : m_parser(parser), m_text(text), m_writable(writable)
+        CEvents(CXmlParser& parser, const char* text, std::size_t size, char* writable)
+            : m_parser(parser), m_text(text), m_size(size), m_writable(writable)
         {
         }
         void StartDocument()
@@ -467,6 +467,7 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
         }
         void EndDocument()
         {
+            m_parser.m_pos = ClampPosition(m_size);
             m_parser.OnEndDocument();
         }
         void StartElement(const Piece& name, std::size_t pos)
@@ -523,6 +524,7 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
 
         CXmlParser& m_parser;
         const char* m_text;
+        std::size_t m_size;
         char* m_writable;
         std::string m_first;
         std::string m_second;
@@ -543,7 +545,7 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
     m_input = text;
     m_pos = 0;
     CParseScope scope{*this, size};
-    CEvents events(*this, text, writable);
+    CEvents events(*this, text, size, writable);
     RunScanner(text, size, events);
 }
 

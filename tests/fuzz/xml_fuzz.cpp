@@ -24,6 +24,7 @@ std::string Entry(char kind, std::size_t depth, const char* text)
 class CRecordingDocument : public CXmlDocument
 {
 public:
+    std::size_t m_size = 0;                // of the input, for the checks of m_pos
     std::string m_log;                     // every event, in order
     std::string m_nodes;                   // start and text events with their depth
     std::vector<std::string> m_attributes; // every attribute event
@@ -31,10 +32,30 @@ public:
     bool m_lastWasText = false;
     std::string m_lastText;
 
+    // The parser's members during an event: the input, and a place in it.
+    void CheckPosition() const
+    {
+        if (!m_input || m_pos < 0 || static_cast<std::size_t>(m_pos) > m_size)
+            std::abort();
+    }
+    // After the parse: no input, and the place past its end.
+    void CheckFinished() const
+    {
+        if (m_input || static_cast<std::size_t>(m_pos) != m_size)
+            std::abort();
+    }
+
 protected:
+    void OnEndDocument() override
+    {
+        CheckPosition();
+        if (static_cast<std::size_t>(m_pos) != m_size)
+            std::abort();
+    }
     void OnStartElement(const char* name) override
     {
         CXmlDocument::OnStartElement(name);
+        CheckPosition();
         m_log += Entry('S', 0, name);
         m_nodes += Entry('S', m_depth++, name);
         m_lastWasText = false;
@@ -42,6 +63,7 @@ protected:
     void OnEndElement(const char* name) override
     {
         CXmlDocument::OnEndElement(name);
+        CheckPosition();
         m_log += Entry('E', 0, name);
         if (m_depth > 0)
             --m_depth;
@@ -50,6 +72,7 @@ protected:
     void OnAttribute(const char* name, const char* value) override
     {
         CXmlDocument::OnAttribute(name, value);
+        CheckPosition();
         m_attributes.push_back(std::string(name) + "=\"" + value);
         m_log += Entry('A', 0, m_attributes.back().c_str());
         m_lastWasText = false;
@@ -57,6 +80,7 @@ protected:
     void OnBareAttribute(const char* name) override
     {
         CXmlDocument::OnBareAttribute(name);
+        CheckPosition();
         m_attributes.push_back(name);
         m_log += Entry('A', 0, name);
         m_lastWasText = false;
@@ -64,6 +88,7 @@ protected:
     void OnText(const char* text) override
     {
         CXmlDocument::OnText(text);
+        CheckPosition();
         m_log += Entry('T', 0, text);
         m_nodes += Entry('T', m_depth, text);
         m_lastWasText = true;
@@ -154,10 +179,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         size = static_cast<std::size_t>(static_cast<const char*>(nul) - text);
 
     CRecordingDocument document;
+    document.m_size = size;
     if (!document.LoadBytes(text, size))
         std::abort();
+    document.CheckFinished();
     CRecordingDocument copied;
+    copied.m_size = size;
     copied.Parse(text, size);
+    copied.CheckFinished();
     if (copied.m_log != document.m_log)
         std::abort();
 
