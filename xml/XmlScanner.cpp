@@ -272,8 +272,9 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
         hasEquals = false;
     };
 
-    // Ordinary bytes go to the piece that is being collected; outside any, they begin a new
-    // attribute's name.
+    // Ordinary bytes go to the piece that is being collected. Outside any they begin a new
+    // attribute's name, after reporting a complete name that no "=" followed; between a "=" and
+    // the quote they are dropped.
     auto ordinary = [&](std::size_t from, std::size_t to) {
         if (inEndTag)
         {
