@@ -1,10 +1,10 @@
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
 
 #include <array>
 
 #include "AboutBox.h"
-#include "ComInit.h"
 #include "CustomizeDlg.h"
 #include "UxTheme.h"
 #include "resource.h"
@@ -99,7 +99,7 @@ BOOL CCustomizeDlg::OnInitDialog()
     controls.dwICC =
         ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_HOTKEY_CLASS | ICC_NATIVEFNTCTL_CLASS;
     InitCommonControlsEx(&controls);
-    InitComForThread();
+    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
 
     ComputePageArea();
     m_featuresPage.Create(this);

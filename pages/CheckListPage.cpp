@@ -45,7 +45,7 @@ void CCheckListPage::LoadContent(const char* path)
     m_checkList.Send(WM_SETREDRAW, FALSE);
     for (const auto& child : container->m_children)
     {
-        if (child->m_type != NODE_ELEMENT)
+        if (child->m_type != CXmlNode::NODE_ELEMENT)
             continue;
         const CXmlAttribute name(child->FindAttribute("name"));
         const CXmlAttribute enabled(child->FindAttribute("enabled"));
@@ -73,7 +73,7 @@ int CCheckListPage::SaveContent()
         items.reserve(container->m_children.size());
         for (const auto& child : container->m_children)
         {
-            if (child->m_type != NODE_ELEMENT)
+            if (child->m_type != CXmlNode::NODE_ELEMENT)
                 continue;
             if (const CXmlAttribute* name = child->FindAttribute("name"))
                 items.emplace(name->m_value, child.get());

@@ -12,7 +12,7 @@ constexpr std::size_t kMaxReferenceLength = 32;
 
 bool IsLinkItem(const CXmlNode& node)
 {
-    return node.m_type == NODE_ELEMENT && node.m_name == "linkItem";
+    return node.m_type == CXmlNode::NODE_ELEMENT && node.m_name == "linkItem";
 }
 
 // Characters a document may hold; a reference to anything else (NUL, surrogates) is malformed.

@@ -12,12 +12,6 @@
 #include <string_view>
 #include <vector>
 
-enum : std::uint8_t
-{
-    NODE_ELEMENT = 0,
-    NODE_TEXT = 1,
-};
-
 // A byte string of the tree. It reads like a const std::string (c_str, size, comparisons) and is
 // assigned from C strings and std::strings. A loaded document's strings refer to the document's
 // own copy of the file instead of holding bytes of their own; every copy of a string owns its
@@ -146,11 +140,19 @@ public:
 
     CXmlString m_name;
     CXmlString m_value;
+    // Read as its name alone, without "=" and a value; written so again while m_value is empty.
+    bool m_bare = false;
 };
 
 class CXmlNode
 {
 public:
+    enum : std::uint8_t
+    {
+        NODE_ELEMENT = 0,
+        NODE_TEXT = 1,
+    };
+
     CXmlNode() = default;
     // Kind, name, text and copies of the attributes; no children, no parent.
     CXmlNode(const CXmlNode& other);
@@ -164,9 +166,9 @@ public:
     CXmlAttribute* FindAttribute(const char* name) const;
     // Appends an attribute after the others and returns it.
     CXmlAttribute* AddAttribute(const char* name, const char* value);
-    // Destroys every child with its subtree, and every attribute. Works without recursion, so a
-    // tree of any depth can be cleared and destroyed.
-    void Clear();
+    // Destroys every child with its subtree, and every attribute. Works without recursion and
+    // allocates nothing, so a tree of any depth can be cleared and destroyed at any time.
+    void Clear() noexcept;
 
     std::vector<std::unique_ptr<CXmlNode>> m_children;
     std::vector<std::unique_ptr<CXmlAttribute>> m_attributes;
@@ -176,6 +178,8 @@ public:
     CXmlString m_text;
 };
 
+// The scanner: fires the events below for whatever bytes it is given, and never rejects markup.
+// Event arguments are NUL-terminated and valid only during the call.
 class CXmlParser
 {
 public:
@@ -206,6 +210,12 @@ protected:
     virtual void OnAttribute(const char* /*name*/, const char* /*value*/)
     {
     }
+    // An attribute written as its name alone. A handler that does not tell the two apart sees an
+    // attribute with an empty value.
+    virtual void OnBareAttribute(const char* name)
+    {
+        OnAttribute(name, "");
+    }
     virtual void OnText(const char* /*text*/)
     {
     }
@@ -213,17 +223,17 @@ protected:
     {
     }
 
-    std::int32_t m_pos = 0;        // where the current event was found; stays at its maximum past 2 GiB
+    // During an event, the index of the byte at which it was found (clamped past 2 GiB); after a
+    // parse, the length parsed.
+    std::int32_t m_pos = 0;
     const char* m_input = nullptr; // not owned; valid only during a parse
 
-    // Largest file ParseFile reads; larger ones count as unreadable.
-    static constexpr std::size_t kMaxFileSize = 0x7FFFFFFE;
+    // Fires the events for size bytes at text, which hold no NUL and are followed by one. The
+    // bytes are changed: event arguments are terminated in place wherever they can be.
+    void ParseInPlace(char* text, std::size_t size);
 
-    // Reads a whole file into a NUL-terminated buffer; false when it cannot be read whole or holds a NUL.
-    static bool ReadFile(const char* path, std::unique_ptr<char[]>& buffer, std::size_t& size);
-    // Fires the events for size bytes at text. With buffer (the same bytes, writable), event
-    // arguments are terminated in place instead of being copied.
-    void Scan(const char* text, std::size_t size, char* buffer);
+private:
+    void Scan(const char* text, std::size_t size, char* writable);
 };
 
 class CXmlDocument : public CXmlParser
@@ -234,13 +244,15 @@ public:
     CXmlDocument& operator=(const CXmlDocument&) = delete;
     ~CXmlDocument() override;
 
-    // What ParseFile returned: false when the file could not be read (the tree is then unchanged).
-    bool Load(const char* path);
+    // Reads the file and appends its tree. False, with the tree as it was, when the file cannot
+    // be read whole or memory runs out.
+    bool Load(const char* path) noexcept;
     // Like Load, from bytes in memory (up to the first NUL), which the document copies.
-    void LoadBytes(const char* bytes, std::size_t size);
+    bool LoadBytes(const char* bytes, std::size_t size) noexcept;
     // Writes the whole tree to a new file beside path and only then replaces path with it.
-    // False, with path untouched, when any step fails, or when path is read-only.
-    bool Save(const char* path) const;
+    // False, with path untouched and nothing left beside it, when any step fails (running out
+    // of memory included), or when path is read-only.
+    bool Save(const char* path) const noexcept;
     // The bytes Save writes.
     std::string ToString() const;
 
@@ -252,27 +264,21 @@ protected:
     void OnStartElement(const char* name) override;
     void OnEndElement(const char* name) override;
     void OnAttribute(const char* name, const char* value) override;
+    void OnBareAttribute(const char* name) override;
     void OnText(const char* text) override;
 
 private:
-    void Build(std::unique_ptr<char[]> buffer, std::size_t size);
-    // Bytes for a string of the tree: copied, or referred to when they lie in m_storage.
-    struct CBytes
-    {
-        const char* data;
-        std::size_t size;
-        bool borrow;
-    };
-    static CBytes Copied(const char* text);
-    static void Set(CXmlString& target, const CBytes& bytes);
-    void BeginTree();
-    void AddElement(const CBytes& name);
-    void CloseElement();
-    void AddAttributeToCurrent(const CBytes& name, const CBytes& value);
-    void AddText(const CBytes& text);
+    // Parses the bytes in place into the tree and keeps them: the tree's strings refer to them.
+    bool LoadOwned(std::unique_ptr<char[]> bytes, std::size_t size) noexcept;
+    // A string of the tree: referring to the bytes being loaded when text lies in them, else a copy.
+    void Store(CXmlString& target, const char* text) const;
+    CXmlNode& Current();
 
     CXmlNode* m_current = nullptr;
     // Copies of loaded files that the tree's strings refer to; released with the document.
     std::vector<std::unique_ptr<char[]>> m_storage;
+    // The bytes of the running load, which the new strings may refer to.
+    const char* m_loadBegin = nullptr;
+    const char* m_loadEnd = nullptr;
     std::size_t m_loadedSize = 0;
 };

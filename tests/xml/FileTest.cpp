@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -31,18 +32,26 @@ std::vector<std::string> FolderContents(const std::string& folder)
 std::unique_ptr<CXmlDocument> Loaded(const std::string& text)
 {
     auto document = std::make_unique<CXmlDocument>();
-    document->Parse(text);
+    document->LoadBytes(text.data(), text.size());
     return document;
+}
+
+// Files open in this process, where the system shows them.
+std::size_t OpenDescriptors()
+{
+    std::error_code error;
+    const fs::directory_iterator entries("/proc/self/fd", error);
+    return error ? 0 : static_cast<std::size_t>(std::distance(entries, fs::directory_iterator()));
 }
 
 } // namespace
 
 TEST(Files, ParseFileReportsTheSameEventsAsParse)
 {
-    // Pieces of one tag that interleave: the value ">" ends where the name "step" begins.
-    const std::string interleaved = TestFolder() + "/interleaved.xml";
-    WriteBytes(interleaved, "<Dire t<\">step\"velope>x</Dire>");
-    EXPECT_EQ(CRecorder::FileEvents(interleaved), "S(Dire)A(t=>)S(stepvelope)T(x)E(Dire)");
+    // A name assembled from two pieces, and a bare attribute ended by the next one's name.
+    const std::string pieces = TestFolder() + "/pieces.xml";
+    WriteBytes(pieces, "<a=b c d=\"1\"/>x");
+    EXPECT_EQ(CRecorder::FileEvents(pieces), "S(ab)A(c)A(d=1)E(ab)T(x)");
 
     for (const char* name : {"features.xml", "softkeys.xml", "starthere.xml", "interface.xml", "odd.xml"})
     {
@@ -87,8 +96,16 @@ TEST(Files, SaveReplacesTheWholeFileAndLeavesNothingBeside)
     const std::string folder = TestFolder();
     const std::string path = folder + "/content.xml";
     WriteBytes(path, std::string(5000, 'x'));
+#ifndef _WIN32
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+#endif
     ASSERT_TRUE(Loaded("<a>short</a>")->Save(path.c_str()));
     EXPECT_EQ(ReadBytes(path), "<a>short</a>");
+#ifndef _WIN32
+    struct stat status; // the replacement keeps the target's permissions
+    ASSERT_EQ(::stat(path.c_str(), &status), 0);
+    EXPECT_EQ(status.st_mode & 07777, 0640u);
+#endif
     const std::string fresh = folder + "/new.xml";
     ASSERT_TRUE(Loaded("<b/>")->Save(fresh.c_str()));
     EXPECT_EQ(ReadBytes(fresh), "<b/>");
@@ -149,20 +166,6 @@ TEST(Files, AReadOnlyTargetIsNotReplaced)
 }
 
 #ifndef _WIN32
-TEST(Files, SaveKeepsThePermissionsOfTheTarget)
-{
-    const std::string path = TestFolder() + "/mode.xml";
-    WriteBytes(path, "<a/>");
-    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
-    ASSERT_TRUE(Loaded("<b/>")->Save(path.c_str()));
-    struct stat status;
-    ASSERT_EQ(::stat(path.c_str(), &status), 0);
-    EXPECT_EQ(status.st_mode & 07777, 0640u);
-    EXPECT_EQ(ReadBytes(path), "<b/>");
-}
-#endif
-
-#ifndef _WIN32
 // A write that fails part-way (here: past the file size limit of the process) leaves the target as
 // it was and removes the new file.
 TEST(Files, AWriteThatFailsLeavesTheOriginalAndNoNewFile)
@@ -190,3 +193,51 @@ TEST(Files, AWriteThatFailsLeavesTheOriginalAndNoNewFile)
     EXPECT_EQ(ReadBytes(path).size(), (4u << 20) + 11);
 }
 #endif
+
+// Each allocation of a Load and of a Save in turn is refused, with every one after it: the call
+// gives false and leaves the tree, the file, the folder and the open files as they were, until
+// the run in which nothing is refused succeeds.
+TEST(Files, LoadAndSaveSurviveRunningOutOfMemoryAtEveryAllocation)
+{
+    const std::string folder = TestFolder();
+    const std::string target = folder + "/content.xml";
+    const std::string source = DataPath("features.xml");
+    const std::string original = "<original/>";
+    const std::string before = "<old a=\"1\" b/>\n";
+    struct Case
+    {
+        const char* operation;
+        std::function<bool(CXmlDocument&)> run;
+        std::string tree;   // after success
+        std::string target; // after success
+    };
+    const std::vector<Case> cases = {
+        {"Load", [&](CXmlDocument& d) { return d.Load(source.c_str()); },
+         before + ReadBytes(DataPath("features.out.xml")),                        original},
+        {"Save", [&](CXmlDocument& d) { return d.Save(target.c_str()); }, before, before  },
+    };
+    for (const Case& c : cases)
+    {
+        for (long refused = 0;; ++refused)
+        {
+            ASSERT_LT(refused, 1000) << c.operation;
+            WriteBytes(target, original);
+            auto document = Loaded(before);
+            const CXmlNode* element = document->m_documentElement;
+            const std::size_t descriptors = OpenDescriptors();
+            FailAllocationsAfter(refused);
+            const bool result = c.run(*document);
+            const bool failed = AllowAllocations();
+            const std::string when = std::string(c.operation) + ", allocation " + std::to_string(refused);
+            EXPECT_EQ(result, !failed) << when;
+            EXPECT_EQ(document->ToString(), failed ? before : c.tree) << when;
+            EXPECT_EQ(ReadBytes(target), failed ? original : c.target) << when;
+            EXPECT_EQ(FolderContents(folder), std::vector<std::string>{"content.xml"}) << when;
+            EXPECT_EQ(OpenDescriptors(), descriptors) << when;
+            if (failed)
+                EXPECT_EQ(document->m_documentElement, element) << when;
+            else
+                break;
+        }
+    }
+}

@@ -49,7 +49,7 @@ TEST(RoundTrip, TheItemsOfADeclaredFileAreFoundAndAnEditChangesOnlyItsValue)
     std::vector<std::string> names;
     for (const auto& child : features->m_children)
     {
-        if (child->m_type == NODE_ELEMENT)
+        if (child->m_type == CXmlNode::NODE_ELEMENT)
             names.push_back(CXmlAttribute(child->FindAttribute("name")).m_value);
     }
     EXPECT_EQ(names, (std::vector<std::string>{"Call Forward", "Do Not Disturb", "Park", "Intercom",
@@ -57,7 +57,7 @@ TEST(RoundTrip, TheItemsOfADeclaredFileAreFoundAndAnEditChangesOnlyItsValue)
 
     for (const auto& child : features->m_children)
     {
-        if (child->m_type == NODE_ELEMENT && child->FindAttribute("name")->m_value == "Park")
+        if (child->m_type == CXmlNode::NODE_ELEMENT && child->FindAttribute("name")->m_value == "Park")
             child->FindAttribute("enabled")->m_value = "0";
     }
     std::string expected = ExpectedRewrite("features.xml");

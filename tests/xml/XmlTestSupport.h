@@ -9,8 +9,8 @@
 #include <string>
 
 // Turns the events of one parse into a compact string: S(name) start, E(name) end,
-// A(name=value) attribute, T(text) character data, with CR, LF and tab shown as \r, \n and \t.
-// Checks that the document start comes first and the document end last.
+// A(name=value) attribute, A(name) bare attribute, T(text) character data, with CR, LF and tab shown as \r,
+// \n and \t. Checks that the document start comes first and the document end last.
 class CRecorder : public CXmlParser
 {
 public:
@@ -63,6 +63,10 @@ protected:
     {
         Add('A', (std::string(name) + "=" + value).c_str());
     }
+    void OnBareAttribute(const char* name) override
+    {
+        Add('A', name);
+    }
     void OnText(const char* text) override
     {
         Add('T', text);
@@ -103,6 +107,12 @@ std::string DataPath(const std::string& name);
 // A fresh, empty folder for the running test, under the build folder.
 std::string TestFolder();
 
-// Parses text into a document and returns the writer's bytes; checks that the document's direct
-// build (LoadBytes) writes the same.
+// From now on, the allocation after the next count ones fails, and so does every one after it:
+// new throws std::bad_alloc, and the nothrow new gives null.
+void FailAllocationsAfter(long count);
+// Lets allocations succeed again; true when one was refused since FailAllocationsAfter.
+bool AllowAllocations();
+
+// Loads text into a document as a file would be and returns the writer's bytes; checks that a
+// document parsed from the text without changing it writes the same.
 std::string Rewrite(const std::string& text);

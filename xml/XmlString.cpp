@@ -1,0 +1,300 @@
+// The tree's strings, and the pool that nodes and attributes come from.
+#include "Xml.h"
+#include "XmlInternal.h"
+
+#include <cassert>
+#include <cstring>
+#include <new>
+#include <ostream>
+#include <stdexcept>
+
+void CXmlString::Assign(const char* text, std::size_t size)
+{
+    if (size == 0)
+    {
+        Release();
+        return;
+    }
+    // Like std::string, a size no memory can hold is a length error (and size + 1 cannot wrap).
+    if (size >= kMaxSize)
+        throw std::length_error("CXmlString");
+    char* copy = new char[size + 1];
+    std::memcpy(copy, text, size);
+    copy[size] = '\0';
+    Release();
+    m_data = copy;
+    m_size = size | kOwnedBit;
+}
+
+void CXmlString::Release() noexcept
+{
+    if (m_size & kOwnedBit)
+        delete[] const_cast<char*>(m_data);
+    m_data = "";
+    m_size = 0;
+}
+
+void CXmlString::Borrow(const char* text, std::size_t size) noexcept
+{
+    assert(text[size] == '\0');
+    Release();
+    if (size != 0)
+    {
+        m_data = text;
+        m_size = size;
+    }
+}
+
+CXmlString::CXmlString(const char* text)
+{
+    if (text)
+        Assign(text, std::strlen(text));
+}
+
+CXmlString::CXmlString(const char* text, std::size_t size)
+{
+    Assign(text, size);
+}
+
+CXmlString::CXmlString(const std::string& text)
+{
+    Assign(text.data(), text.size());
+}
+
+CXmlString::CXmlString(std::string_view text)
+{
+    Assign(text.data(), text.size());
+}
+
+CXmlString::CXmlString(const CXmlString& other)
+{
+    Assign(other.m_data, other.size());
+}
+
+// A borrowed string is copied rather than moved, so that no string taken out of a tree can
+// outlive the document it refers to.
+CXmlString::CXmlString(CXmlString&& other)
+{
+    if (other.m_size & kOwnedBit)
+    {
+        m_data = other.m_data;
+        m_size = other.m_size;
+        other.m_data = "";
+        other.m_size = 0;
+    }
+    else if (other.m_size != 0)
+    {
+        Assign(other.m_data, other.size());
+    }
+}
+
+CXmlString::~CXmlString()
+{
+    Release();
+}
+
+CXmlString& CXmlString::operator=(const CXmlString& other)
+{
+    if (this != &other)
+        Assign(other.m_data, other.size());
+    return *this;
+}
+
+CXmlString& CXmlString::operator=(CXmlString&& other)
+{
+    if (this == &other)
+        return *this;
+    if (other.m_size & kOwnedBit)
+    {
+        Release();
+        m_data = other.m_data;
+        m_size = other.m_size;
+        other.m_data = "";
+        other.m_size = 0;
+    }
+    else
+    {
+        Assign(other.m_data, other.size());
+    }
+    return *this;
+}
+
+CXmlString& CXmlString::operator=(const char* text)
+{
+    // The text may be this string's own bytes: Assign copies before it releases.
+    Assign(text ? text : "", text ? std::strlen(text) : 0);
+    return *this;
+}
+
+CXmlString& CXmlString::operator=(const std::string& text)
+{
+    Assign(text.data(), text.size());
+    return *this;
+}
+
+void CXmlString::clear() noexcept
+{
+    Release();
+}
+
+bool XmlDetail::SameBytes(const char* a, std::size_t aSize, const char* b, std::size_t bSize) noexcept
+{
+    return aSize == bSize && (aSize == 0 || std::memcmp(a, b, aSize) == 0);
+}
+
+using XmlDetail::SameBytes;
+
+bool operator==(const CXmlString& a, const CXmlString& b) noexcept
+{
+    return SameBytes(a.data(), a.size(), b.data(), b.size());
+}
+
+bool operator==(const CXmlString& a, const char* b) noexcept
+{
+    if (!b)
+        return a.empty();
+    return SameBytes(a.data(), a.size(), b, std::strlen(b));
+}
+
+bool operator==(const char* a, const CXmlString& b) noexcept
+{
+    return b == a;
+}
+
+bool operator==(const CXmlString& a, const std::string& b) noexcept
+{
+    return SameBytes(a.data(), a.size(), b.data(), b.size());
+}
+
+bool operator==(const std::string& a, const CXmlString& b) noexcept
+{
+    return b == a;
+}
+
+std::string operator+(const CXmlString& a, const std::string& b)
+{
+    return a.str() + b;
+}
+
+std::string operator+(const std::string& a, const CXmlString& b)
+{
+    return a + b.str();
+}
+
+std::string operator+(const CXmlString& a, const char* b)
+{
+    return a.str() + (b ? b : "");
+}
+
+std::string operator+(const char* a, const CXmlString& b)
+{
+    return (a ? a : "") + b.str();
+}
+
+std::ostream& operator<<(std::ostream& out, const CXmlString& s)
+{
+    return out.write(s.data(), static_cast<std::streamsize>(s.size()));
+}
+
+// Blocks of one size, carved from slabs that are kept for reuse while the thread lives: a freed
+// node or attribute goes back to the pool of the thread that frees it. Under AddressSanitizer every
+// block is an allocation of its own, so that misuse is still caught.
+namespace
+{
+
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kPooled = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kPooled = false;
+#else
+constexpr bool kPooled = true;
+#endif
+#else
+constexpr bool kPooled = true;
+#endif
+
+constexpr std::size_t kPoolSlabSize = std::size_t(1) << 16;
+
+template <std::size_t kBlockSize> class CBlockPool
+{
+public:
+    void* Allocate()
+    {
+        if (m_free)
+        {
+            FreeBlock* block = m_free;
+            m_free = block->next;
+            return block;
+        }
+        if (m_next == m_end)
+            AddSlab();
+        void* block = m_next;
+        m_next += kBlockSize;
+        return block;
+    }
+
+    void Free(void* block) noexcept
+    {
+        m_free = new (block) FreeBlock{m_free};
+    }
+
+private:
+    struct FreeBlock
+    {
+        FreeBlock* next;
+    };
+    struct alignas(std::max_align_t) Slab
+    {
+        Slab* next;
+    };
+    static_assert(kBlockSize >= sizeof(FreeBlock) && kBlockSize % alignof(FreeBlock) == 0, "block size");
+
+    void AddSlab()
+    {
+        char* memory = static_cast<char*>(::operator new(kPoolSlabSize));
+        m_slabs = new (memory) Slab{m_slabs};
+        m_next = memory + sizeof(Slab);
+        m_end = m_next + (kPoolSlabSize - sizeof(Slab)) / kBlockSize * kBlockSize;
+    }
+
+    FreeBlock* m_free = nullptr;
+    char* m_next = nullptr;
+    char* m_end = nullptr;
+    Slab* m_slabs = nullptr; // every slab, so that they stay reachable
+};
+
+thread_local CBlockPool<sizeof(CXmlNode)> t_nodePool;
+thread_local CBlockPool<sizeof(CXmlAttribute)> t_attributePool;
+
+} // namespace
+
+void* XmlDetail::AllocateNodeBlock()
+{
+    if (!kPooled)
+        return ::operator new(sizeof(CXmlNode));
+    return t_nodePool.Allocate();
+}
+
+void XmlDetail::FreeNodeBlock(void* block) noexcept
+{
+    if (!kPooled)
+        ::operator delete(block);
+    else
+        t_nodePool.Free(block);
+}
+
+void* XmlDetail::AllocateAttributeBlock()
+{
+    if (!kPooled)
+        return ::operator new(sizeof(CXmlAttribute));
+    return t_attributePool.Allocate();
+}
+
+void XmlDetail::FreeAttributeBlock(void* block) noexcept
+{
+    if (!kPooled)
+        ::operator delete(block);
+    else
+        t_attributePool.Free(block);
+}

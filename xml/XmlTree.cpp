@@ -1,0 +1,257 @@
+// The tree: nodes, attributes, and the document that builds them from the parser's events.
+#include "Xml.h"
+#include "XmlInternal.h"
+
+#include <cstring>
+#include <functional>
+#include <utility>
+
+namespace
+{
+
+// The content files' items carry a few attributes each.
+constexpr std::size_t kFirstAttributeCapacity = 4;
+
+} // namespace
+
+// A derived class of another size is allocated as usual.
+void* CXmlNode::operator new(std::size_t size)
+{
+    return size == sizeof(CXmlNode) ? XmlDetail::AllocateNodeBlock() : ::operator new(size);
+}
+
+void CXmlNode::operator delete(void* block, std::size_t size) noexcept
+{
+    if (!block)
+        return;
+    if (size == sizeof(CXmlNode))
+        XmlDetail::FreeNodeBlock(block);
+    else
+        ::operator delete(block);
+}
+
+void* CXmlAttribute::operator new(std::size_t size)
+{
+    return size == sizeof(CXmlAttribute) ? XmlDetail::AllocateAttributeBlock() : ::operator new(size);
+}
+
+void CXmlAttribute::operator delete(void* block, std::size_t size) noexcept
+{
+    if (!block)
+        return;
+    if (size == sizeof(CXmlAttribute))
+        XmlDetail::FreeAttributeBlock(block);
+    else
+        ::operator delete(block);
+}
+
+CXmlAttribute::CXmlAttribute(const CXmlAttribute* other)
+{
+    if (other)
+    {
+        m_name = other->m_name;
+        m_value = other->m_value;
+        m_bare = other->m_bare;
+    }
+}
+
+CXmlAttribute::CXmlAttribute(CXmlString name, CXmlString value)
+    : m_name(std::move(name)), m_value(std::move(value))
+{
+}
+
+CXmlNode::CXmlNode(const CXmlNode& other) : m_type(other.m_type), m_name(other.m_name), m_text(other.m_text)
+{
+    m_attributes.reserve(other.m_attributes.size());
+    for (const auto& attribute : other.m_attributes)
+        m_attributes.push_back(std::make_unique<CXmlAttribute>(attribute.get()));
+}
+
+CXmlNode::~CXmlNode()
+{
+    Clear();
+}
+
+CXmlAttribute* CXmlNode::FindAttribute(const char* name) const
+{
+    if (!name)
+        return nullptr;
+    const std::size_t size = std::strlen(name);
+    for (const auto& attribute : m_attributes)
+    {
+        if (XmlDetail::SameBytes(attribute->m_name.data(), attribute->m_name.size(), name, size))
+            return attribute.get();
+    }
+    return nullptr;
+}
+
+CXmlAttribute* CXmlNode::AddAttribute(const char* name, const char* value)
+{
+    m_attributes.push_back(std::make_unique<CXmlAttribute>(CXmlString(name), CXmlString(value)));
+    return m_attributes.back().get();
+}
+
+// Goes down the last children to a node whose last child is a leaf, and destroys the leaf; a node
+// is destroyed once it has no children left. The way back up is each visited node's m_parent,
+// set on the way down (a tree built by hand may not have it), so nothing is allocated.
+void CXmlNode::Clear() noexcept
+{
+    CXmlNode* node = this;
+    for (;;)
+    {
+        if (!node->m_children.empty())
+        {
+            CXmlNode* last = node->m_children.back().get();
+            if (last->m_children.empty())
+            {
+                node->m_children.pop_back();
+            }
+            else
+            {
+                last->m_parent = node;
+                node = last;
+            }
+            continue;
+        }
+        if (node == this)
+            break;
+        node = node->m_parent;
+        node->m_children.pop_back();
+    }
+    std::vector<std::unique_ptr<CXmlNode>>().swap(m_children);
+    std::vector<std::unique_ptr<CXmlAttribute>>().swap(m_attributes);
+}
+
+CXmlDocument::~CXmlDocument()
+{
+    m_root.Clear(); // before m_storage, which the tree's strings refer to
+}
+
+void CXmlDocument::Store(CXmlString& target, const char* text) const
+{
+    const std::less<const char*> before;
+    if (m_loadBegin && !before(text, m_loadBegin) && before(text, m_loadEnd))
+        target.Borrow(text, std::strlen(text));
+    else
+        target = text;
+}
+
+// Only the events of a parse set the current node; an event fired outside one goes to the root.
+CXmlNode& CXmlDocument::Current()
+{
+    if (!m_current)
+        m_current = &m_root;
+    return *m_current;
+}
+
+void CXmlDocument::OnStartDocument()
+{
+    m_current = &m_root;
+    m_documentElement = nullptr;
+}
+
+void CXmlDocument::OnStartElement(const char* name)
+{
+    CXmlNode& parent = Current();
+    auto node = std::make_unique<CXmlNode>();
+    Store(node->m_name, name);
+    node->m_parent = &parent;
+    parent.m_children.push_back(std::move(node));
+    m_current = parent.m_children.back().get();
+    if (!m_documentElement)
+        m_documentElement = m_current;
+}
+
+// Any end tag closes the innermost open element; one that finds none open is ignored.
+void CXmlDocument::OnEndElement(const char* /*name*/)
+{
+    CXmlNode& current = Current();
+    if (&current != &m_root && current.m_parent)
+        m_current = current.m_parent;
+}
+
+void CXmlDocument::OnAttribute(const char* name, const char* value)
+{
+    auto& attributes = Current().m_attributes;
+    if (attributes.capacity() == 0)
+        attributes.reserve(kFirstAttributeCapacity);
+    auto attribute = std::make_unique<CXmlAttribute>();
+    Store(attribute->m_name, name);
+    Store(attribute->m_value, value);
+    attributes.push_back(std::move(attribute));
+}
+
+void CXmlDocument::OnBareAttribute(const char* name)
+{
+    CXmlDocument::OnAttribute(name, "");
+    Current().m_attributes.back()->m_bare = true;
+}
+
+void CXmlDocument::OnText(const char* text)
+{
+    CXmlNode& parent = Current();
+    auto node = std::make_unique<CXmlNode>();
+    node->m_type = CXmlNode::NODE_TEXT;
+    Store(node->m_text, text);
+    node->m_parent = &parent;
+    parent.m_children.push_back(std::move(node));
+}
+
+bool CXmlDocument::Load(const char* path) noexcept
+{
+    std::unique_ptr<char[]> bytes;
+    std::size_t size = 0;
+    if (!XmlDetail::ReadWholeFile(path, bytes, size))
+        return false;
+    return LoadOwned(std::move(bytes), size);
+}
+
+bool CXmlDocument::LoadBytes(const char* bytes, std::size_t size) noexcept
+{
+    if (!bytes)
+        size = 0;
+    else if (const void* nul = std::memchr(bytes, '\0', size))
+        size = static_cast<std::size_t>(static_cast<const char*>(nul) - bytes);
+    std::unique_ptr<char[]> copy(new (std::nothrow) char[size + 1]);
+    if (!copy)
+        return false;
+    if (size != 0)
+        std::memcpy(copy.get(), bytes, size);
+    copy[size] = '\0';
+    return LoadOwned(std::move(copy), size);
+}
+
+// A parse that runs out of memory is undone: the tree gets back to what it was before it, which
+// takes no allocation, since the new nodes hang only below the root.
+bool CXmlDocument::LoadOwned(std::unique_ptr<char[]> bytes, std::size_t size) noexcept
+{
+    const std::size_t rootChildren = m_root.m_children.size();
+    const std::size_t rootAttributes = m_root.m_attributes.size();
+    CXmlNode* const documentElement = m_documentElement;
+    const std::size_t stored = m_storage.size();
+    try
+    {
+        // Kept before any string can refer to the bytes.
+        m_storage.push_back(std::move(bytes));
+        m_loadBegin = m_storage.back().get();
+        m_loadEnd = m_loadBegin + size;
+        ParseInPlace(m_storage.back().get(), size);
+    }
+    catch (...)
+    {
+        while (m_root.m_children.size() > rootChildren)
+            m_root.m_children.pop_back();
+        while (m_root.m_attributes.size() > rootAttributes)
+            m_root.m_attributes.pop_back();
+        m_documentElement = documentElement;
+        while (m_storage.size() > stored)
+            m_storage.pop_back();
+        m_loadBegin = m_loadEnd = nullptr;
+        m_current = nullptr;
+        return false;
+    }
+    m_loadBegin = m_loadEnd = nullptr;
+    m_current = nullptr;
+    m_loadedSize += size;
+    return true;
+}
