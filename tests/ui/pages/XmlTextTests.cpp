@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 #include <string>
 
-#include "InterfaceDlg.h"
+#include "ContentText.h"
 
 namespace
 {
