@@ -402,7 +402,8 @@ CheckItemRecord* CCheckListBox::FindRecord(ULONG_PTR slot) const
 
 CheckItemRecord* CCheckListBox::RecordOf(int index) const
 {
-    return IsValidIndex(index) ? FindRecord(RawItemData(index)) : nullptr;
+    // An index that names no item reads LB_ERR, which is no record of ours.
+    return m_hWnd ? FindRecord(RawItemData(index)) : nullptr;
 }
 
 CheckItemRecord* CCheckListBox::MakeRecord(int index)
@@ -497,6 +498,29 @@ void CCheckListBox::SetItemCheck(int index, int state)
     RaiseStateChange(m_hWnd, index);
 }
 
+int CCheckListBox::AddItem(const wchar_t* text, int state)
+{
+    const int index = AddString(text);
+    if (index < 0 || state == 0)
+        return index;
+    if (state == 2 && (m_checkMode == BS_CHECKBOX || m_checkMode == BS_AUTOCHECKBOX))
+    {
+        RaiseStateChange(m_hWnd, index);
+        return index;
+    }
+    if (state < 0 || state > kMaxCheck)
+        return index;
+    // A new entry's slot holds no value yet: nothing to read back or keep.
+    auto record = std::make_unique<CheckItemRecord>();
+    record->m_check = state;
+    if (SetRawItemData(index, reinterpret_cast<ULONG_PTR>(record.get())) == LB_ERR)
+        return index;
+    m_records.emplace(record.get(), std::move(record));
+    InvalidateItemBox(index);
+    RaiseStateChange(m_hWnd, index);
+    return index;
+}
+
 int CCheckListBox::GetItemCheck(int index) const
 {
     const CheckItemRecord* record = RecordOf(index);
@@ -538,8 +562,11 @@ int CCheckListBox::MinimumItemHeight()
 
 void CCheckListBox::InvalidateItemBox(int index)
 {
+    // Each invalidation is a round trip to the server under Wine: a list filled while it cannot be seen,
+    // or with its drawing suspended, is painted whole afterwards anyway.
     RECT box{};
-    if (!m_hWnd || Send(LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&box)) == LB_ERR)
+    if (!m_hWnd || !m_redraw || !::IsWindowVisible(m_hWnd) ||
+        Send(LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&box)) == LB_ERR)
         return;
     box.right = box.left + Resources().cellWidth + 2;
     ::InvalidateRect(m_hWnd, &box, FALSE);
@@ -674,6 +701,10 @@ LRESULT CCheckListBox::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
             return Default(msg, wParam, lParam);
         PaintEmptyText(reinterpret_cast<HDC>(wParam));
         return 0;
+
+    case WM_SETREDRAW:
+        m_redraw = wParam != FALSE;
+        return Default(msg, wParam, lParam);
 
     case WM_SETFONT: {
         const LRESULT result = Default(msg, wParam, lParam);

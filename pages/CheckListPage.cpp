@@ -30,6 +30,7 @@ void CCheckListPage::ShowContent()
     if (container && !container->m_children.empty())
     {
         const auto count = static_cast<WPARAM>(container->m_children.size());
+        m_itemsByText.reserve(count);
         m_checkList.Send(LB_INITSTORAGE, count, static_cast<LPARAM>(count) * kBytesPerEntry);
         // A long file would otherwise repaint the list once per entry.
         m_checkList.Send(WM_SETREDRAW, FALSE);
@@ -37,11 +38,13 @@ void CCheckListPage::ShowContent()
         {
             if (child->m_type != NODE_ELEMENT)
                 continue;
-            const CXmlAttribute name(child->FindAttribute("name"));
-            const CXmlAttribute enabled(child->FindAttribute("enabled"));
-            const int index = m_checkList.AddString(ShownText(name.m_value).c_str());
-            if (index >= 0)
-                m_checkList.SetItemCheck(index, enabled.m_value == "1" ? 1 : 0);
+            const CXmlAttribute* name = child->FindAttribute("name");
+            const CXmlAttribute* enabled = child->FindAttribute("enabled");
+            std::wstring text = name ? ShownText(name->m_value) : std::wstring();
+            m_checkList.AddItem(text.c_str(), enabled && enabled->m_value == "1" ? 1 : 0);
+            // An item without a name is left out: the empty entry it loads as never picks one.
+            if (name)
+                m_itemsByText.emplace(std::move(text), child.get());
         }
         m_checkList.Send(WM_SETREDRAW, TRUE);
         InvalidateRect(m_checkList.m_hWnd, nullptr, TRUE);
@@ -54,26 +57,11 @@ void CCheckListPage::ShowContent()
 
 void CCheckListPage::StoreContent()
 {
-    CXmlNode* container = m_document->m_documentElement;
-    if (!container)
-        return;
-    // Each entry leads to the first item whose name shows as its text, as a scan from the top would find
-    // it. Items without a name are left out: the empty entry such an item loads as never picks one.
-    std::unordered_map<std::wstring, CXmlNode*> items;
-    items.reserve(container->m_children.size());
-    for (const auto& child : container->m_children)
-    {
-        if (child->m_type != NODE_ELEMENT)
-            continue;
-        if (const CXmlAttribute* name = child->FindAttribute("name"))
-            items.emplace(ShownText(name->m_value), child.get());
-    }
-
     const int count = m_checkList.GetCount();
     for (int i = 0; i < count; ++i)
     {
-        const auto found = items.find(m_checkList.GetItemText(i));
-        if (found == items.end())
+        const auto found = m_itemsByText.find(m_checkList.GetItemText(i));
+        if (found == m_itemsByText.end())
             continue;
         const bool checked = m_checkList.GetItemCheck(i) == 1;
         CXmlNode* item = found->second;

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <windows.h>
+#include <string>
+#include <unordered_map>
 
 #include "CheckListBox.h"
 #include "ContentPage.h"
@@ -23,6 +25,9 @@ protected:
 
 private:
     int m_listId;
+    // Each entry's text leads to the first item whose name shows as that text, as a scan from the top
+    // would find it; made while the list is filled, since neither names nor entries change afterwards.
+    std::unordered_map<std::wstring, CXmlNode*> m_itemsByText; // items owned by the document
 };
 
 class CFeaturesDlg : public CCheckListPage

@@ -156,7 +156,6 @@ std::string EncodeXmlText(std::string_view text)
     return value;
 }
 
-
 std::wstring ShownText(std::string_view value)
 {
     const std::string decoded = DecodeXmlText(value, CP_ACP);
@@ -206,8 +205,8 @@ std::string Utf8Path(std::wstring_view path)
     std::string utf8;
     if (path.empty())
         return utf8;
-    const int length =
-        WideCharToMultiByte(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0, nullptr, nullptr);
+    const int length = WideCharToMultiByte(CP_UTF8, 0, path.data(), static_cast<int>(path.size()), nullptr, 0,
+                                           nullptr, nullptr);
     if (length <= 0)
         return utf8;
     utf8.resize(static_cast<std::size_t>(length));
