@@ -48,9 +48,10 @@ test-win64: win64 win32
 # Builds all three kinds and runs every test: native, sanitizers, a short fuzz run, Windows under Wine.
 test: test-native test-asan test-fuzz test-win64
 
-# Opens the tool under Wine on a copy of the bundled samples.
+# Opens the tool under Wine on a copy of the bundled samples, or on your own project folder (the one
+# that holds xml.ini or Content\XML), edited in place: make run CONTENT=DIR
 run: win64 win32
-	tools/run.sh $(BUILD)
+	tools/run.sh $(BUILD) $(CONTENT)
 
 dist: win32
 	tools/dist.sh $(BUILD) $(VERSION)
