@@ -370,8 +370,8 @@ TEST_F(MainDialog, SystemMenuOffersTheAboutBox)
     EXPECT_TRUE(info.fType & MFT_SEPARATOR);
 
     // Another window is active, as when the tool is in the background: the box is still the dialog's.
-    HWND other = CreateWindowExW(0, L"STATIC", L"Other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr, nullptr,
-                                 nullptr, nullptr);
+    HWND other = CreateWindowExW(0, L"STATIC", L"Other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
+                                 nullptr, nullptr, nullptr);
     SetActiveWindow(other);
     ASSERT_EQ(GetActiveWindow(), other);
     CModalWatcher watcher("About Tavrin", IDCANCEL);

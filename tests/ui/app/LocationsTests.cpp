@@ -22,7 +22,7 @@ TEST(Locations, ChoosesBetweenTheLocationsFileAndTheDefaults)
     const LocationsCase cases[] = {
         {"no locations file: the defaults",
          nullptr,                                                                                           {L"Content\\XML\\features.xml", L"Content\\XML\\softkeys.xml", L"Content\\XML\\starthere.xml",
-          L"Content\\XML\\interface.xml"}                                                                                                   },
+          L"Content\\XML\\interface.xml"}                                                                                                      },
         {"every key",
          "[XMLFiles]\r\nFeatures=a\\f.xml\r\nSoftkeys=b\\s.xml\r\nStartHere=c\\h.xml\r\nInterface=d\\i."
          "xml\r\n",                                                                                         {L"a\\f.xml", L"b\\s.xml", L"c\\h.xml", L"d\\i.xml"}},
@@ -62,8 +62,8 @@ TEST(Locations, ChoosesBetweenTheLocationsFileAndTheDefaults)
     CScratchDir unicode("locations-utf16");
     const std::wstring path = L"C:\\Users\\Jos\u00e9\\\u30E6\u30FC\u30B6\u30FC.xml";
     const std::wstring text = L"\uFEFF[XMLFiles]\r\nFeatures=" + path + L"\r\n";
-    ASSERT_TRUE(WriteBytes(unicode / "xml.ini",
-                           std::string(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t))));
+    ASSERT_TRUE(WriteBytes(unicode / "xml.ini", std::string(reinterpret_cast<const char*>(text.data()),
+                                                            text.size() * sizeof(wchar_t))));
     EXPECT_EQ(ResolveContentPaths(L"xml.ini")[0], path);
 }
 

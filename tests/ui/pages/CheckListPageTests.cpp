@@ -41,9 +41,10 @@ TEST(CheckListPage, FeaturesListsEveryItemInFileOrderAndSavesWhatThePersonTicked
     EXPECT_EQ(W(path), page.m_path);
     EXPECT_EQ(BS_AUTOCHECKBOX, page.m_checkList.GetCheckMode());
     // Text nodes and the item nested in CallPark are not entries; items without a name give empty ones.
-    const std::vector<std::wstring> texts = {L"CallForward", L"CallWaiting", L"Voicemail", L"Intercom",
-                                             L"Paging",      L"SpeedDial",   L"Directory", L"",
-                                             L"",            L"CallPark",    L"CallWaiting"};
+    const std::vector<std::wstring> texts = {
+        L"CallForward", L"CallWaiting", L"Voicemail", L"Intercom", L"Paging",
+        L"SpeedDial",   L"Directory",   L"",          L"",         L"CallPark",
+        L"CallWaiting"};
     EXPECT_EQ(texts, Texts(page));
     // Only exactly "1" is on: not "true", " 1", an empty value or a missing flag.
     EXPECT_EQ((std::vector<int>{1, 0, 0, 0, 0, 0, 0, 1, 0, 1, 1}), Checks(page));

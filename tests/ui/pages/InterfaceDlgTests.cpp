@@ -81,6 +81,10 @@ TEST(InterfaceDlg, TypedLinkNameIsReadBackExactlyAsTyped)
     EXPECT_EQ(1, reread.page.SaveContent());
     CLoadedInterface again(path);
     EXPECT_EQ(L"  spaced  ", again.page.m_linkName.GetText());
+    // A character the code page lacks is stored as a reference to it, never as "?".
+    TypeText(again.page.m_linkName.m_hWnd, L"\u263A 1");
+    EXPECT_EQ(1, again.page.SaveContent());
+    EXPECT_NE(std::string::npos, ReadBytes(path).find("value=\"&#x263A; 1\"")) << ReadBytes(path);
 }
 
 TEST(InterfaceDlg, EveryLinkItemGetsTheFieldAndTheBoxOfTheLastOne)
