@@ -50,19 +50,38 @@ bool WriteFile(const std::wstring& path, const std::string& bytes)
     return ok;
 }
 
+std::string ReadFile(const std::wstring& path)
+{
+    std::string bytes;
+    HANDLE file =
+        CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return bytes;
+    char chunk[65536];
+    DWORD got = 0;
+    while (::ReadFile(file, chunk, sizeof(chunk), &got, nullptr) && got > 0)
+        bytes.append(chunk, got);
+    CloseHandle(file);
+    return bytes;
+}
+
+std::string FeaturesFile(int items)
+{
+    std::string features = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<features>\r\n";
+    for (int i = 0; i < items; ++i)
+        features += "  <feature name=\"Feature " + std::to_string(i) + "\" enabled=\"" + (i % 3 ? "1" : "0") +
+                    "\" text=\"The feature numbered " + std::to_string(i) + "\"/>\r\n";
+    return features + "</features>\r\n";
+}
+
 // A project folder whose features file holds items entries; the other three files are small.
 bool MakeProject(const std::wstring& folder, int items)
 {
     CreateDirectoryW(folder.c_str(), nullptr);
     CreateDirectoryW((folder + L"\\Content").c_str(), nullptr);
     CreateDirectoryW((folder + L"\\Content\\XML").c_str(), nullptr);
-    std::string features = "<?xml version=\"1.0\" encoding=\"utf-8\"?>\r\n<features>\r\n";
-    for (int i = 0; i < items; ++i)
-        features += "  <feature name=\"Feature " + std::to_string(i) + "\" enabled=\"" + (i % 3 ? "1" : "0") +
-                    "\" text=\"The feature numbered " + std::to_string(i) + "\"/>\r\n";
-    features += "</features>\r\n";
     const std::wstring xml = folder + L"\\Content\\XML\\";
-    return WriteFile(xml + L"features.xml", features) &&
+    return WriteFile(xml + L"features.xml", FeaturesFile(items)) &&
            WriteFile(xml + L"softkeys.xml",
                      "<softkeys>\r\n  <softkey name=\"Redial\" enabled=\"1\"/>\r\n</softkeys>\r\n") &&
            WriteFile(xml + L"starthere.xml",
@@ -187,6 +206,12 @@ int main()
         }
         longOpen.push_back(run.openSeconds);
         longSave.push_back(Save(run));
+        // Nothing was changed: a Save that wrote anything else than it read measured the wrong thing.
+        if (ReadFile(longProject + L"\\Content\\XML\\features.xml") != FeaturesFile(kLongItems))
+        {
+            std::fprintf(stderr, "the saved features file differs from the one read\n");
+            return 1;
+        }
         Close(run);
 
         bare.push_back(BareListBox());

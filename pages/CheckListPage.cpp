@@ -1,6 +1,8 @@
 #include <windows.h>
+#include <algorithm>
 #include <string>
 #include <unordered_map>
+#include <vector>
 
 #include "CheckListPage.h"
 #include "ContentText.h"
@@ -30,7 +32,11 @@ void CCheckListPage::ShowContent()
     if (container && !container->m_children.empty())
     {
         const auto count = static_cast<WPARAM>(container->m_children.size());
-        m_itemsByText.reserve(count);
+        std::vector<std::wstring> texts;
+        texts.reserve(count);
+        // Items without a name are left out: the empty entry such an item loads as never picks one.
+        std::unordered_map<std::wstring, CXmlNode*> firstByText;
+        firstByText.reserve(count);
         m_checkList.Send(LB_INITSTORAGE, count, static_cast<LPARAM>(count) * kBytesPerEntry);
         // A long file would otherwise repaint the list once per entry.
         m_checkList.Send(WM_SETREDRAW, FALSE);
@@ -41,13 +47,23 @@ void CCheckListPage::ShowContent()
             const CXmlAttribute* name = child->FindAttribute("name");
             const CXmlAttribute* enabled = child->FindAttribute("enabled");
             std::wstring text = name ? ShownText(name->m_value) : std::wstring();
-            m_checkList.AddItem(text.c_str(), enabled && enabled->m_value == "1" ? 1 : 0);
-            // An item without a name is left out: the empty entry it loads as never picks one.
+            if (m_checkList.AddItem(text.c_str(), enabled && enabled->m_value == "1" ? 1 : 0) < 0)
+                continue;
             if (name)
-                m_itemsByText.emplace(std::move(text), child.get());
+                firstByText.emplace(text, child.get());
+            texts.push_back(std::move(text));
         }
         m_checkList.Send(WM_SETREDRAW, TRUE);
         InvalidateRect(m_checkList.m_hWnd, nullptr, TRUE);
+
+        // Each entry leads to the first item whose name shows as its text, as a scan from the top would
+        // find it; worked out once here, since neither the names nor the entries change afterwards.
+        m_targets.reserve(texts.size());
+        for (const std::wstring& text : texts)
+        {
+            const auto found = firstByText.find(text);
+            m_targets.push_back(found == firstByText.end() ? nullptr : found->second);
+        }
     }
     if (m_checkList.GetCount() > 0)
         m_checkList.SetCurSel(0);
@@ -57,14 +73,13 @@ void CCheckListPage::ShowContent()
 
 void CCheckListPage::StoreContent()
 {
-    const int count = m_checkList.GetCount();
+    const int count = std::min(m_checkList.GetCount(), static_cast<int>(m_targets.size()));
     for (int i = 0; i < count; ++i)
     {
-        const auto found = m_itemsByText.find(m_checkList.GetItemText(i));
-        if (found == m_itemsByText.end())
+        CXmlNode* item = m_targets[static_cast<size_t>(i)];
+        if (!item)
             continue;
         const bool checked = m_checkList.GetItemCheck(i) == 1;
-        CXmlNode* item = found->second;
         if (CXmlAttribute* enabled = item->FindAttribute("enabled"))
             enabled->m_value = checked ? "1" : "0";
         else if (checked)

@@ -2,8 +2,7 @@
 #pragma once
 
 #include <windows.h>
-#include <string>
-#include <unordered_map>
+#include <vector>
 
 #include "CheckListBox.h"
 #include "ContentPage.h"
@@ -25,9 +24,8 @@ protected:
 
 private:
     int m_listId;
-    // Each entry's text leads to the first item whose name shows as that text, as a scan from the top
-    // would find it; made while the list is filled, since neither names nor entries change afterwards.
-    std::unordered_map<std::wstring, CXmlNode*> m_itemsByText; // items owned by the document
+    // Per entry, the item its check is saved to; null for none. The items belong to the document.
+    std::vector<CXmlNode*> m_targets;
 };
 
 class CFeaturesDlg : public CCheckListPage
