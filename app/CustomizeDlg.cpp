@@ -17,7 +17,7 @@ constexpr UINT kMsgCycleTab = WM_APP + 1;
 const wchar_t kCycleTabProp[] = L"CustomizeDlg.CycleTab";
 
 const wchar_t* const kTabLabels[kPageCount] = {L"  Features   ", L"  Softkeys   ", L"  StartHere   ",
-                                                L"  Interface   "};
+                                               L"  Interface   "};
 
 constexpr int kPageWidthMargin = 7;
 constexpr int kPageHeightMargin = 38;
@@ -58,7 +58,8 @@ const TMsgEntry<CCustomizeDlg> CCustomizeDlg::s_msgMap[] = {
 };
 
 CCustomizeDlg::CCustomizeDlg(CWnd* parent)
-    : CDialog(IDD_CUSTOMIZE, parent), m_pages{&m_featuresPage, &m_softkeysPage, &m_startHerePage, &m_interfacePage},
+    : CDialog(IDD_CUSTOMIZE, parent), m_pages{&m_featuresPage, &m_softkeysPage, &m_startHerePage,
+                                              &m_interfacePage},
       m_hIcon(LoadIconW(ResourceInstance(), MAKEINTRESOURCEW(IDI_MAIN)))
 {
 }
