@@ -11,8 +11,9 @@ CContentPage::CContentPage(UINT templateId, CWnd* parent)
 
 CContentPage::~CContentPage()
 {
-    // Destroying the window sends the list's deletion requests to this page; they must find the controls
-    // of the derived page alive, so the window goes before the members do.
+    // The window goes before the document. The derived page's controls are gone already and have
+    // unbound themselves, so the requests the window's end sends (the list's deletions) reach no dead
+    // object.
     if (m_hWnd)
         DestroyWindow(m_hWnd);
     m_document->m_root.Clear();
