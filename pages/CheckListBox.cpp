@@ -503,12 +503,8 @@ int CCheckListBox::AddItem(const wchar_t* text, int state)
     const int index = AddString(text);
     if (index < 0 || state == 0)
         return index;
-    if (state == 2 && (m_checkMode == BS_CHECKBOX || m_checkMode == BS_AUTOCHECKBOX))
-    {
-        RaiseStateChange(m_hWnd, index);
-        return index;
-    }
-    if (state < 0 || state > kMaxCheck)
+    if (state < 0 || state > kMaxCheck ||
+        (state == 2 && (m_checkMode == BS_CHECKBOX || m_checkMode == BS_AUTOCHECKBOX)))
         return index;
     // A new entry's slot holds no value yet: nothing to read back or keep.
     auto record = std::make_unique<CheckItemRecord>();
@@ -516,8 +512,9 @@ int CCheckListBox::AddItem(const wchar_t* text, int state)
     if (SetRawItemData(index, reinterpret_cast<ULONG_PTR>(record.get())) == LB_ERR)
         return index;
     m_records.emplace(record.get(), std::move(record));
+    // No state-change event: the entry had no earlier state, and readers learn of new entries from the
+    // list itself. Under Wine each event is a round trip to the server, which a long fill cannot afford.
     InvalidateItemBox(index);
-    RaiseStateChange(m_hWnd, index);
     return index;
 }
 

@@ -56,8 +56,9 @@ public:
     {
         return m_checkMode;
     }
-    // Appends an entry with its check, as AddString followed by SetItemCheck would, in a third of the
-    // requests: a long list is filled this way. The new entry's index, or LB_ERR / LB_ERRSPACE.
+    // Appends an entry with its check, as AddString followed by SetItemCheck would but in a third of the
+    // requests and without a state-change event: a long list is filled this way. The new entry's index,
+    // or LB_ERR / LB_ERRSPACE.
     int AddItem(const wchar_t* text, int state);
     // 0 unchecked, 1 checked, 2 indeterminate. Sends no notification.
     void SetItemCheck(int index, int state);

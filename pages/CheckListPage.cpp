@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <algorithm>
 #include <string>
+#include <string_view>
 #include <unordered_map>
 #include <vector>
 
@@ -32,11 +33,12 @@ void CCheckListPage::ShowContent()
     if (container && !container->m_children.empty())
     {
         const auto count = static_cast<WPARAM>(container->m_children.size());
-        std::vector<std::wstring> texts;
-        texts.reserve(count);
+        // Per entry, the bytes of its item's name; empty for an item without one.
+        std::vector<std::string_view> names;
+        names.reserve(count);
         // Items without a name are left out: the empty entry such an item loads as never picks one.
-        std::unordered_map<std::wstring, CXmlNode*> firstByText;
-        firstByText.reserve(count);
+        std::unordered_map<std::string_view, CXmlNode*> firstByName;
+        firstByName.reserve(count);
         m_checkList.Send(LB_INITSTORAGE, count, static_cast<LPARAM>(count) * kBytesPerEntry);
         // A long file would otherwise repaint the list once per entry.
         m_checkList.Send(WM_SETREDRAW, FALSE);
@@ -46,23 +48,23 @@ void CCheckListPage::ShowContent()
                 continue;
             const CXmlAttribute* name = child->FindAttribute("name");
             const CXmlAttribute* enabled = child->FindAttribute("enabled");
-            std::wstring text = name ? ShownText(name->m_value) : std::wstring();
+            const std::wstring text = name ? ShownText(name->m_value) : std::wstring();
             if (m_checkList.AddItem(text.c_str(), enabled && enabled->m_value == "1" ? 1 : 0) < 0)
                 continue;
+            names.push_back(name ? std::string_view(name->m_value) : std::string_view());
             if (name)
-                firstByText.emplace(text, child.get());
-            texts.push_back(std::move(text));
+                firstByName.emplace(name->m_value, child.get());
         }
         m_checkList.Send(WM_SETREDRAW, TRUE);
         InvalidateRect(m_checkList.m_hWnd, nullptr, TRUE);
 
-        // Each entry leads to the first item whose name shows as its text, as a scan from the top would
+        // Each entry leads to the first item of the same name, byte for byte, as a scan from the top would
         // find it; worked out once here, since neither the names nor the entries change afterwards.
-        m_targets.reserve(texts.size());
-        for (const std::wstring& text : texts)
+        m_targets.reserve(names.size());
+        for (const std::string_view name : names)
         {
-            const auto found = firstByText.find(text);
-            m_targets.push_back(found == firstByText.end() ? nullptr : found->second);
+            const auto found = firstByName.find(name);
+            m_targets.push_back(found == firstByName.end() ? nullptr : found->second);
         }
     }
     if (m_checkList.GetCount() > 0)
