@@ -232,7 +232,9 @@ TEST(CheckListPage, HundredsOfItemsWithDuplicateNamesMatchAsTheFirstOfEachName)
     ASSERT_EQ(kItems, page.m_checkList.GetCount());
     // Legacy Western bytes, shown as such where that is the ANSI code page; the matching holds in any.
     if (GetACP() == 1252)
+    {
         EXPECT_EQ(L"Caf\u00e9 3", page.m_checkList.GetItemText(kNames + 3));
+    }
     EXPECT_EQ(1, page.m_checkList.GetItemCheck(kNames + 4));
     EXPECT_EQ(0, page.m_checkList.GetItemCheck(kNames + 7));
 
