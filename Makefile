@@ -7,7 +7,7 @@ CMAKE_COMMON := $(GEN) -DCUSTOMIZE_WERROR=$(WERROR)
 CTEST   := ctest --output-on-failure --no-tests=error
 
 .PHONY: all deps native asan fuzz win32 win64 test test-native test-asan test-fuzz test-win32 test-win64 \
-        run dist bench fuzz-long format clean
+        run dist bench bench-xml bench-ui fuzz-long format clean
 
 all: native win32 win64
 
@@ -48,17 +48,25 @@ test-win64: win64 win32
 # Builds all three kinds and runs every test: native, sanitizers, a short fuzz run, Windows under Wine.
 test: test-native test-asan test-fuzz test-win64
 
-# Opens the tool under Wine on a copy of the bundled samples.
+# Opens the tool under Wine on a copy of the bundled samples, or on your own project folder (the one
+# that holds xml.ini or Content\XML), edited in place: make run CONTENT=DIR
 run: win64 win32
-	tools/run.sh $(BUILD)
+	tools/run.sh $(BUILD) $(CONTENT)
 
 dist: win32
 	tools/dist.sh $(BUILD) $(VERSION)
 
-bench: deps
+# The XML engine natively, then the tool under Wine on a long list (in the win64 build and its prefix).
+bench: bench-xml bench-ui
+bench-xml: deps
 	cmake -S . -B $(BUILD)/bench $(GEN) -DCMAKE_BUILD_TYPE=Release -DCUSTOMIZE_BENCH=ON -DCUSTOMIZE_TESTS=OFF
 	cmake --build $(BUILD)/bench
 	$(BUILD)/bench/bench/xml_bench
+bench-ui: deps
+	cmake -S . -B $(BUILD)/win64 $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+	    -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/x86_64-w64-mingw32.cmake -DCUSTOMIZE_BENCH=ON
+	cmake --build $(BUILD)/win64 --target customize ui_bench
+	cmake/wine-run.sh $(BUILD)/win64 $(BUILD)/win64/bench/ui_bench.exe
 
 # The long fuzz run: make fuzz-long SECONDS=600
 SECONDS ?= 600

@@ -6,7 +6,7 @@
 class CAboutBox : public CDialog
 {
 public:
-    CAboutBox() : CDialog(IDD_ABOUTBOX)
+    explicit CAboutBox(CWnd* parent) : CDialog(IDD_ABOUTBOX, parent)
     {
     }
 };

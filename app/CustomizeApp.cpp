@@ -9,7 +9,7 @@ BOOL CCustomizeApp::InitInstance()
     // The manifest's activation context is the process default, so these are the version 6 controls.
     InitCommonControls();
     CWinApp::InitInstance();
-    SetRegistryKey("Local AppWizard-Generated Applications");
+    SetRegistryKey(L"Local AppWizard-Generated Applications");
 
     CCustomizeDlg dialog;
     m_pMainWnd = &dialog;

@@ -14,9 +14,10 @@ namespace
 // Sent by the keyboard filter to the dialog: wParam 1 moves to the next tab, 0 to the previous one.
 constexpr UINT kMsgCycleTab = WM_APP + 1;
 // Marks the window whose modal loop the filter serves.
-const char kCycleTabProp[] = "CustomizeDlg.CycleTab";
+const wchar_t kCycleTabProp[] = L"CustomizeDlg.CycleTab";
 
-const char* const kTabLabels[] = {"  Features   ", "  Softkeys   ", "  StartHere   ", "  Interface   "};
+const wchar_t* const kTabLabels[kPageCount] = {L"  Features   ", L"  Softkeys   ", L"  StartHere   ",
+                                               L"  Interface   "};
 
 constexpr int kPageWidthMargin = 7;
 constexpr int kPageHeightMargin = 38;
@@ -30,10 +31,10 @@ LRESULT CALLBACK CycleTabFilter(int code, WPARAM wParam, LPARAM lParam)
         (GetKeyState(VK_CONTROL) & 0x8000) && !(GetKeyState(VK_MENU) & 0x8000))
     {
         HWND root = GetAncestor(msg->hwnd, GA_ROOT);
-        if (root && GetPropA(root, kCycleTabProp))
+        if (root && GetPropW(root, kCycleTabProp))
         {
             const bool forward = !(GetKeyState(VK_SHIFT) & 0x8000);
-            SendMessageA(root, kMsgCycleTab, forward ? 1 : 0, 0);
+            SendMessageW(root, kMsgCycleTab, forward ? 1 : 0, 0);
             return 1;
         }
     }
@@ -57,11 +58,19 @@ const TMsgEntry<CCustomizeDlg> CCustomizeDlg::s_msgMap[] = {
 };
 
 CCustomizeDlg::CCustomizeDlg(CWnd* parent)
-    : CDialog(IDD_CUSTOMIZE, parent), m_hIcon(LoadIconA(ResourceInstance(), MAKEINTRESOURCEA(IDI_MAIN)))
+    : CDialog(IDD_CUSTOMIZE, parent), m_pages{&m_featuresPage, &m_softkeysPage, &m_startHerePage,
+                                              &m_interfacePage},
+      m_hIcon(LoadIconW(ResourceInstance(), MAKEINTRESOURCEW(IDI_MAIN)))
 {
 }
 
-CCustomizeDlg::~CCustomizeDlg() = default;
+CCustomizeDlg::~CCustomizeDlg()
+{
+    // A modeless dialog (the tests') still open: the window goes while the hook, the bound controls and
+    // the pages it unhooks and unbinds are alive.
+    if (m_hWnd)
+        DestroyWindow(m_hWnd);
+}
 
 bool CCustomizeDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
 {
@@ -83,11 +92,11 @@ BOOL CCustomizeDlg::OnInitDialog()
 
     if (HMENU sysMenu = GetSystemMenu(m_hWnd, FALSE))
     {
-        char about[256] = {};
-        if (LoadStringA(ResourceInstance(), IDS_ABOUTBOX, about, static_cast<int>(sizeof(about))) > 0)
+        const std::wstring about = LoadText(IDS_ABOUTBOX);
+        if (!about.empty())
         {
-            AppendMenuA(sysMenu, MF_SEPARATOR, 0, nullptr);
-            AppendMenuA(sysMenu, MF_STRING, IDM_ABOUTBOX, about);
+            AppendMenuW(sysMenu, MF_SEPARATOR, 0, nullptr);
+            AppendMenuW(sysMenu, MF_STRING, IDM_ABOUTBOX, about.c_str());
         }
     }
 
@@ -102,27 +111,24 @@ BOOL CCustomizeDlg::OnInitDialog()
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
 
     ComputePageArea();
-    m_featuresPage.Create(this);
-    m_softkeysPage.Create(this);
-    m_startHerePage.Create(this);
-    m_interfacePage.Create(this);
-    for (int index = 0; index < kPageCount; ++index)
-        CUxTheme::Get().EnableTabPageTexture(Page(index)->m_hWnd);
+    for (CContentPage* page : m_pages)
+    {
+        page->Create(this);
+        CUxTheme::Get().EnableTabPageTexture(page->m_hWnd);
+    }
     ShowPage(0);
 
     m_tabCtrl.SetExtendedStyle(m_tabCtrl.GetExtendedStyle() | TCS_EX_FLATSEPARATORS);
     for (int index = 0; index < kPageCount; ++index)
         m_tabCtrl.InsertItem(index, kTabLabels[index]);
 
-    m_iniFileName = "xml.ini";
-    const std::array<std::string, kPageCount> paths = ResolveContentPaths(m_iniFileName);
-    m_featuresPage.LoadContent(paths[0].c_str());
-    m_softkeysPage.LoadContent(paths[1].c_str());
-    m_startHerePage.LoadContent(paths[2].c_str());
-    m_interfacePage.LoadContent(paths[3].c_str());
+    m_iniFileName = L"xml.ini";
+    const std::array<std::wstring, kPageCount> paths = ResolveContentPaths(m_iniFileName);
+    for (size_t index = 0; index < m_pages.size(); ++index)
+        m_pages[index]->LoadContent(paths[index].c_str());
 
-    SetPropA(m_hWnd, kCycleTabProp, reinterpret_cast<HANDLE>(1));
-    m_hKeyHook = SetWindowsHookExA(WH_MSGFILTER, CycleTabFilter, nullptr, GetCurrentThreadId());
+    SetPropW(m_hWnd, kCycleTabProp, reinterpret_cast<HANDLE>(1));
+    m_hKeyHook = SetWindowsHookExW(WH_MSGFILTER, CycleTabFilter, nullptr, GetCurrentThreadId());
     return TRUE;
 }
 
@@ -146,30 +152,13 @@ void CCustomizeDlg::ComputePageArea()
     m_pageRect.height = (tab.bottom - tab.top) - kPageHeightMargin;
 }
 
-CDialog* CCustomizeDlg::Page(int index)
-{
-    switch (index)
-    {
-    case 0:
-        return &m_featuresPage;
-    case 1:
-        return &m_softkeysPage;
-    case 2:
-        return &m_startHerePage;
-    case 3:
-        return &m_interfacePage;
-    default:
-        return nullptr;
-    }
-}
-
 void CCustomizeDlg::ShowPage(int index)
 {
     if (index < 0 || index >= kPageCount)
         return;
     for (int page = 0; page < kPageCount; ++page)
     {
-        HWND hPage = Page(page)->m_hWnd;
+        HWND hPage = m_pages[static_cast<size_t>(page)]->m_hWnd;
         if (page == index)
         {
             SetWindowPos(hPage, HWND_TOP, m_pageRect.left, m_pageRect.top, m_pageRect.width,
@@ -187,7 +176,8 @@ bool CCustomizeDlg::OnSysCommand(WPARAM wParam, LPARAM, LRESULT& result)
 {
     if ((wParam & 0xFFF0) != IDM_ABOUTBOX)
         return false;
-    CAboutBox about;
+    // Owned by and centred over this dialog even while another program's window is active.
+    CAboutBox about(this);
     about.DoModal();
     result = 0;
     return true;
@@ -240,31 +230,17 @@ bool CCustomizeDlg::OnClose(WPARAM, LPARAM, LRESULT&)
 bool CCustomizeDlg::OnSave(WPARAM, LPARAM, LRESULT& result)
 {
     // Every page writes its file, changed or not; a page whose file was never read writes nothing.
-    struct Outcome
+    std::wstring failed;
+    for (CContentPage* page : m_pages)
     {
-        bool loaded;
-        int written;
-        const std::string& path;
-    };
-    const Outcome outcomes[] = {
-        {m_featuresPage.IsLoaded(),  m_featuresPage.SaveContent(),  m_featuresPage.m_path },
-        {m_softkeysPage.IsLoaded(),  m_softkeysPage.SaveContent(),  m_softkeysPage.m_path },
-        {m_startHerePage.IsLoaded(), m_startHerePage.SaveContent(), m_startHerePage.m_path},
-        {m_interfacePage.IsLoaded(), m_interfacePage.SaveContent(), m_interfacePage.m_path},
-    };
-    std::string failed;
-    for (const Outcome& outcome : outcomes)
-    {
-        if (outcome.loaded && !outcome.written)
-            failed += "\n" + outcome.path;
+        if (!page->SaveContent() && page->IsLoaded())
+            failed += L"\n" + page->m_path;
     }
     // A file that could not be written must not look saved; the dialog stays open to try again.
     if (!failed.empty())
     {
-        const std::string message = "The following files could not be saved:" + failed;
-        char caption[256] = {};
-        GetWindowTextA(m_hWnd, caption, static_cast<int>(sizeof(caption)));
-        MessageBoxA(m_hWnd, message.c_str(), caption, MB_OK | MB_ICONWARNING);
+        const std::wstring message = L"The following files could not be saved:" + failed;
+        MessageBoxW(m_hWnd, message.c_str(), GetText().c_str(), MB_OK | MB_ICONWARNING);
     }
     result = 0;
     return true;
@@ -279,23 +255,9 @@ bool CCustomizeDlg::OnCloseButton(WPARAM, LPARAM, LRESULT& result)
 
 void CCustomizeDlg::SetAllChecks(int check)
 {
-    switch (m_tabCtrl.GetCurFocus())
-    {
-    case 0:
-        m_featuresPage.SetAllChecks(check);
-        break;
-    case 1:
-        m_softkeysPage.SetAllChecks(check);
-        break;
-    case 2:
-        m_startHerePage.SetAllChecks(check);
-        break;
-    case 3:
-        m_interfacePage.SetAllChecks(check);
-        break;
-    default:
-        break;
-    }
+    const int index = m_tabCtrl.GetCurFocus();
+    if (index >= 0 && index < kPageCount)
+        m_pages[static_cast<size_t>(index)]->SetAllChecks(check);
 }
 
 bool CCustomizeDlg::OnEnableAll(WPARAM, LPARAM, LRESULT& result)
@@ -332,6 +294,6 @@ bool CCustomizeDlg::OnDestroy(WPARAM, LPARAM, LRESULT&)
     if (m_hKeyHook)
         UnhookWindowsHookEx(m_hKeyHook);
     m_hKeyHook = nullptr;
-    RemovePropA(m_hWnd, kCycleTabProp);
+    RemovePropW(m_hWnd, kCycleTabProp);
     return false;
 }

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <array>
 #include <string>
 
 #include "CheckListPage.h"
@@ -35,6 +36,8 @@ public:
     CSoftkeysDlg m_softkeysPage;
     CStartHereDlg m_startHerePage;
     CInterfaceDlg m_interfacePage;
+    // The same pages in tab order; every loop over the pages runs over this.
+    const std::array<CContentPage*, kPageCount> m_pages;
 
 protected:
     void DoDataExchange() override;
@@ -57,7 +60,6 @@ private:
 
     void ComputePageArea();
     void SetAllChecks(int check);
-    CDialog* Page(int index);
 
     HICON m_hIcon; // shared icon, not destroyed
     PageRect m_pageRect;
@@ -66,7 +68,7 @@ private:
     CButton m_closeButton;
     CButton m_enableAllButton;
     CButton m_disableAllButton;
-    std::string m_iniFileName;
+    std::wstring m_iniFileName;
     HHOOK m_hKeyHook = nullptr; // Ctrl+Tab inside the modal loop; removed when the window goes
 
     static const TMsgEntry<CCustomizeDlg> s_msgMap[];

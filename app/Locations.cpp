@@ -5,13 +5,14 @@
 
 #include "Locations.h"
 
-const char* const kLocationsSection = "XMLFiles";
-const std::array<const char*, kPageCount> kLocationKeys = {"Features", "Softkeys", "StartHere", "Interface"};
-const std::array<const char*, kPageCount> kDefaultContentPaths = {
-    "Content\\XML\\features.xml",
-    "Content\\XML\\softkeys.xml",
-    "Content\\XML\\starthere.xml",
-    "Content\\XML\\interface.xml",
+const wchar_t* const kLocationsSection = L"XMLFiles";
+const std::array<const wchar_t*, kPageCount> kLocationKeys = {L"Features", L"Softkeys", L"StartHere",
+                                                              L"Interface"};
+const std::array<const wchar_t*, kPageCount> kDefaultContentPaths = {
+    L"Content\\XML\\features.xml",
+    L"Content\\XML\\softkeys.xml",
+    L"Content\\XML\\starthere.xml",
+    L"Content\\XML\\interface.xml",
 };
 
 namespace
@@ -21,48 +22,48 @@ constexpr DWORD kFirstValueCapacity = 256;
 constexpr DWORD kMaxValueCapacity = 1u << 24;
 } // namespace
 
-std::string GetCurrentDir()
+std::wstring GetCurrentDir()
 {
     // The directory can change between the two calls; ask again until the buffer holds it.
-    DWORD needed = GetCurrentDirectoryA(0, nullptr);
+    DWORD needed = GetCurrentDirectoryW(0, nullptr);
     while (needed > 0)
     {
-        std::vector<char> buffer(needed);
-        const DWORD length = GetCurrentDirectoryA(needed, buffer.data());
+        std::vector<wchar_t> buffer(needed);
+        const DWORD length = GetCurrentDirectoryW(needed, buffer.data());
         if (length == 0)
             break;
         if (length < needed)
-            return std::string(buffer.data(), length);
+            return std::wstring(buffer.data(), length);
         needed = length;
     }
-    return std::string();
+    return std::wstring();
 }
 
-std::string ReadProfileValue(const std::string& path, const char* section, const char* key)
+std::wstring ReadProfileValue(const std::wstring& path, const wchar_t* section, const wchar_t* key)
 {
     // The call cuts a value that does not fit and answers size - 1: grow until it fits.
     for (DWORD capacity = kFirstValueCapacity; capacity <= kMaxValueCapacity; capacity *= 4)
     {
-        std::vector<char> buffer(capacity);
+        std::vector<wchar_t> buffer(capacity);
         const DWORD length =
-            GetPrivateProfileStringA(section, key, "", buffer.data(), capacity, path.c_str());
+            GetPrivateProfileStringW(section, key, L"", buffer.data(), capacity, path.c_str());
         if (length < capacity - 1)
-            return std::string(buffer.data(), length);
+            return std::wstring(buffer.data(), length);
     }
-    return std::string();
+    return std::wstring();
 }
 
-std::array<std::string, kPageCount> ResolveContentPaths(const std::string& iniFileName)
+std::array<std::wstring, kPageCount> ResolveContentPaths(const std::wstring& iniFileName)
 {
-    std::array<std::string, kPageCount> paths;
-    if (PathFileExistsA(iniFileName.c_str()) == TRUE)
+    std::array<std::wstring, kPageCount> paths;
+    if (PathFileExistsW(iniFileName.c_str()) == TRUE)
     {
         // The profile functions look in the Windows folder for a bare name: give the full path. Without
         // a current directory there is no such path, and every page gets the empty path.
-        const std::string directory = GetCurrentDir();
+        const std::wstring directory = GetCurrentDir();
         if (directory.empty())
             return paths;
-        const std::string fullPath = directory + "\\" + iniFileName;
+        const std::wstring fullPath = directory + L"\\" + iniFileName;
         for (size_t page = 0; page < paths.size(); ++page)
             paths[page] = ReadProfileValue(fullPath, kLocationsSection, kLocationKeys[page]);
     }

@@ -41,9 +41,9 @@ CheckBoxResources& Resources()
 {
     static CheckBoxResources s_resources = [] {
         CheckBoxResources resources;
-        resources.strip = ::LoadBitmapA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(IDB_CHECKBOXES));
+        resources.strip = ::LoadBitmapW(::GetModuleHandleW(nullptr), MAKEINTRESOURCEW(IDB_CHECKBOXES));
         BITMAP info{};
-        if (resources.strip && ::GetObjectA(resources.strip, sizeof(info), &info) &&
+        if (resources.strip && ::GetObjectW(resources.strip, sizeof(info), &info) &&
             info.bmWidth >= kStripCells)
         {
             resources.cellWidth = info.bmWidth / kStripCells;
@@ -85,20 +85,14 @@ void RaiseStateChange(HWND hWnd, int index)
 {
     using NotifyWinEventFn = decltype(&::NotifyWinEvent);
     static const NotifyWinEventFn s_notify =
-        LookUpFunction<NotifyWinEventFn>(::GetModuleHandleA("user32.dll"), "NotifyWinEvent");
+        LookUpFunction<NotifyWinEventFn>(::GetModuleHandleW(L"user32.dll"), "NotifyWinEvent");
     if (s_notify)
         s_notify(EVENT_OBJECT_STATECHANGE, hWnd, OBJID_CLIENT, index + 1);
 }
 
-BSTR AnsiToBstr(const char* text)
+BSTR ToBstr(const std::wstring& text)
 {
-    const int length = ::MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 0)
-        return nullptr;
-    BSTR result = ::SysAllocStringLen(nullptr, static_cast<UINT>(length - 1));
-    if (result)
-        ::MultiByteToWideChar(CP_ACP, 0, text, -1, result, length);
-    return result;
+    return ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
 }
 } // namespace
 
@@ -188,7 +182,7 @@ public:
         if (SUCCEEDED(hr) || index < 0 || !name)
             return hr;
         // Some platforms' standard object knows no items; a reader still needs their names.
-        *name = AnsiToBstr(m_owner->GetItemText(index).c_str());
+        *name = ToBstr(m_owner->GetItemText(index));
         return *name ? S_OK : E_OUTOFMEMORY;
     }
     HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override
@@ -262,14 +256,14 @@ public:
             return m_standard->get_accDefaultAction(child, action);
         if (!action)
             return E_POINTER;
-        char name[kMaxActionName] = {};
+        wchar_t name[kMaxActionName] = {};
         const int next = (m_owner->GetItemCheck(index) + 1) % StateCount();
-        if (::LoadStringA(::GetModuleHandleA(nullptr), kActionNameIds[next], name, kMaxActionName) <= 0)
+        if (::LoadStringW(::GetModuleHandleW(nullptr), kActionNameIds[next], name, kMaxActionName) <= 0)
         {
             *action = nullptr;
             return S_FALSE;
         }
-        *action = AnsiToBstr(name);
+        *action = ::SysAllocString(name);
         return *action ? S_OK : E_OUTOFMEMORY;
     }
     HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override
@@ -388,7 +382,7 @@ int CCheckListBox::QueryCommonControlsVersion()
 {
     // The library that the activation context of the manifest selected, when it is loaded under this name.
     const auto getVersion =
-        LookUpFunction<DLLGETVERSIONPROC>(::GetModuleHandleA("comctl32.dll"), "DllGetVersion");
+        LookUpFunction<DLLGETVERSIONPROC>(::GetModuleHandleW(L"comctl32.dll"), "DllGetVersion");
     DLLVERSIONINFO info{};
     info.cbSize = sizeof(info);
     if (!getVersion || FAILED(getVersion(&info)))
@@ -408,7 +402,8 @@ CheckItemRecord* CCheckListBox::FindRecord(ULONG_PTR slot) const
 
 CheckItemRecord* CCheckListBox::RecordOf(int index) const
 {
-    return IsValidIndex(index) ? FindRecord(RawItemData(index)) : nullptr;
+    // An index that names no item reads LB_ERR, which is no record of ours.
+    return m_hWnd ? FindRecord(RawItemData(index)) : nullptr;
 }
 
 CheckItemRecord* CCheckListBox::MakeRecord(int index)
@@ -478,7 +473,7 @@ bool CCheckListBox::IsValidIndex(int index) const
 
 bool CCheckListBox::IsFixedWithStrings() const
 {
-    const LONG_PTR style = ::GetWindowLongPtrA(m_hWnd, GWL_STYLE);
+    const LONG_PTR style = ::GetWindowLongPtrW(m_hWnd, GWL_STYLE);
     return (style & LBS_OWNERDRAWFIXED) && !(style & LBS_OWNERDRAWVARIABLE) && (style & LBS_HASSTRINGS);
 }
 
@@ -501,6 +496,26 @@ void CCheckListBox::SetItemCheck(int index, int state)
     record->m_check = state;
     InvalidateItemBox(index);
     RaiseStateChange(m_hWnd, index);
+}
+
+int CCheckListBox::AddItem(const wchar_t* text, int state)
+{
+    const int index = AddString(text);
+    if (index < 0 || state == 0)
+        return index;
+    if (state < 0 || state > kMaxCheck ||
+        (state == 2 && (m_checkMode == BS_CHECKBOX || m_checkMode == BS_AUTOCHECKBOX)))
+        return index;
+    // A new entry's slot holds no value yet: nothing to read back or keep.
+    auto record = std::make_unique<CheckItemRecord>();
+    record->m_check = state;
+    if (SetRawItemData(index, reinterpret_cast<ULONG_PTR>(record.get())) == LB_ERR)
+        return index;
+    m_records.emplace(record.get(), std::move(record));
+    // No state-change event: the entry had no earlier state, and readers learn of new entries from the
+    // list itself. Under Wine each event is a round trip to the server, which a long fill cannot afford.
+    InvalidateItemBox(index);
+    return index;
 }
 
 int CCheckListBox::GetItemCheck(int index) const
@@ -535,8 +550,8 @@ int CCheckListBox::MinimumItemHeight()
     if (!dc)
         return boxHeight;
     CSelectObject font(dc, reinterpret_cast<HGDIOBJ>(Send(WM_GETFONT)));
-    TEXTMETRICA metrics{};
-    if (!::GetTextMetricsA(dc, &metrics))
+    TEXTMETRICW metrics{};
+    if (!::GetTextMetricsW(dc, &metrics))
         return boxHeight;
     m_textHeight = metrics.tmHeight;
     return std::max(m_textHeight, boxHeight);
@@ -544,8 +559,11 @@ int CCheckListBox::MinimumItemHeight()
 
 void CCheckListBox::InvalidateItemBox(int index)
 {
+    // Each invalidation is a round trip to the server under Wine: a list filled while it cannot be seen,
+    // or with its drawing suspended, is painted whole afterwards anyway.
     RECT box{};
-    if (!m_hWnd || Send(LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&box)) == LB_ERR)
+    if (!m_hWnd || !m_redraw || !::IsWindowVisible(m_hWnd) ||
+        Send(LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&box)) == LB_ERR)
         return;
     box.right = box.left + Resources().cellWidth + 2;
     ::InvalidateRect(m_hWnd, &box, FALSE);
@@ -557,7 +575,7 @@ int CCheckListBox::HitTestCheck(POINT point, bool& inBox) const
     if (!m_hWnd)
         return -1;
     const int boxColumn = Resources().cellWidth + 2;
-    const LONG_PTR style = ::GetWindowLongPtrA(m_hWnd, GWL_STYLE);
+    const LONG_PTR style = ::GetWindowLongPtrW(m_hWnd, GWL_STYLE);
     int index = -1;
     int itemLeft = 0;
     if (!(style & (LBS_OWNERDRAWVARIABLE | LBS_MULTICOLUMN)))
@@ -603,7 +621,7 @@ bool CCheckListBox::AllowsUserToggle() const
 
 void CCheckListBox::NotifyCheckChanged() const
 {
-    ::SendMessageA(GetParent(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(), CLBN_CHECKCHANGED),
+    ::SendMessageW(GetParent(), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(), CLBN_CHECKCHANGED),
                    reinterpret_cast<LPARAM>(m_hWnd));
 }
 
@@ -637,21 +655,53 @@ LRESULT CCheckListBox::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         return Default(msg, wParam, MAKELPARAM(height, 0));
     }
 
+    case LB_ADDSTRING:
+    case LB_INSERTSTRING:
+        return ChangeItems(msg, wParam, lParam);
+
     case LB_DELETESTRING: {
         // The deletion request reaches us only through a parent that hands it back; free what it missed.
         const CheckItemRecord* record = RecordOf(static_cast<int>(wParam));
-        const LRESULT result = Default(msg, wParam, lParam);
+        const LRESULT result = ChangeItems(msg, wParam, lParam);
         if (record && result != LB_ERR)
             FreeRecord(record);
         return result;
     }
 
     case LB_RESETCONTENT: {
-        const LRESULT result = Default(msg, wParam, lParam);
+        const LRESULT result = ChangeItems(msg, wParam, lParam);
         if (GetCount() == 0)
             m_records.clear();
         return result;
     }
+
+    case WM_PAINT:
+        if (!ShowsEmptyText())
+            return Default(msg, wParam, lParam);
+        if (wParam)
+        {
+            PaintEmptyText(reinterpret_cast<HDC>(wParam));
+        }
+        else
+        {
+            PAINTSTRUCT paint;
+            if (HDC hDC = ::BeginPaint(m_hWnd, &paint))
+            {
+                PaintEmptyText(hDC);
+                ::EndPaint(m_hWnd, &paint);
+            }
+        }
+        return 0;
+
+    case WM_PRINTCLIENT:
+        if (!ShowsEmptyText())
+            return Default(msg, wParam, lParam);
+        PaintEmptyText(reinterpret_cast<HDC>(wParam));
+        return 0;
+
+    case WM_SETREDRAW:
+        m_redraw = wParam != FALSE;
+        return Default(msg, wParam, lParam);
 
     case WM_SETFONT: {
         const LRESULT result = Default(msg, wParam, lParam);
@@ -890,6 +940,47 @@ void CCheckListBox::DrawStripBox(DRAWITEMSTRUCT& request, int itemHeight, int st
     request.rcItem.left += cell.cx + 2;
 }
 
+// The empty list's line
+
+void CCheckListBox::SetEmptyText(const std::wstring& text)
+{
+    m_emptyText = text;
+    if (m_hWnd)
+        ::InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
+bool CCheckListBox::ShowsEmptyText() const
+{
+    return !m_emptyText.empty() && GetCount() == 0;
+}
+
+void CCheckListBox::PaintEmptyText(HDC hDC)
+{
+    RECT client{};
+    ::GetClientRect(m_hWnd, &client);
+    ::FillRect(hDC, &client, ::GetSysColorBrush(COLOR_WINDOW));
+    CSelectObject font(hDC, reinterpret_cast<HGDIOBJ>(Send(WM_GETFONT)));
+    CTextColors colors(hDC, ::GetSysColor(COLOR_GRAYTEXT), ::GetSysColor(COLOR_WINDOW));
+    // Where an entry's text would begin, on the first row.
+    RECT line = client;
+    line.left += Resources().cellWidth + 4;
+    line.right -= 2;
+    line.top += 2;
+    ::DrawTextW(hDC, m_emptyText.c_str(), static_cast<int>(m_emptyText.size()), &line,
+                DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+}
+
+LRESULT CCheckListBox::ChangeItems(UINT msg, WPARAM wParam, LPARAM lParam)
+{
+    if (m_emptyText.empty())
+        return Default(msg, wParam, lParam);
+    const bool wasEmpty = GetCount() == 0;
+    const LRESULT result = Default(msg, wParam, lParam);
+    if (wasEmpty != (GetCount() == 0))
+        ::InvalidateRect(m_hWnd, nullptr, TRUE);
+    return result;
+}
+
 // Overridable defaults
 
 void CCheckListBox::DrawItemContent(DRAWITEMSTRUCT& request)
@@ -906,10 +997,10 @@ void CCheckListBox::DrawItemContent(DRAWITEMSTRUCT& request)
             MinimumItemHeight();
         const int top = request.rcItem.top + std::max(0, (GetItemHeight(index) - m_textHeight) / 2);
         // A list without strings keeps a value where the text would be: it has no text to draw.
-        const std::string content =
-            (::GetWindowLongPtrA(m_hWnd, GWL_STYLE) & LBS_HASSTRINGS) ? GetItemText(index) : "";
+        const std::wstring content =
+            (::GetWindowLongPtrW(m_hWnd, GWL_STYLE) & LBS_HASSTRINGS) ? GetItemText(index) : L"";
         CTextColors colors(request.hDC, text, background);
-        ::ExtTextOutA(request.hDC, request.rcItem.left, top, ETO_OPAQUE | ETO_CLIPPED, &request.rcItem,
+        ::ExtTextOutW(request.hDC, request.rcItem.left, top, ETO_OPAQUE | ETO_CLIPPED, &request.rcItem,
                       content.c_str(), static_cast<UINT>(content.size()), nullptr);
     }
     if (request.itemAction & ODA_FOCUS)

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <memory>
+#include <string>
 #include <unordered_map>
 
 #include "Controls.h"
@@ -55,12 +56,23 @@ public:
     {
         return m_checkMode;
     }
+    // Appends an entry with its check, as AddString followed by SetItemCheck would but in a third of the
+    // requests and without a state-change event: a long list is filled this way. The new entry's index,
+    // or LB_ERR / LB_ERRSPACE.
+    int AddItem(const wchar_t* text, int state);
     // 0 unchecked, 1 checked, 2 indeterminate. Sends no notification.
     void SetItemCheck(int index, int state);
     int GetItemCheck(int index) const;
     BOOL IsItemEnabled(int index) const;
     // A disabled item is drawn grey and ignores presses and the space bar.
     void SetItemEnabled(int index, BOOL enabled);
+
+    // One grey line that the list paints while it has no entries, saying why; empty for none.
+    void SetEmptyText(const std::wstring& text);
+    const std::wstring& GetEmptyText() const
+    {
+        return m_emptyText;
+    }
 
     int MinimumItemHeight();
     void InvalidateItemBox(int index);
@@ -121,9 +133,15 @@ private:
     bool DrawThemedBox(DRAWITEMSTRUCT& request, int itemHeight, int state);
     void DrawStripBox(DRAWITEMSTRUCT& request, int itemHeight, int state, COLORREF background);
     void OnMeasureItem(MEASUREITEMSTRUCT& request);
+    bool ShowsEmptyText() const;
+    void PaintEmptyText(HDC hDC);
+    // Passes an item request on and repaints the whole list when it changes between empty and not.
+    LRESULT ChangeItems(UINT msg, WPARAM wParam, LPARAM lParam);
 
     std::unordered_map<const CheckItemRecord*, std::unique_ptr<CheckItemRecord>> m_records;
     CCheckListAccessible* m_accessible = nullptr; // one reference held while the list lives
+    std::wstring m_emptyText;
+    bool m_redraw = true; // WM_SETREDRAW's last word
     bool m_swallowSpaceChar = false;
     mutable bool m_rawSlotRequest = false; // the next item-value request is ours, for the list's own slot
 };

@@ -1,27 +1,23 @@
 #include <windows.h>
+#include <algorithm>
+#include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 #include "CheckListPage.h"
+#include "ContentText.h"
 #include "resource.h"
 
 namespace
 {
 // Bytes of list storage reserved per entry before a fill: names are short.
-constexpr LPARAM kBytesPerEntry = 24;
+constexpr LPARAM kBytesPerEntry = 48;
 } // namespace
 
 CCheckListPage::CCheckListPage(UINT templateId, int listId, CWnd* parent)
-    : CDialog(templateId, parent), m_document(std::make_unique<CXmlDocument>()), m_listId(listId)
+    : CContentPage(templateId, parent), m_listId(listId)
 {
-}
-
-CCheckListPage::~CCheckListPage()
-{
-    // Destroying the list sends its deletion requests to this page; they must find the list object alive.
-    if (m_hWnd)
-        DestroyWindow(m_hWnd);
-    m_document->m_root.Clear();
 }
 
 void CCheckListPage::DoDataExchange()
@@ -29,71 +25,68 @@ void CCheckListPage::DoDataExchange()
     Bind(m_checkList, m_listId);
 }
 
-void CCheckListPage::LoadContent(const char* path)
+void CCheckListPage::ShowContent()
 {
-    m_path = path ? path : "";
-    m_loaded = m_document->Load(m_path.c_str());
     m_checkList.SetCheckMode(BS_AUTOCHECKBOX);
 
     const CXmlNode* container = m_document->m_documentElement;
-    if (!container || container->m_children.empty())
-        return;
-
-    const auto count = static_cast<WPARAM>(container->m_children.size());
-    m_checkList.Send(LB_INITSTORAGE, count, static_cast<LPARAM>(count) * kBytesPerEntry);
-    // A long file would otherwise repaint the list once per entry.
-    m_checkList.Send(WM_SETREDRAW, FALSE);
-    for (const auto& child : container->m_children)
+    if (container && !container->m_children.empty())
     {
-        if (child->m_type != CXmlNode::NODE_ELEMENT)
-            continue;
-        const CXmlAttribute name(child->FindAttribute("name"));
-        const CXmlAttribute enabled(child->FindAttribute("enabled"));
-        const int index = m_checkList.AddString(name.m_value.c_str());
-        if (index >= 0)
-            m_checkList.SetItemCheck(index, enabled.m_value == "1" ? 1 : 0);
-    }
-    m_checkList.Send(WM_SETREDRAW, TRUE);
-    InvalidateRect(m_checkList.m_hWnd, nullptr, TRUE);
-    if (m_checkList.GetCount() > 0)
-        m_checkList.SetCurSel(0);
-}
-
-int CCheckListPage::SaveContent()
-{
-    if (!m_loaded)
-        return 0;
-
-    CXmlNode* container = m_document->m_documentElement;
-    if (container)
-    {
-        // Each name leads to the first item that carries it, as a scan from the top would find it.
+        const auto count = static_cast<WPARAM>(container->m_children.size());
+        // Per entry, the bytes of its item's name; empty for an item without one.
+        std::vector<std::string_view> names;
+        names.reserve(count);
         // Items without a name are left out: the empty entry such an item loads as never picks one.
-        std::unordered_map<std::string_view, CXmlNode*> items;
-        items.reserve(container->m_children.size());
+        std::unordered_map<std::string_view, CXmlNode*> firstByName;
+        firstByName.reserve(count);
+        m_checkList.Send(LB_INITSTORAGE, count, static_cast<LPARAM>(count) * kBytesPerEntry);
+        // A long file would otherwise repaint the list once per entry.
+        m_checkList.Send(WM_SETREDRAW, FALSE);
         for (const auto& child : container->m_children)
         {
             if (child->m_type != CXmlNode::NODE_ELEMENT)
                 continue;
-            if (const CXmlAttribute* name = child->FindAttribute("name"))
-                items.emplace(name->m_value, child.get());
-        }
-
-        const int count = m_checkList.GetCount();
-        for (int i = 0; i < count; ++i)
-        {
-            const auto found = items.find(m_checkList.GetItemText(i));
-            if (found == items.end())
+            const CXmlAttribute* name = child->FindAttribute("name");
+            const CXmlAttribute* enabled = child->FindAttribute("enabled");
+            const std::wstring text = name ? ShownText(name->m_value) : std::wstring();
+            if (m_checkList.AddItem(text.c_str(), enabled && enabled->m_value == "1" ? 1 : 0) < 0)
                 continue;
-            const bool checked = m_checkList.GetItemCheck(i) == 1;
-            CXmlNode* item = found->second;
-            if (CXmlAttribute* enabled = item->FindAttribute("enabled"))
-                enabled->m_value = checked ? "1" : "0";
-            else if (checked)
-                item->AddAttribute("enabled", "1"); // a missing flag already reads as off
+            names.push_back(name ? std::string_view(name->m_value) : std::string_view());
+            if (name)
+                firstByName.emplace(name->m_value, child.get());
+        }
+        m_checkList.Send(WM_SETREDRAW, TRUE);
+        InvalidateRect(m_checkList.m_hWnd, nullptr, TRUE);
+
+        // Each entry leads to the first item of the same name, byte for byte, as a scan from the top would
+        // find it; worked out once here, since neither the names nor the entries change afterwards.
+        m_targets.reserve(names.size());
+        for (const std::string_view name : names)
+        {
+            const auto found = firstByName.find(name);
+            m_targets.push_back(found == firstByName.end() ? nullptr : found->second);
         }
     }
-    return m_document->Save(m_path.c_str()) ? 1 : 0;
+    if (m_checkList.GetCount() > 0)
+        m_checkList.SetCurSel(0);
+    else
+        m_checkList.SetEmptyText(DescribeEmpty(IDS_NO_ITEMS));
+}
+
+void CCheckListPage::StoreContent()
+{
+    const int count = std::min(m_checkList.GetCount(), static_cast<int>(m_targets.size()));
+    for (int i = 0; i < count; ++i)
+    {
+        CXmlNode* item = m_targets[static_cast<size_t>(i)];
+        if (!item)
+            continue;
+        const bool checked = m_checkList.GetItemCheck(i) == 1;
+        if (CXmlAttribute* enabled = item->FindAttribute("enabled"))
+            enabled->m_value = checked ? "1" : "0";
+        else if (checked)
+            item->AddAttribute("enabled", "1"); // a missing flag already reads as off
+    }
 }
 
 void CCheckListPage::SetAllChecks(int check)

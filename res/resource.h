@@ -20,6 +20,13 @@
 #define IDC_STARTHERE_LIST 1022
 #define IDC_LINK_ENABLED 1024
 #define IDC_LINK_NAME 1025
+#define IDC_LINK_NOTE 1026
+
+// Why a page shows nothing: no path, or the path followed by one of the other three.
+#define IDS_NO_FILE 200
+#define IDS_NOT_READ 201
+#define IDS_NO_ITEMS 202
+#define IDS_NO_LINK_ITEM 203
 
 // System-menu command of the About box; the low four bits belong to the system.
 #define IDM_ABOUTBOX 0x0010

@@ -1,19 +1,31 @@
 #!/usr/bin/env bash
-# Opens the tool under Wine on a fresh copy of the bundled samples, started in the folder that holds
-# Content\XML so the default paths find the files. Without a display it starts a virtual one, saves a
-# screenshot of the open dialog and closes it. Usage: tools/run.sh BUILD_DIR
+# Opens the tool under Wine, started in the project folder so that its xml.ini or the default paths
+# under Content\XML find the files: CONTENT_DIR, edited in place, or else a fresh copy of the bundled
+# samples. Without a display it starts a virtual one, saves a screenshot of the open dialog and closes it.
+# Usage: tools/run.sh BUILD_DIR [CONTENT_DIR]
 set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 out=$(cd "${1:-build}" && pwd)
+content=${2:-}
+if [ -n "$content" ]; then
+    [ -d "$content" ] || { echo "no folder $content" >&2; exit 1; }
+    content=$(cd "$content" && pwd)
+    [ -e "$content/xml.ini" ] || [ -d "$content/Content/XML" ] \
+        || { echo "$content holds neither xml.ini nor Content/XML: not a content project" >&2; exit 1; }
+fi
 exe="$out/win64/customize.exe"
 [ -f "$exe" ] || { echo "no $exe: run make win64 first" >&2; exit 1; }
 
 . "$top/cmake/wine-env.sh" "$out/win64"
 wine_init_prefix
 
-work="$out/run"
-rm -rf "$work"
-cp -r "$top/samples" "$work"
+if [ -n "$content" ]; then
+    work=$content
+else
+    work="$out/run"
+    rm -rf "$work"
+    cp -r "$top/samples" "$work"
+fi
 cd "$work"
 
 title='^Corvale IP Phone XML Customization Tool$'

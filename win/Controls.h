@@ -32,12 +32,12 @@ public:
         return static_cast<int>(Send(LB_GETCOUNT));
     }
     // The new item's index, or LB_ERR / LB_ERRSPACE.
-    int AddString(const char* text) const
+    int AddString(const wchar_t* text) const
     {
-        return static_cast<int>(Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text ? text : "")));
+        return static_cast<int>(Send(LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text ? text : L"")));
     }
     // The item's text; empty for an index that names no item.
-    std::string GetItemText(int index) const;
+    std::wstring GetItemText(int index) const;
     int GetCurSel() const
     {
         return static_cast<int>(Send(LB_GETCURSEL));
@@ -60,9 +60,9 @@ public:
     }
 };
 
-inline std::string CListBox::GetItemText(int index) const
+inline std::wstring CListBox::GetItemText(int index) const
 {
-    std::string text;
+    std::wstring text;
     const LRESULT length = Send(LB_GETTEXTLEN, static_cast<WPARAM>(index));
     if (length == LB_ERR || length <= 0)
         return text;
@@ -79,13 +79,13 @@ public:
     {
         return static_cast<int>(Send(TCM_GETITEMCOUNT));
     }
-    int InsertItem(int index, const char* text) const
+    int InsertItem(int index, const wchar_t* text) const
     {
-        TCITEMA item{};
+        TCITEMW item{};
         item.mask = TCIF_TEXT;
-        item.pszText = const_cast<char*>(text);
+        item.pszText = const_cast<wchar_t*>(text);
         return static_cast<int>(
-            Send(TCM_INSERTITEMA, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)));
+            Send(TCM_INSERTITEMW, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)));
     }
     int GetCurSel() const
     {

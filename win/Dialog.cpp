@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <algorithm>
 
 #include "Dialog.h"
 
@@ -23,7 +24,7 @@ INT_PTR SetDlgResult(HWND hWnd, UINT msg, LRESULT result)
     case WM_INITDIALOG:
         return static_cast<INT_PTR>(result);
     default:
-        SetWindowLongPtrA(hWnd, DWLP_MSGRESULT, result);
+        SetWindowLongPtrW(hWnd, DWLP_MSGRESULT, result);
         return TRUE;
     }
 }
@@ -47,10 +48,9 @@ CDialog::~CDialog()
 
 INT_PTR CDialog::DoModal()
 {
-    // Without a parent the dialog is owned by the active window of the thread, as message boxes are.
-    HWND owner = m_parent ? m_parent->m_hWnd : GetActiveWindow();
+    HWND owner = m_parent ? m_parent->m_hWnd : nullptr;
     m_modal = true;
-    const INT_PTR result = DialogBoxParamA(ResourceInstance(), MAKEINTRESOURCEA(m_templateId), owner,
+    const INT_PTR result = DialogBoxParamW(ResourceInstance(), MAKEINTRESOURCEW(m_templateId), owner,
                                            DialogProc, reinterpret_cast<LPARAM>(this));
     m_modal = false;
     return result;
@@ -61,7 +61,7 @@ bool CDialog::Create(CWnd* parent)
     m_parent = parent;
     m_modal = false;
     HWND hWnd =
-        CreateDialogParamA(ResourceInstance(), MAKEINTRESOURCEA(m_templateId),
+        CreateDialogParamW(ResourceInstance(), MAKEINTRESOURCEW(m_templateId),
                            parent ? parent->m_hWnd : nullptr, DialogProc, reinterpret_cast<LPARAM>(this));
     return hWnd != nullptr;
 }
@@ -98,14 +98,31 @@ void CDialog::OnCancel()
 void CDialog::Bind(CWnd& control, int id)
 {
     control.Attach(GetDlgItem(m_hWnd, id));
+    control.m_binder = this;
     m_bound.push_back(&control);
+}
+
+void CDialog::ForgetControl(CWnd* control)
+{
+    m_bound.erase(std::remove(m_bound.begin(), m_bound.end(), control), m_bound.end());
 }
 
 void CDialog::UnbindAll()
 {
     for (CWnd* control : m_bound)
+    {
         control->Detach();
+        control->m_binder = nullptr;
+    }
     m_bound.clear();
+}
+
+std::wstring CDialog::LoadText(UINT id)
+{
+    // Asked for no buffer, the call answers a pointer into the resource itself.
+    const wchar_t* text = nullptr;
+    const int length = LoadStringW(ResourceInstance(), id, reinterpret_cast<wchar_t*>(&text), 0);
+    return length > 0 && text ? std::wstring(text, static_cast<size_t>(length)) : std::wstring();
 }
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
@@ -114,12 +131,12 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM 
     if (msg == WM_INITDIALOG)
     {
         self = reinterpret_cast<CDialog*>(lParam);
-        SetWindowLongPtrA(hWnd, DWLP_USER, lParam);
+        SetWindowLongPtrW(hWnd, DWLP_USER, lParam);
         self->m_hWnd = hWnd;
     }
     else
     {
-        self = reinterpret_cast<CDialog*>(GetWindowLongPtrA(hWnd, DWLP_USER));
+        self = reinterpret_cast<CDialog*>(GetWindowLongPtrW(hWnd, DWLP_USER));
     }
     // Messages that come before WM_INITDIALOG (the font, the controls' measure requests) get the defaults.
     if (!self)
@@ -138,7 +155,7 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM 
     if (msg == WM_NCDESTROY)
     {
         self->UnbindAll();
-        SetWindowLongPtrA(hWnd, DWLP_USER, 0);
+        SetWindowLongPtrW(hWnd, DWLP_USER, 0);
         self->m_hWnd = nullptr;
     }
     return answer;
@@ -185,7 +202,7 @@ INT_PTR CDialog::HandleInitDialog()
     const BOOL focusDefault = OnInitDialog();
 
     // A top-level dialog left where its template put it is centred, as a framework dialog would be.
-    const LONG_PTR style = GetWindowLongPtrA(m_hWnd, GWL_STYLE);
+    const LONG_PTR style = GetWindowLongPtrW(m_hWnd, GWL_STYLE);
     RECT after{};
     GetWindowRect(m_hWnd, &after);
     if (!(style & WS_CHILD) && !(style & DS_CENTER) && !IsWindowVisible(m_hWnd) && EqualRect(&before, &after))
@@ -205,7 +222,7 @@ void CDialog::CenterWindow() const
     {
         MONITORINFO info{};
         info.cbSize = sizeof(info);
-        GetMonitorInfoA(MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY), &info);
+        GetMonitorInfoW(MonitorFromWindow(m_hWnd, MONITOR_DEFAULTTOPRIMARY), &info);
         area = info.rcWork;
     }
     RECT window{};
@@ -218,7 +235,7 @@ void CDialog::CenterWindow() const
     // Over an owner near the screen's edge, stay within the work area.
     MONITORINFO info{};
     info.cbSize = sizeof(info);
-    GetMonitorInfoA(MonitorFromRect(&area, MONITOR_DEFAULTTOPRIMARY), &info);
+    GetMonitorInfoW(MonitorFromRect(&area, MONITOR_DEFAULTTOPRIMARY), &info);
     const RECT& work = info.rcWork;
     if (x + width > work.right)
         x = work.right - width;

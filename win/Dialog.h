@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <string>
 #include <vector>
 
 #include "MsgMap.h"
@@ -25,7 +26,7 @@ public:
     }
     static HINSTANCE ResourceInstance()
     {
-        return ::GetModuleHandleA(nullptr);
+        return ::GetModuleHandleW(nullptr);
     }
 
 protected:
@@ -41,6 +42,9 @@ protected:
     virtual void OnCancel();
 
     void Bind(CWnd& control, int id);
+    void ForgetControl(CWnd* control) override;
+    // A string of the program's string table; empty when it has none of that id.
+    static std::wstring LoadText(UINT id);
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -12,7 +12,7 @@ const CUxTheme& CUxTheme::Get()
 CUxTheme::CUxTheme()
 {
     // Kept loaded for the life of the process, as the look-up is.
-    HMODULE module = ::LoadLibraryA("uxtheme.dll");
+    HMODULE module = ::LoadLibraryW(L"uxtheme.dll");
     m_isAppThemed = LookUpFunction<decltype(m_isAppThemed)>(module, "IsAppThemed");
     m_openThemeData = LookUpFunction<decltype(m_openThemeData)>(module, "OpenThemeData");
     m_closeThemeData = LookUpFunction<decltype(m_closeThemeData)>(module, "CloseThemeData");

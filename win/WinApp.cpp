@@ -4,7 +4,7 @@
 
 CWinApp* CWinApp::s_current = nullptr;
 
-CWinApp::CWinApp(const char* appName) : m_appName(appName ? appName : "")
+CWinApp::CWinApp(const wchar_t* appName) : m_appName(appName ? appName : L"")
 {
     s_current = this;
 }
@@ -18,10 +18,10 @@ CWinApp::~CWinApp()
 int CWinApp::Run()
 {
     MSG msg;
-    while (GetMessageA(&msg, nullptr, 0, 0) > 0)
+    while (GetMessageW(&msg, nullptr, 0, 0) > 0)
     {
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
     return ExitInstance();
 }

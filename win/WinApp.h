@@ -9,7 +9,7 @@ class CWnd;
 class CWinApp
 {
 public:
-    explicit CWinApp(const char* appName = nullptr);
+    explicit CWinApp(const wchar_t* appName = nullptr);
     CWinApp(const CWinApp&) = delete;
     CWinApp& operator=(const CWinApp&) = delete;
     virtual ~CWinApp();
@@ -27,9 +27,9 @@ public:
     virtual int Run();
 
     // Names the per-user settings key. Nothing is stored under it.
-    void SetRegistryKey(const char* key)
+    void SetRegistryKey(const wchar_t* key)
     {
-        m_registryKey = key ? key : "";
+        m_registryKey = key ? key : L"";
     }
 
     static CWinApp* Current()
@@ -39,8 +39,8 @@ public:
 
     HINSTANCE m_hInstance = nullptr;
     CWnd* m_pMainWnd = nullptr; // not owned
-    std::string m_appName;
-    std::string m_registryKey;
+    std::wstring m_appName;
+    std::wstring m_registryKey;
 
 private:
     static CWinApp* s_current;

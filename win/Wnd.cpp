@@ -1,16 +1,18 @@
 #include <windows.h>
-#include <commctrl.h>
 
 #include "Wnd.h"
 
 namespace
 {
-// Our subclass on a window is known by this id; the object is its reference data.
-constexpr UINT_PTR kSubclassId = 0x436C6231;
+// Left on a window whose procedure slot someone else took over after us: our procedure then stays in
+// their chain, and with the object gone it passes every message on to the procedure named here.
+const wchar_t kOrphanProcProp[] = L"CWnd.PreviousProc";
 } // namespace
 
 CWnd::~CWnd()
 {
+    if (m_binder)
+        m_binder->ForgetControl(this);
     Detach();
 }
 
@@ -22,20 +24,26 @@ bool CWnd::Attach(HWND hWnd)
 
 void CWnd::Detach()
 {
-    if (m_subclassed && m_hWnd)
-        RemoveWindowSubclass(m_hWnd, SubclassProc, kSubclassId);
-    m_subclassed = false;
+    if (m_previousProc && m_hWnd)
+    {
+        ::SetWindowLongPtrW(m_hWnd, GWLP_USERDATA, 0);
+        if (::GetWindowLongPtrW(m_hWnd, GWLP_WNDPROC) == reinterpret_cast<LONG_PTR>(&SubclassProc))
+            ::SetWindowLongPtrW(m_hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(m_previousProc));
+        else
+            ::SetPropW(m_hWnd, kOrphanProcProp, reinterpret_cast<HANDLE>(m_previousProc));
+    }
+    m_previousProc = nullptr;
     m_hWnd = nullptr;
 }
 
-std::string CWnd::GetText() const
+std::wstring CWnd::GetText() const
 {
-    std::string text;
-    const int length = GetWindowTextLengthA(m_hWnd);
+    std::wstring text;
+    const int length = ::GetWindowTextLengthW(m_hWnd);
     if (length > 0)
     {
         text.resize(static_cast<size_t>(length) + 1);
-        const int copied = GetWindowTextA(m_hWnd, &text[0], length + 1);
+        const int copied = ::GetWindowTextW(m_hWnd, &text[0], length + 1);
         text.resize(copied > 0 ? static_cast<size_t>(copied) : 0);
     }
     return text;
@@ -46,12 +54,21 @@ bool CWnd::OnChildNotify(UINT, WPARAM, LPARAM, LRESULT&)
     return false;
 }
 
+// Through the window's own procedure slot with the object in its user data: a look-up per message in
+// a window property (as SetWindowSubclass keeps it) costs a round trip to the server under Wine.
 bool CWnd::SubclassControl(HWND hWnd)
 {
-    if (!hWnd || !SetWindowSubclass(hWnd, SubclassProc, kSubclassId, reinterpret_cast<DWORD_PTR>(this)))
+    if (!hWnd || m_previousProc || ::GetWindowLongPtrW(hWnd, GWLP_USERDATA) != 0)
         return false;
     m_hWnd = hWnd;
-    m_subclassed = true;
+    ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    m_previousProc = reinterpret_cast<WNDPROC>(
+        ::SetWindowLongPtrW(hWnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassProc)));
+    if (!m_previousProc)
+    {
+        ::SetWindowLongPtrW(hWnd, GWLP_USERDATA, 0);
+        return false;
+    }
     return true;
 }
 
@@ -62,13 +79,20 @@ LRESULT CWnd::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
 
 LRESULT CWnd::Default(UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    return DefSubclassProc(m_hWnd, msg, wParam, lParam);
+    return ::CallWindowProcW(m_previousProc, m_hWnd, msg, wParam, lParam);
 }
 
-LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
-                                    DWORD_PTR refData)
+LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
-    auto* self = reinterpret_cast<CWnd*>(refData);
+    auto* self = reinterpret_cast<CWnd*>(::GetWindowLongPtrW(hWnd, GWLP_USERDATA));
+    if (!self)
+    {
+        const auto previous = reinterpret_cast<WNDPROC>(::GetPropW(hWnd, kOrphanProcProp));
+        if (msg == WM_NCDESTROY)
+            ::RemovePropW(hWnd, kOrphanProcProp);
+        return previous ? ::CallWindowProcW(previous, hWnd, msg, wParam, lParam)
+                        : ::DefWindowProcW(hWnd, msg, wParam, lParam);
+    }
     LRESULT result = 0;
     try
     {
@@ -77,7 +101,7 @@ LRESULT CALLBACK CWnd::SubclassProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM l
     catch (...)
     {
         // Nothing may unwind through the system's code; the window's own handling answers instead.
-        result = DefSubclassProc(hWnd, msg, wParam, lParam);
+        result = self->Default(msg, wParam, lParam);
     }
     if (msg == WM_NCDESTROY)
         self->Detach();

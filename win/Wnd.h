@@ -19,7 +19,7 @@ public:
 
     LRESULT Send(UINT msg, WPARAM wParam = 0, LPARAM lParam = 0) const
     {
-        return ::SendMessageA(m_hWnd, msg, wParam, lParam);
+        return ::SendMessageW(m_hWnd, msg, wParam, lParam);
     }
     int GetDlgCtrlID() const
     {
@@ -29,27 +29,33 @@ public:
     {
         return ::GetParent(m_hWnd);
     }
-    void SetText(const char* text) const
+    void SetText(const wchar_t* text) const
     {
-        ::SetWindowTextA(m_hWnd, text ? text : "");
+        ::SetWindowTextW(m_hWnd, text ? text : L"");
     }
-    std::string GetText() const;
+    std::wstring GetText() const;
 
     // An owner-draw request (draw, measure, delete, compare) that the parent received for this
     // control. True when handled; result is then the answer to the parent's message.
     virtual bool OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     HWND m_hWnd = nullptr; // not owned
+    // The dialog that hands this control its owner-draw requests; it forgets the control when the control
+    // goes first, as the controls of a page do before the page's base class destroys the window.
+    CWnd* m_binder = nullptr; // not owned
 
 protected:
-    // Routes the window's messages to WindowProc until the window is destroyed.
+    virtual void ForgetControl(CWnd*)
+    {
+    }
+
+    // Routes the window's messages to WindowProc until the window is destroyed or we detach.
     bool SubclassControl(HWND hWnd);
     virtual LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam);
     // The window's own handling of a message, below our subclass.
     LRESULT Default(UINT msg, WPARAM wParam, LPARAM lParam);
 
 private:
-    static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR id,
-                                         DWORD_PTR refData);
-    bool m_subclassed = false;
+    static LRESULT CALLBACK SubclassProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);
+    WNDPROC m_previousProc = nullptr; // the procedure our subclass replaced; null when not subclassed
 };

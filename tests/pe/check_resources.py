@@ -158,6 +158,11 @@ def check_manifest(res, arch):
             "publicKeyToken": "6595b64144ccf1df", "language": "*"}
     for attr, value in want.items():
         expect(f"manifest common-controls {attr}", controls[0].get(attr), value)
+    # Without it Windows redirects a 32-bit program's writes under protected folders to a private copy.
+    level = root.find("{urn:schemas-microsoft-com:asm.v3}trustInfo/{urn:schemas-microsoft-com:asm.v3}security/"
+                      "{urn:schemas-microsoft-com:asm.v3}requestedPrivileges/"
+                      "{urn:schemas-microsoft-com:asm.v3}requestedExecutionLevel")
+    expect("manifest requested execution level", None if level is None else level.get("level"), "asInvoker")
 
 
 def check_icon(res):

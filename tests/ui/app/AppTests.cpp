@@ -80,7 +80,8 @@ private:
     {
         char caption[256] = {};
         GetWindowTextA(hWnd, caption, sizeof(caption));
-        if (!IsWindowVisible(hWnd) || s_self->m_caption != caption)
+        // The main dialog has the message box's caption, but no owner.
+        if (!IsWindowVisible(hWnd) || s_self->m_caption != caption || !GetWindow(hWnd, GW_OWNER))
             return TRUE;
         char text[1024] = {};
         GetDlgItemTextA(hWnd, 0xFFFF, text, sizeof(text));
@@ -368,8 +369,14 @@ TEST_F(MainDialog, SystemMenuOffersTheAboutBox)
     GetMenuItemInfoA(menu, static_cast<UINT>(count - 2), TRUE, &info);
     EXPECT_TRUE(info.fType & MFT_SEPARATOR);
 
+    // Another window is active, as when the tool is in the background: the box is still the dialog's.
+    HWND other = CreateWindowExW(0, L"STATIC", L"Other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
+                                 nullptr, nullptr, nullptr);
+    SetActiveWindow(other);
+    ASSERT_EQ(GetActiveWindow(), other);
     CModalWatcher watcher("About Tavrin", IDCANCEL);
     SendMessageA(Dialog(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    DestroyWindow(other);
     EXPECT_EQ(watcher.m_seen, 1);
     EXPECT_EQ(watcher.m_owner, Dialog());
     // Centred over the main dialog.

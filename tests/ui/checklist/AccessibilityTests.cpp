@@ -55,20 +55,16 @@ protected:
     {
         return Number(m_accessible, &IAccessible::get_accState, id);
     }
-    std::string Text(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*), long id)
+    std::wstring Text(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*), long id)
     {
         BSTR text = nullptr;
-        std::string result = "(none)";
+        std::wstring result = L"(none)";
         if ((m_accessible->*get)(Child(id), &text) == S_OK && text)
-        {
-            char buffer[256] = {};
-            WideCharToMultiByte(CP_ACP, 0, text, -1, buffer, sizeof(buffer), nullptr, nullptr);
-            result = buffer;
-        }
+            result.assign(text, SysStringLen(text));
         SysFreeString(text);
         return result;
     }
-    std::string ActionName(long id)
+    std::wstring ActionName(long id)
     {
         return Text(&IAccessible::get_accDefaultAction, id);
     }
@@ -78,7 +74,7 @@ protected:
 
 TEST_F(AccessibilityTest, ItemsAreCheckButtonsWithStateAndActionName)
 {
-    Fill(List(), {"Hold", "Park", "Conf"});
+    Fill(List(), {L"Hold", L"Caf\u00e9 \u263A", L"Conf"});
     SetChecks(BS_AUTOCHECKBOX, {
                                    {1, 1},
                                    {2, 2}
@@ -89,11 +85,11 @@ TEST_F(AccessibilityTest, ItemsAreCheckButtonsWithStateAndActionName)
     const struct
     {
         long checkBits;
-        const char* action;
+        const wchar_t* action;
     } items[] = {
-        {0,                    "Check"  },
-        {STATE_SYSTEM_CHECKED, "Uncheck"},
-        {STATE_SYSTEM_MIXED,   "Check"  }
+        {0,                    L"Check"  },
+        {STATE_SYSTEM_CHECKED, L"Uncheck"},
+        {STATE_SYSTEM_MIXED,   L"Check"  }
     };
     for (long id = 1; id <= 3; ++id)
     {
@@ -106,12 +102,13 @@ TEST_F(AccessibilityTest, ItemsAreCheckButtonsWithStateAndActionName)
     }
     EXPECT_NE(RoleOf(m_accessible, 0), ROLE_SYSTEM_CHECKBUTTON) << "the list itself";
     EXPECT_NE(RoleOf(m_accessible, 4), ROLE_SYSTEM_CHECKBUTTON) << "past the items";
-    EXPECT_EQ(Text(&IAccessible::get_accName, 2), "Park");
+    // Whatever the code page: the name is the entry's own text.
+    EXPECT_EQ(Text(&IAccessible::get_accName, 2), L"Caf\u00e9 \u263A");
 }
 
 TEST_F(AccessibilityTest, DefaultActionTogglesNotifiesAndSelects)
 {
-    Fill(List(), {"Hold", "Park", "Conf"});
+    Fill(List(), {L"Hold", L"Park", L"Conf"});
     SetChecks(BS_AUTOCHECKBOX, {
                                    {2, 2}
     });
@@ -136,12 +133,12 @@ TEST_F(AccessibilityTest, DefaultActionTogglesNotifiesAndSelects)
     List().SetCheckMode(BS_AUTO3STATE);
     const struct
     {
-        const char* action;
+        const wchar_t* action;
         long checkBits; // after it
     } cycle[] = {
-        {"Check",   STATE_SYSTEM_CHECKED},
-        {"Mixed",   STATE_SYSTEM_MIXED  },
-        {"Uncheck", 0                   }
+        {L"Check",   STATE_SYSTEM_CHECKED},
+        {L"Mixed",   STATE_SYSTEM_MIXED  },
+        {L"Uncheck", 0                   }
     };
     for (const auto& step : cycle)
     {
@@ -157,7 +154,7 @@ TEST_F(AccessibilityTest, ObjectKeptPastTheControlOrListIsHarmless)
     HWND spare = GetDlgItem(m_dialog.m_hWnd, IDC_SPARE_LIST);
     auto control = std::make_unique<CCheckListBox>();
     ASSERT_TRUE(control->Attach(spare));
-    Fill(*control, {"Hold"});
+    Fill(*control, {L"Hold"});
     IAccessible* kept = nullptr;
     ASSERT_EQ(AccessibleObjectFromWindow(spare, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
                                          reinterpret_cast<void**>(&kept)),
@@ -167,7 +164,7 @@ TEST_F(AccessibilityTest, ObjectKeptPastTheControlOrListIsHarmless)
     kept->accDoDefaultAction(Child(1));
     kept->Release();
 
-    Fill(List(), {"Hold"});
+    Fill(List(), {L"Hold"});
     m_dialog.Destroy();
     EXPECT_NE(RoleOf(m_accessible, 1), ROLE_SYSTEM_CHECKBUTTON);
     m_accessible->accDoDefaultAction(Child(1));

@@ -231,9 +231,9 @@ protected:
     {
         return CheckItemRecord::LiveCount() - m_liveBefore;
     }
-    static void Fill(const CCheckListBox& list, std::initializer_list<const char*> texts)
+    static void Fill(const CCheckListBox& list, std::initializer_list<const wchar_t*> texts)
     {
-        for (const char* text : texts)
+        for (const wchar_t* text : texts)
             list.AddString(text);
     }
     // Sets checks whatever the mode, then leaves the list in mode.

@@ -56,7 +56,7 @@ using DrawingTest = CheckListTest;
 
 TEST_F(DrawingTest, StripBoxesAndTextColoursEnabledAndDisabled)
 {
-    Fill(List(), {"WWWW", "Park", "Conf"});
+    Fill(List(), {L"WWWW", L"Park", L"Conf"});
     SetChecks(0, {
                      {1, 1},
                      {2, 2}
@@ -100,7 +100,7 @@ TEST_F(DrawingTest, StripBoxesAndTextColoursEnabledAndDisabled)
 
 TEST_F(DrawingTest, FocusOnlyAndItemlessRequestsSpanTheWholeItem)
 {
-    Fill(List(), {"Hold"});
+    Fill(List(), {L"Hold"});
     constexpr int width = 100;
     constexpr int height = 16;
     List().m_drawn.clear();
@@ -125,12 +125,28 @@ TEST_F(DrawingTest, FocusOnlyAndItemlessRequestsSpanTheWholeItem)
         << "only its outline";
 }
 
+TEST_F(DrawingTest, EmptyListPaintsItsLineInGreyOnlyWhileItHasNoEntries)
+{
+    // Right of the box column, where only the line or an entry's text can be.
+    const auto greyPixels = [this] {
+        const CPixels pixels = CaptureClient(m_list);
+        return pixels.Count(kCell + 4, 0, pixels.width, pixels.height, GetSysColor(COLOR_GRAYTEXT));
+    };
+    EXPECT_EQ(greyPixels(), 0) << "no line set";
+    List().SetEmptyText(L"Content\\XML\\features.xml could not be read");
+    EXPECT_GT(greyPixels(), 50);
+    Fill(List(), {L"Hold"});
+    EXPECT_EQ(greyPixels(), 0) << "an entry replaces the line";
+    List().Send(LB_DELETESTRING, 0);
+    EXPECT_GT(greyPixels(), 50) << "the line is back once the last entry is gone";
+}
+
 TEST_F(DrawingTest, ThemedBoxWhenVersionSixIsReported)
 {
     CCheckListBox::ReplaceVersionQuery([] { return 6; });
     if (!CUxTheme::Get().IsAppThemed())
         GTEST_SKIP() << "the platform draws no themed boxes";
-    Fill(List(), {"WWWW", "Park", "Conf"});
+    Fill(List(), {L"WWWW", L"Park", L"Conf"});
     SetChecks(0, {
                      {1, 1},
                      {2, 2}

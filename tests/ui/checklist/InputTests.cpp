@@ -44,7 +44,7 @@ TEST_F(InputTest, PressDoubleClickAndSpaceBarOnAnItem)
     {
         SCOPED_TRACE(c.what);
         SendMessageA(m_list, LB_RESETCONTENT, 0, 0);
-        Fill(List(), {"Hold", "Park", " Conf"});
+        Fill(List(), {L"Hold", L"Park", L" Conf"});
         SetChecks(c.mode, {
                               {1, c.start}
         });
@@ -88,7 +88,7 @@ TEST_F(InputTest, PressInScrolledListCountsFromTheTopIndex)
     CCheckListBox list;
     ASSERT_TRUE(list.Attach(hList));
     for (int i = 0; i < 10; ++i)
-        list.AddString("Item");
+        list.AddString(L"Item");
     SendMessageA(hList, LB_SETTOPINDEX, 9, 0);
     const int top = list.GetTopIndex();
     const int height = list.GetItemHeight(0);
@@ -107,7 +107,7 @@ TEST_F(InputTest, PressInScrolledListCountsFromTheTopIndex)
 
 TEST_F(InputTest, SetItemCheckFollowsTheModeAndNeverNotifies)
 {
-    Fill(List(), {"Hold", "Park"});
+    Fill(List(), {L"Hold", L"Park"});
     TakeEvents();
     // In order, on one list: a refused state still raises the event; bad states and indexes do nothing.
     const struct
@@ -137,7 +137,7 @@ TEST_F(InputTest, SetItemCheckFollowsTheModeAndNeverNotifies)
     }
     EXPECT_EQ(Live(), 1) << "only item 0 has a record";
     EXPECT_EQ(List().GetItemCheck(-1), 0);
-    List().AddString("Transfer");
+    List().AddString(L"Transfer");
     EXPECT_EQ(List().GetItemCheck(2), 0) << "added after a refused set";
     EXPECT_TRUE(List().IsItemEnabled(2));
     EXPECT_EQ(m_dialog.CountCommands(CLBN_CHECKCHANGED), 0);

@@ -20,7 +20,7 @@ protected:
 
 TEST_F(RecordTest, ItemValuesReadThroughRecords)
 {
-    Fill(List(), {"Hold", "Park"});
+    Fill(List(), {L"Hold", L"Park"});
     EXPECT_EQ(Value(m_list, 0), 0) << "an item without a record";
     List().SetItemCheck(0, 1);
     EXPECT_EQ(Value(m_list, 0), 0) << "callers never see the record";
@@ -45,7 +45,7 @@ TEST_F(RecordTest, ItemValuesReadThroughRecords)
 
 TEST_F(RecordTest, DeletionFreesRecordsAndPassesCallersValues)
 {
-    Fill(List(), {"Hold", "Park", "Conf", "DND"});
+    Fill(List(), {L"Hold", L"Park", L"Conf", L"DND"});
     SetChecks(BS_AUTOCHECKBOX, {
                                    {0, 1},
                                    {1, 1},
@@ -65,7 +65,7 @@ TEST_F(RecordTest, DeletionFreesRecordsAndPassesCallersValues)
     SendMessageA(m_list, LB_RESETCONTENT, 0, 0);
     EXPECT_EQ(Live(), 0);
     EXPECT_EQ(List().m_deleted.size(), 4u);
-    Fill(List(), {"Hold", "Park"});
+    Fill(List(), {L"Hold", L"Park"});
     SetChecks(BS_AUTOCHECKBOX, {
                                    {0, 1},
                                    {1, 1}
@@ -80,7 +80,7 @@ TEST_F(RecordTest, RecordsFreedWhenDeletionsNeverComeBack)
     // The spare list's parent does not hand its deletion requests back to any control.
     CCheckListBox spare;
     ASSERT_TRUE(spare.Attach(Spare()));
-    Fill(spare, {"Hold", "Park", "Conf"});
+    Fill(spare, {L"Hold", L"Park", L"Conf"});
     for (int i = 0; i < 3; ++i)
         spare.SetItemCheck(i, 1);
 
@@ -90,7 +90,7 @@ TEST_F(RecordTest, RecordsFreedWhenDeletionsNeverComeBack)
     SendMessageA(Spare(), LB_RESETCONTENT, 0, 0);
     EXPECT_EQ(Live(), 0);
 
-    Fill(spare, {"Hold", "Park"});
+    Fill(spare, {L"Hold", L"Park"});
     spare.SetItemCheck(1, 1);
     spare.SetItemCheck(0, 1);
     Send(Spare(), Input::Press, 5, RowY(Spare(), 0));

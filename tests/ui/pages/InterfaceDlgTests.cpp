@@ -10,15 +10,15 @@ namespace
 {
 // What the field of interface_in.xml shows: references decoded, except one to a character that the
 // ANSI code page lacks, an unknown entity, an upper-case hex mark and a reference without ";".
-const char kShownLink[] = "Q&A 'Guide' & more <v2> &#x263A; &bogus; &#X26; &amp";
+const wchar_t kShownLink[] = L"Q&A 'Guide' & more <v2> &#x263A; &bogus; &#X26; &amp";
 
 // A page over a copy of one of the data files, inside a host window.
 struct CLoadedInterface
 {
-    explicit CLoadedInterface(const char* path)
+    explicit CLoadedInterface(const std::string& path)
     {
         page.Create(&host);
-        page.LoadContent(path);
+        page.LoadContent(W(path).c_str());
     }
     CHostDlg host;
     CInterfaceDlg page;
@@ -29,7 +29,7 @@ TEST(InterfaceDlg, UntouchedFieldWritesTheLinkNameAsTheFileHadIt)
 {
     CScratch scratch("interface_unchanged");
     const std::string path = scratch.Copy("interface_in.xml");
-    CLoadedInterface loaded(path.c_str());
+    CLoadedInterface loaded(path);
     CInterfaceDlg& page = loaded.page;
     ASSERT_EQ(GetDlgItem(page.m_hWnd, IDC_LINK_NAME), page.m_linkName.m_hWnd);
     ASSERT_EQ(GetDlgItem(page.m_hWnd, IDC_LINK_ENABLED), page.m_linkEnabled.m_hWnd);
@@ -61,9 +61,9 @@ TEST(InterfaceDlg, TypedLinkNameIsReadBackExactlyAsTyped)
 {
     CScratch scratch("interface_typed");
     const std::string path = scratch.Copy("interface_in.xml");
-    const std::string typed = "Say \"hi\" & <wave> 'now'";
+    const std::wstring typed = L"Say \"hi\" & <wave> 'now'";
     {
-        CLoadedInterface loaded(path.c_str());
+        CLoadedInterface loaded(path);
         TypeText(loaded.page.m_linkName.m_hWnd, typed);
         SendMessageA(loaded.page.m_linkEnabled.m_hWnd, BM_CLICK, 0, 0);
         PumpMessages();
@@ -73,23 +73,27 @@ TEST(InterfaceDlg, TypedLinkNameIsReadBackExactlyAsTyped)
     }
     // The quote no longer ends the value: the file has every character, and a new page shows them.
     EXPECT_EQ(ReadBytes(DataFile("interface_typed.xml")), ReadBytes(path));
-    CLoadedInterface reread(path.c_str());
+    CLoadedInterface reread(path);
     EXPECT_EQ(typed, reread.page.m_linkName.GetText());
     EXPECT_EQ(BST_CHECKED, reread.page.m_linkEnabled.GetCheck());
     // Leading and trailing blanks stay as typed.
-    TypeText(reread.page.m_linkName.m_hWnd, "  spaced  ");
+    TypeText(reread.page.m_linkName.m_hWnd, L"  spaced  ");
     EXPECT_EQ(1, reread.page.SaveContent());
-    CLoadedInterface again(path.c_str());
-    EXPECT_EQ("  spaced  ", again.page.m_linkName.GetText());
+    CLoadedInterface again(path);
+    EXPECT_EQ(L"  spaced  ", again.page.m_linkName.GetText());
+    // A character the code page lacks is stored as a reference to it, never as "?".
+    TypeText(again.page.m_linkName.m_hWnd, L"\u263A 1");
+    EXPECT_EQ(1, again.page.SaveContent());
+    EXPECT_NE(std::string::npos, ReadBytes(path).find("value=\"&#x263A; 1\"")) << ReadBytes(path);
 }
 
 TEST(InterfaceDlg, EveryLinkItemGetsTheFieldAndTheBoxOfTheLastOne)
 {
     CScratch scratch("interface_links");
     const std::string path = scratch.Copy("links_in.xml");
-    CLoadedInterface loaded(path.c_str());
+    CLoadedInterface loaded(path);
     // "linkitem" differs in case only and is no link item.
-    EXPECT_EQ("Quick Guide", loaded.page.m_linkName.GetText());
+    EXPECT_EQ(L"Quick Guide", loaded.page.m_linkName.GetText());
     EXPECT_EQ(BST_UNCHECKED, loaded.page.m_linkEnabled.GetCheck());
     EXPECT_EQ(1, loaded.page.SaveContent());
     EXPECT_EQ(ReadBytes(DataFile("links_expected.xml")), ReadBytes(path));
@@ -99,9 +103,9 @@ TEST(InterfaceDlg, LinkItemWithoutValueOrFlagGetsThemOnlyWhenThereIsSomethingToS
 {
     CScratch scratch("interface_bare");
     const std::string path = scratch.Copy("link_bare_in.xml");
-    CLoadedInterface loaded(path.c_str());
+    CLoadedInterface loaded(path);
     CInterfaceDlg& page = loaded.page;
-    EXPECT_EQ("", page.m_linkName.GetText());
+    EXPECT_EQ(L"", page.m_linkName.GetText());
     EXPECT_EQ(BST_UNCHECKED, page.m_linkEnabled.GetCheck());
 
     EXPECT_EQ(1, page.SaveContent());
@@ -111,7 +115,7 @@ TEST(InterfaceDlg, LinkItemWithoutValueOrFlagGetsThemOnlyWhenThereIsSomethingToS
     EXPECT_EQ(1, page.SaveContent());
     EXPECT_EQ(ReadBytes(DataFile("link_bare_ticked.xml")), ReadBytes(path));
 
-    TypeText(page.m_linkName.m_hWnd, "Guide");
+    TypeText(page.m_linkName.m_hWnd, L"Guide");
     EXPECT_EQ(1, page.SaveContent());
     EXPECT_EQ(ReadBytes(DataFile("link_bare_typed.xml")), ReadBytes(path));
 }
@@ -121,14 +125,17 @@ TEST(InterfaceDlg, FileThatWasNotReadIsNeverWritten)
     CScratch scratch("interface_unread");
     const std::string missing = scratch / "interface.xml";
     const std::string utf16 = scratch.Copy("features_utf16.xml");
-    for (const char* path : {missing.c_str(), "", static_cast<const char*>(nullptr), utf16.c_str()})
+    for (const std::string& what : {missing, std::string(), utf16})
     {
-        const std::string what = path ? path : "(null)";
-        CLoadedInterface loaded(path);
+        CLoadedInterface loaded(what);
         EXPECT_FALSE(loaded.page.IsLoaded()) << what;
-        EXPECT_EQ("", loaded.page.m_linkName.GetText()) << what;
+        EXPECT_EQ(L"", loaded.page.m_linkName.GetText()) << what;
         EXPECT_EQ(BST_UNCHECKED, loaded.page.m_linkEnabled.GetCheck()) << what;
-        TypeText(loaded.page.m_linkName.m_hWnd, "typed");
+        EXPECT_FALSE(IsWindowEnabled(loaded.page.m_linkName.m_hWnd)) << what;
+        EXPECT_EQ(what.empty() ? L"No file is set for this tab" : W(what) + L" could not be read",
+                  loaded.page.m_note.GetText())
+            << what;
+        TypeText(loaded.page.m_linkName.m_hWnd, L"typed");
         SendMessageA(loaded.page.m_linkEnabled.m_hWnd, BM_CLICK, 0, 0);
         EXPECT_EQ(0, loaded.page.SaveContent()) << what;
     }
@@ -136,13 +143,18 @@ TEST(InterfaceDlg, FileThatWasNotReadIsNeverWritten)
     EXPECT_EQ(ReadBytes(DataFile("features_utf16.xml")), ReadBytes(utf16));
 }
 
-TEST(InterfaceDlg, FileWithoutLinkItemKeepsWhatIsTypedOutOfTheFile)
+TEST(InterfaceDlg, FileWithoutLinkItemDisablesTheControlsAndSaysWhy)
 {
     CScratch scratch("interface_nolink");
     const std::string path = scratch.Copy("softkeys_in.xml");
-    CLoadedInterface loaded(path.c_str());
+    CLoadedInterface loaded(path);
     EXPECT_TRUE(loaded.page.IsLoaded());
-    TypeText(loaded.page.m_linkName.m_hWnd, "Nowhere");
+    EXPECT_FALSE(IsWindowEnabled(loaded.page.m_linkName.m_hWnd));
+    EXPECT_FALSE(IsWindowEnabled(loaded.page.m_linkEnabled.m_hWnd));
+    EXPECT_TRUE(IsWindowVisible(loaded.page.m_note.m_hWnd));
+    EXPECT_EQ(W(path) + L" holds no PDF link to edit", loaded.page.m_note.GetText());
+    // What reaches the controls anyway is stored nowhere.
+    TypeText(loaded.page.m_linkName.m_hWnd, L"Nowhere");
     SendMessageA(loaded.page.m_linkEnabled.m_hWnd, BM_CLICK, 0, 0);
     EXPECT_EQ(1, loaded.page.SaveContent());
     EXPECT_EQ(ReadBytes(DataFile("softkeys_in.xml")), ReadBytes(path));

@@ -11,6 +11,12 @@
 #include "FileBytes.h"
 #include "HostResource.h"
 
+// A path or a text of plain ASCII characters, as the pages take it.
+inline std::wstring W(const std::string& ascii)
+{
+    return std::wstring(ascii.begin(), ascii.end());
+}
+
 inline std::string DataFile(const std::string& name)
 {
     return std::string(PAGES_DATA_DIR) + "/" + name;
@@ -109,11 +115,11 @@ inline void SpaceOn(HWND hList, int index)
 }
 
 // Typing into an edit field: select all, then one character message per key.
-inline void TypeText(HWND hEdit, const std::string& text)
+inline void TypeText(HWND hEdit, const std::wstring& text)
 {
-    SendMessageA(hEdit, EM_SETSEL, 0, -1);
-    for (const char c : text)
-        SendMessageA(hEdit, WM_CHAR, static_cast<WPARAM>(static_cast<unsigned char>(c)), 1);
+    SendMessageW(hEdit, EM_SETSEL, 0, -1);
+    for (const wchar_t c : text)
+        SendMessageW(hEdit, WM_CHAR, static_cast<WPARAM>(c), 1);
 }
 
 inline LRESULT CALLBACK CountItemDrawing(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR,
