@@ -1,8 +1,6 @@
 #include <windows.h>
 #include <algorithm>
 #include <string>
-#include <string_view>
-#include <unordered_map>
 #include <vector>
 
 #include "CheckListPage.h"
@@ -33,12 +31,7 @@ void CCheckListPage::ShowContent()
     if (container && !container->m_children.empty())
     {
         const auto count = static_cast<WPARAM>(container->m_children.size());
-        // Per entry, the bytes of its item's name; empty for an item without one.
-        std::vector<std::string_view> names;
-        names.reserve(count);
-        // Items without a name are left out: the empty entry such an item loads as never picks one.
-        std::unordered_map<std::string_view, CXmlNode*> firstByName;
-        firstByName.reserve(count);
+        m_targets.reserve(count);
         m_checkList.Send(LB_INITSTORAGE, count, static_cast<LPARAM>(count) * kBytesPerEntry);
         // A long file would otherwise repaint the list once per entry.
         m_checkList.Send(WM_SETREDRAW, FALSE);
@@ -48,24 +41,14 @@ void CCheckListPage::ShowContent()
                 continue;
             const CXmlAttribute* name = child->FindAttribute("name");
             const CXmlAttribute* enabled = child->FindAttribute("enabled");
-            const std::wstring text = name ? ShownText(name->m_value) : std::wstring();
+            const std::wstring text = name ? ShownText(name->m_value, m_codePage) : std::wstring();
             if (m_checkList.AddItem(text.c_str(), enabled && enabled->m_value == "1" ? 1 : 0) < 0)
                 continue;
-            names.push_back(name ? std::string_view(name->m_value) : std::string_view());
-            if (name)
-                firstByName.emplace(name->m_value, child.get());
+            // The entry saves to the item it shows: two items of one name, or of none, are two entries.
+            m_targets.push_back(child.get());
         }
         m_checkList.Send(WM_SETREDRAW, TRUE);
         InvalidateRect(m_checkList.m_hWnd, nullptr, TRUE);
-
-        // Each entry leads to the first item of the same name, byte for byte, as a scan from the top would
-        // find it; worked out once here, since neither the names nor the entries change afterwards.
-        m_targets.reserve(names.size());
-        for (const std::string_view name : names)
-        {
-            const auto found = firstByName.find(name);
-            m_targets.push_back(found == firstByName.end() ? nullptr : found->second);
-        }
     }
     if (m_checkList.GetCount() > 0)
         m_checkList.SetCurSel(0);
@@ -79,8 +62,6 @@ void CCheckListPage::StoreContent()
     for (int i = 0; i < count; ++i)
     {
         CXmlNode* item = m_targets[static_cast<size_t>(i)];
-        if (!item)
-            continue;
         const bool checked = m_checkList.GetItemCheck(i) == 1;
         if (CXmlAttribute* enabled = item->FindAttribute("enabled"))
             enabled->m_value = checked ? "1" : "0";

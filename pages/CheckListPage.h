@@ -24,7 +24,7 @@ protected:
 
 private:
     int m_listId;
-    // Per entry, the item its check is saved to; null for none. The items belong to the document.
+    // Per entry, the item its check is saved to. The items belong to the document.
     std::vector<CXmlNode*> m_targets;
 };
 

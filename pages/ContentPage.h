@@ -39,6 +39,9 @@ protected:
     // edits (the text of noContentId after the path).
     std::wstring DescribeEmpty(UINT noContentId) const;
 
+    // The code page of the document's bytes: what its values are shown from and typed text stored in.
+    unsigned m_codePage = 0;
+
 private:
     bool m_loaded = false;
 };
