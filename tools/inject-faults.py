@@ -17,6 +17,61 @@ import sys
 # suite: "native" runs the engine's tests natively; "win:REGEX" runs the matching Windows tests
 # under Wine (the e2e test is "win:e2e").
 FAULTS = [
+    ("pages-name-lookup", "pages/CheckListPage.cpp", "win:pages",
+     "            m_targets.push_back(child.get());",
+     "            CXmlNode* target = child.get();\n"
+     "            for (const auto& other : container->m_children)\n"
+     "            {\n"
+     "                const CXmlAttribute* otherName = other->FindAttribute(\"name\");\n"
+     "                if (name && otherName && otherName->m_value == name->m_value)\n"
+     "                {\n"
+     "                    target = other.get();\n"
+     "                    break;\n"
+     "                }\n"
+     "            }\n"
+     "            m_targets.push_back(target);",
+     "each entry saves to the first item of its name again"),
+    ("pages-enabled-unchecked", "pages/CheckListPage.cpp", "win:pages",
+     "        else if (checked)\n            item->AddAttribute(\"enabled\", \"1\");",
+     "        else\n            item->AddAttribute(\"enabled\", checked ? \"1\" : \"0\");",
+     "a missing enabled attribute is appended for an unchecked entry too"),
+    ("pages-nameless-skipped", "pages/CheckListPage.cpp", "win:pages",
+     "        const bool checked = m_checkList.GetItemCheck(i) == 1;",
+     "        if (!item->FindAttribute(\"name\"))\n            continue;\n"
+     "        const bool checked = m_checkList.GetItemCheck(i) == 1;",
+     "an item without a name is not saved"),
+    ("pages-untouched-reencoded", "pages/InterfaceDlg.cpp", "win:pages",
+     "name == m_shownName ? m_shownSource : StoredText(name, m_codePage)",
+     "StoredText(name, m_codePage)",
+     "the untouched link field is stored re-encoded, not as the file had it"),
+    ("pages-wrong-quote", "pages/ContentText.cpp", "win:pages",
+     "EncodeXmlValue(AsUtf16(text), codePage, '\"')",
+     "EncodeXmlValue(AsUtf16(text), codePage, '\\'')",
+     "typed text is encoded for single quotes while the writer uses double ones"),
+    ("pages-save-unread", "pages/ContentPage.cpp", "win:pages",
+     "    if (!m_loaded)\n        return 0;\n",
+     "",
+     "a page saves a file it could not read"),
+    ("pages-shown-western", "pages/CheckListPage.cpp", "win:pages",
+     "ShownText(name->m_value, m_codePage)",
+     "ShownText(name->m_value, 1252)",
+     "list entries are decoded from the Western code page, whatever the file's"),
+    ("pages-stored-utf8", "pages/InterfaceDlg.cpp", "win:pages",
+     "StoredText(name, m_codePage)",
+     "StoredText(name, 65001)",
+     "typed text is stored as UTF-8, whatever the file's code page"),
+    ("pages-codepage-before-load", "pages/ContentPage.cpp", "win:pages",
+     "    m_loaded = m_document->Load(Utf8Path(m_path).c_str());\n    m_codePage = TreeCodePage(*m_document);\n",
+     "    m_codePage = TreeCodePage(*m_document);\n    m_loaded = m_document->Load(Utf8Path(m_path).c_str());\n",
+     "the code page is taken from the document before it is read"),
+    ("pages-redraw-off", "pages/CheckListPage.cpp", "win:pages",
+     "        m_checkList.Send(WM_SETREDRAW, TRUE);\n",
+     "",
+     "the list's drawing stays off after the fill"),
+    ("e2e-typed-unescaped", "pages/ContentText.cpp", "win:e2e",
+     "    return EncodeXmlValue(AsUtf16(text), codePage, '\"');",
+     "    (void)codePage;\n    return Utf8Path(text);",
+     "typed text is stored as raw UTF-8, markup characters unescaped"),
 ]
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
