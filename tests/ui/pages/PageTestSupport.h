@@ -4,7 +4,6 @@
 
 #include <windows.h>
 #include <commctrl.h>
-#include <cstdio>
 #include <string>
 
 #include "Dialog.h"
@@ -22,7 +21,7 @@ inline std::string DataFile(const std::string& name)
     return std::string(PAGES_DATA_DIR) + "/" + name;
 }
 
-// A folder of its own for one test, emptied first, holding copies of the input files it writes.
+// A folder of its own for one test, emptied first.
 class CScratch
 {
 public:
@@ -32,19 +31,13 @@ public:
         CreateDirectoryA(m_path.c_str(), nullptr);
         WIN32_FIND_DATAA data;
         HANDLE find = FindFirstFileA((m_path + "/*").c_str(), &data);
-        if (find != INVALID_HANDLE_VALUE)
+        for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &data))
         {
-            do
-            {
-                const std::string file = m_path + "/" + data.cFileName;
-                if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                {
-                    SetFileAttributesA(file.c_str(), FILE_ATTRIBUTE_NORMAL);
-                    DeleteFileA(file.c_str());
-                }
-            } while (FindNextFileA(find, &data));
-            FindClose(find);
+            SetFileAttributesA((*this / data.cFileName).c_str(), FILE_ATTRIBUTE_NORMAL);
+            DeleteFileA((*this / data.cFileName).c_str());
         }
+        if (find != INVALID_HANDLE_VALUE)
+            FindClose(find);
     }
 
     std::string operator/(const std::string& name) const
@@ -52,12 +45,11 @@ public:
         return m_path + "/" + name;
     }
 
-    // A copy of the data file, byte for byte; its path.
+    // A copy of the data file, byte for byte (none when there is no such file); its path.
     std::string Copy(const std::string& name) const
     {
-        const std::string target = *this / name;
-        CopyFileA(DataFile(name).c_str(), target.c_str(), FALSE);
-        return target;
+        CopyFileA(DataFile(name).c_str(), (*this / name).c_str(), FALSE);
+        return *this / name;
     }
 
 private:
@@ -80,38 +72,45 @@ public:
     }
 };
 
-inline void PumpMessages()
+inline std::wstring WindowText(HWND hWnd)
 {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
+    std::wstring text(static_cast<size_t>(SendMessageW(hWnd, WM_GETTEXTLENGTH, 0, 0)) + 1, L'\0');
+    text.resize(static_cast<size_t>(
+        SendMessageW(hWnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()))));
+    return text;
+}
+
+// The entries' texts as the list gives them, joined by "|".
+inline std::wstring ListTexts(HWND hList)
+{
+    std::wstring texts;
+    const int count = static_cast<int>(SendMessageW(hList, LB_GETCOUNT, 0, 0));
+    for (int i = 0; i < count; ++i)
     {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        std::wstring text(static_cast<size_t>(SendMessageW(hList, LB_GETTEXTLEN, i, 0)) + 1, L'\0');
+        text.resize(
+            static_cast<size_t>(SendMessageW(hList, LB_GETTEXT, i, reinterpret_cast<LPARAM>(text.data()))));
+        texts += (i ? L"|" : L"") + text;
     }
+    return texts;
 }
 
 // A left-button press and release at x within the row of a visible item.
 inline void PressItem(HWND hList, int index, int x)
 {
-    const int top = static_cast<int>(SendMessageA(hList, LB_GETTOPINDEX, 0, 0));
-    const int height = static_cast<int>(SendMessageA(hList, LB_GETITEMHEIGHT, 0, 0));
+    const int top = static_cast<int>(SendMessageW(hList, LB_GETTOPINDEX, 0, 0));
+    const int height = static_cast<int>(SendMessageW(hList, LB_GETITEMHEIGHT, 0, 0));
     const int y = (index - top) * height + height / 2;
-    SendMessageA(hList, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-    SendMessageA(hList, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
-}
-
-// The press on an item's box, at the left of its row.
-inline void PressBox(HWND hList, int index)
-{
-    PressItem(hList, index, 5);
+    SendMessageW(hList, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
+    SendMessageW(hList, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
 }
 
 // The space bar, with the caret on the item.
 inline void SpaceOn(HWND hList, int index)
 {
-    SendMessageA(hList, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    SendMessageA(hList, WM_KEYDOWN, VK_SPACE, 0x00390001);
-    SendMessageA(hList, WM_KEYUP, VK_SPACE, static_cast<LPARAM>(0xC0390001u));
+    SendMessageW(hList, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
+    SendMessageW(hList, WM_KEYDOWN, VK_SPACE, 0x00390001);
+    SendMessageW(hList, WM_KEYUP, VK_SPACE, static_cast<LPARAM>(0xC0390001u));
 }
 
 // Typing into an edit field: select all, then one character message per key.
