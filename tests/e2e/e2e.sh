@@ -46,6 +46,16 @@ start() {
 }
 
 click() { xdotool mousemove "$1" "$2" click 1; sleep 0.3; }
+# xdotool binds a character that the keyboard map lacks to a spare key while it types it, and Wine
+# reads such a key only if the binding lasts a while: each of those is typed on its own, slowly.
+type_text() {
+    local LC_ALL=C.UTF-8 i c
+    for ((i = 0; i < ${#1}; i++)); do
+        c=${1:i:1}
+        if [ "$(printf %s "$c" | wc -c)" -gt 1 ]; then xdotool type --delay 300 "$c"; else xdotool type "$c"; fi
+    done
+    sleep 0.3
+}
 key() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
 # In the dialog's client area, and in the shown page, in dialog units.
 click_du() { click $(( cx + $(dux "$1") )) $(( cy + $(duy "$2") )); }
@@ -87,7 +97,17 @@ same_files() { # $1: folder of expected files
 }
 
 
+# What an XML reader reads as the link's value: the text as typed, or what went wrong.
+link_value() {
+    python3 -c 'import sys, xml.etree.ElementTree as t
+try:
+    print(t.parse(sys.argv[1]).getroot().find("linkItem").get("value"), end="")
+except Exception as e:
+    print("unreadable:", e, end="")' "$1"
+}
+
 # 1. Ticks, space bar, tabs, Enable All and Disable All on their own tab, the link, Save.
+typed='Guía & <manual> "Año" ☺'
 if start; then
     click_box 1                         # CallPark: box pressed, 0 -> 1
     click_text 2                        # Intercom selected, not toggled
@@ -99,7 +119,7 @@ if start; then
     click_tab 3
     click_page_du 78 43                 # into the link name
     key End shift+Home
-    xdotool type --delay 20 "Phone Guide & FAQ"; sleep 0.3
+    type_text "$typed"
     click_page_du 30 57                 # Enable PDF Link
     click_button save
     # The files change when the click has been handled; give a busy machine a few seconds.
@@ -108,6 +128,8 @@ if start; then
         sleep 0.1
     done
     if same_files "$data/expected"; then pass "Save wrote all four files as expected"; else fail "Save"; fi
+    value=$(link_value "$work/Content/XML/interface.xml")
+    if [ "$value" = "$typed" ]; then pass "an XML reader reads the link as typed"; else fail "the link reads as '$value'"; fi
     import -window "$window" "$build/e2e-after-save.png" 2>/dev/null
     click_button close
     if ended; then pass "Close ends the program"; else fail "Close did not end the program"; fi
