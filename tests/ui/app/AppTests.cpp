@@ -1,61 +1,49 @@
+// The main dialog over four content files in a scratch folder: tabs, Enable and Disable All, Save, the
+// ways to close, and the About box.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
 #include <memory>
+#include <vector>
 
 #include "CustomizeDlg.h"
-#include "TestFiles.h"
+#include "UiTestSupport.h"
 #include "resource.h"
 
 namespace
 {
-const char kFeatures[] = "<features>\r\n"
-                         "  <feature name=\"Hold\" enabled=\"1\"/>\r\n"
-                         "  <feature name=\"Park\" enabled=\"0\"/>\r\n"
-                         "</features>\r\n";
-const char kSoftkeys[] = "<softkeys>\r\n"
-                         "  <softkey name=\"Redial\" enabled=\"0\"/>\r\n"
-                         "  <softkey name=\"Conf\" enabled=\"0\"/>\r\n"
-                         "  <softkey name=\"DND\" enabled=\"1\"/>\r\n"
-                         "</softkeys>\r\n";
-const char kStartHere[] = "<topics>\r\n"
-                          "  <topic name=\"Welcome\" enabled=\"1\"/>\r\n"
-                          "</topics>\r\n";
-const char kInterface[] = "<interface>\r\n"
-                          "  <linkItem name=\"pdfLink\" value=\"Guide\" enabled=\"1\"/>\r\n"
-                          "</interface>\r\n";
-
-struct ContentFile
-{
-    const char* name;
-    const char* bytes;
+const char* const kFiles[kPageCount] = {"features.xml", "softkeys.xml", "starthere.xml", "interface.xml"};
+const char* const kBytes[kPageCount] = {
+    "<features>\r\n  <feature name=\"Hold\" enabled=\"1\"/>\r\n  <feature name=\"Park\" enabled=\"0\"/>\r\n"
+    "</features>\r\n",
+    "<softkeys>\r\n  <softkey name=\"Redial\" enabled=\"0\"/>\r\n  <softkey name=\"DND\" enabled=\"1\"/>\r\n"
+    "</softkeys>\r\n",
+    "<topics>\r\n  <topic name=\"Welcome\" enabled=\"1\"/>\r\n</topics>\r\n",
+    "<interface>\r\n  <linkItem name=\"pdfLink\" value=\"Guide\" enabled=\"1\"/>\r\n</interface>\r\n",
 };
-const ContentFile kContent[] = {
-    {"features.xml",  kFeatures },
-    {"softkeys.xml",  kSoftkeys },
-    {"starthere.xml", kStartHere},
-    {"interface.xml", kInterface},
-};
+const char kCaption[] = "Corvale IP Phone XML Customization Tool";
 
-std::string Replace(std::string text, const std::string& from, const std::string& to)
+// The file's bytes with every check flag set to flag.
+std::string AllFlags(int page, char flag)
 {
-    const size_t at = text.find(from);
-    if (at != std::string::npos)
-        text.replace(at, from.size(), to);
-    return text;
+    std::string bytes = kBytes[page];
+    for (size_t at = 0; (at = bytes.find("enabled=\"", at)) != std::string::npos; at += 10)
+        bytes[at + 9] = flag;
+    return bytes;
 }
 
-// Answers the message box or dialog that the code under test opens, from inside its modal loop.
+// Answers the first window of this thread captioned caption, other than the main dialog, from inside the
+// modal loop that shows it; keeps its owner and where it stood.
 class CModalWatcher
 {
 public:
-    // Closes the first window of this thread captioned caption with command, and keeps its text.
-    CModalWatcher(const char* caption, WPARAM command) : m_caption(caption), m_command(command)
+    CModalWatcher(const char* caption, HWND main, WPARAM command) : m_caption(caption), m_main(main)
     {
         s_self = this;
-        m_timer = SetTimer(nullptr, 0, 50, OnTimer);
+        m_command = command;
+        m_timer = SetTimer(nullptr, 0, 20, OnTimer);
     }
     ~CModalWatcher()
     {
@@ -80,119 +68,89 @@ private:
     {
         char caption[256] = {};
         GetWindowTextA(hWnd, caption, sizeof(caption));
-        // The main dialog has the message box's caption, but no owner.
-        if (!IsWindowVisible(hWnd) || s_self->m_caption != caption || !GetWindow(hWnd, GW_OWNER))
+        if (hWnd == s_self->m_main || !IsWindowVisible(hWnd) || s_self->m_caption != caption)
             return TRUE;
         char text[1024] = {};
-        GetDlgItemTextA(hWnd, 0xFFFF, text, sizeof(text));
+        GetDlgItemTextA(hWnd, 0xFFFF, text, sizeof(text)); // a message box's text
         s_self->m_text = text;
         s_self->m_owner = GetWindow(hWnd, GW_OWNER);
         GetWindowRect(hWnd, &s_self->m_rect);
         ++s_self->m_seen;
-        PostMessageA(hWnd, WM_COMMAND, s_self->m_command, 0);
+        PostMessageW(hWnd, WM_COMMAND, s_self->m_command, 0);
         return FALSE;
     }
 
-    static CModalWatcher* s_self;
+    static inline CModalWatcher* s_self = nullptr;
     std::string m_caption;
-    WPARAM m_command;
-    UINT_PTR m_timer;
+    HWND m_main;
+    WPARAM m_command = IDOK;
+    UINT_PTR m_timer = 0;
 };
-CModalWatcher* CModalWatcher::s_self = nullptr;
 
 class MainDialog : public ::testing::Test
 {
 protected:
-    explicit MainDialog(const char* folder = "main") : m_dir(folder)
+    MainDialog() : m_dir(std::string(TEST_WORK_DIR) + "\\main", true)
     {
         CreateDirectoryA((m_dir / "Content").c_str(), nullptr);
         CreateDirectoryA((m_dir / "Content\\XML").c_str(), nullptr);
-        for (const ContentFile& file : kContent)
-            WriteBytes(ContentPath(file.name), file.bytes);
+        for (int page = 0; page < kPageCount; ++page)
+            WriteBytes(File(page), kBytes[page]);
     }
     ~MainDialog() override
     {
         m_dialog.reset();
-        Pump();
+        PumpMessages();
     }
 
-    std::string ContentPath(const char* name) const
+    std::string File(int page) const
     {
-        return m_dir / (std::string("Content\\XML\\") + name);
+        return m_dir / (std::string("Content\\XML\\") + kFiles[page]);
     }
-
     void Open()
     {
         m_dialog = std::make_unique<CCustomizeDlg>();
         ASSERT_TRUE(m_dialog->Create(nullptr));
-        Pump();
+        PumpMessages();
     }
     HWND Dialog() const
     {
         return m_dialog->m_hWnd;
     }
-    HWND Tab() const
-    {
-        return GetDlgItem(Dialog(), IDC_TAB);
-    }
-
-    static void Pump()
-    {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
     void Click(int id) const
     {
-        SendMessageA(GetDlgItem(Dialog(), id), BM_CLICK, 0, 0);
-        Pump();
+        SendMessageW(GetDlgItem(Dialog(), id), BM_CLICK, 0, 0);
+        PumpMessages();
     }
-    // A press on the tab's label, as a person makes it.
-    void ClickTab(int index) const
-    {
-        RECT item{};
-        ASSERT_TRUE(SendMessageA(Tab(), TCM_GETITEMRECT, static_cast<WPARAM>(index),
-                                 reinterpret_cast<LPARAM>(&item)));
-        const LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
-        SendMessageA(Tab(), WM_LBUTTONDOWN, MK_LBUTTON, at);
-        SendMessageA(Tab(), WM_LBUTTONUP, 0, at);
-        Pump();
-    }
-    std::array<HWND, 4> Pages() const
-    {
-        return {m_dialog->m_featuresPage.m_hWnd, m_dialog->m_softkeysPage.m_hWnd,
-                m_dialog->m_startHerePage.m_hWnd, m_dialog->m_interfacePage.m_hWnd};
-    }
-    // The one visible page; -1 when none or more than one is visible.
+    // The one visible page; -1 when none or more than one is.
     int VisiblePage() const
     {
         int visible = -1;
-        int count = 0;
-        for (int page = 0; page < 4; ++page)
+        for (int page = 0; page < kPageCount; ++page)
         {
-            if (IsWindowVisible(Pages()[static_cast<size_t>(page)]))
-            {
-                visible = page;
-                ++count;
-            }
+            if (IsWindowVisible(m_dialog->m_pages[static_cast<size_t>(page)]->m_hWnd))
+                visible = visible == -1 ? page : -2;
         }
-        return count == 1 ? visible : -1;
+        return visible < 0 ? -1 : visible;
     }
-    RECT PageInClient(int page) const
+    RECT PageRect(int page) const
     {
         RECT rect{};
-        GetWindowRect(Pages()[static_cast<size_t>(page)], &rect);
-        MapWindowPoints(nullptr, Dialog(), reinterpret_cast<POINT*>(&rect), 2);
+        GetWindowRect(m_dialog->m_pages[static_cast<size_t>(page)]->m_hWnd, &rect);
         return rect;
     }
-    std::vector<int> Checks(const CCheckListPage& page) const
+    // The checks of the three list pages, each page's as one string of digits.
+    std::vector<std::string> Checks() const
     {
-        std::vector<int> checks;
-        for (int i = 0; i < page.m_checkList.GetCount(); ++i)
-            checks.push_back(page.m_checkList.GetItemCheck(i));
+        std::vector<std::string> checks;
+        for (const CCheckListPage* page : {static_cast<const CCheckListPage*>(&m_dialog->m_featuresPage),
+                                           static_cast<const CCheckListPage*>(&m_dialog->m_softkeysPage),
+                                           static_cast<const CCheckListPage*>(&m_dialog->m_startHerePage)})
+        {
+            checks.emplace_back();
+            for (int i = 0; i < page->m_checkList.GetCount(); ++i)
+                checks.back() += static_cast<char>('0' + page->m_checkList.GetItemCheck(i));
+        }
         return checks;
     }
 
@@ -200,190 +158,163 @@ protected:
     std::unique_ptr<CCustomizeDlg> m_dialog;
 };
 
-TEST_F(MainDialog, OpensOnFeaturesWithOnePageOverTheTabArea)
+TEST_F(MainDialog, EveryWayToChangeTabShowsExactlyThatPageInOnePlace)
 {
     Open();
-    EXPECT_EQ(TabCtrl_GetCurSel(Tab()), 0);
-    EXPECT_EQ(VisiblePage(), 0);
-    EXPECT_EQ(TabCtrl_GetItemCount(Tab()), 4);
-    char label[64] = {};
-    TCITEMA item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = label;
-    item.cchTextMax = sizeof(label);
-    SendMessageA(Tab(), TCM_GETITEMA, 2, reinterpret_cast<LPARAM>(&item));
-    EXPECT_STREQ(label, "  StartHere   ");
-
-    // The page lies inside the tab control, below its row of tabs.
-    RECT tab{};
-    GetWindowRect(Tab(), &tab);
-    MapWindowPoints(nullptr, Dialog(), reinterpret_cast<POINT*>(&tab), 2);
-    RECT row{};
-    TabCtrl_GetItemRect(Tab(), 0, &row);
-    const RECT first = PageInClient(0);
-    EXPECT_GT(first.left, tab.left);
-    EXPECT_GE(first.top, tab.top + row.bottom);
-    EXPECT_EQ(first.right - first.left, tab.right - tab.left - 7);
-    EXPECT_EQ(first.bottom - first.top, tab.bottom - tab.top - 38);
-    EXPECT_LE(first.right, tab.right);
-    EXPECT_LE(first.bottom, tab.bottom);
-
-    // Every tab shows exactly its own page, always in the same place.
-    for (int index : {2, 1, 3, 0, 3})
+    ASSERT_EQ(VisiblePage(), 0);
+    const RECT first = PageRect(0);
+    const HWND tab = GetDlgItem(Dialog(), IDC_TAB);
+    // Ctrl+Tab and Ctrl+Shift+Tab reach the dialog through its message filter, as inside its modal loop.
+    const auto cycle = [&](bool shift) {
+        BYTE keys[256] = {};
+        keys[VK_CONTROL] = 0x80;
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        SetKeyboardState(keys);
+        MSG msg{m_dialog->m_featuresPage.m_checkList.m_hWnd, WM_KEYDOWN, VK_TAB, 0, 0, {}};
+        EXPECT_TRUE(CallMsgFilterW(&msg, MSGF_DIALOGBOX));
+        SetKeyboardState(std::vector<BYTE>(256).data());
+        PumpMessages();
+    };
+    const struct
     {
-        ClickTab(index);
-        EXPECT_EQ(VisiblePage(), index);
-        EXPECT_EQ(TabCtrl_GetCurSel(Tab()), index);
-        const RECT shown = PageInClient(index);
-        EXPECT_TRUE(EqualRect(&shown, &first)) << "page " << index;
+        int press; // a tab to press, or -1: Ctrl+Tab, -2: Ctrl+Shift+Tab
+        int shown;
+    } steps[] = {
+        {2,  2},
+        {1,  1},
+        {3,  3},
+        {-1, 0},
+        {-2, 3},
+        {-2, 2},
+        {0,  0},
+        {-1, 1}
+    };
+    for (const auto& step : steps)
+    {
+        if (step.press >= 0)
+            PressTab(tab, step.press);
+        else
+            cycle(step.press == -2);
+        EXPECT_EQ(VisiblePage(), step.shown) << "after " << step.press;
+        EXPECT_EQ(TabCtrl_GetCurSel(tab), step.shown);
+        const RECT shown = PageRect(step.shown);
+        EXPECT_TRUE(EqualRect(&shown, &first)) << "page " << step.shown;
     }
-    m_dialog->ShowPage(7);
-    m_dialog->ShowPage(-1);
-    EXPECT_EQ(VisiblePage(), 3);
 }
 
-TEST_F(MainDialog, CtrlTabMovesBetweenTabsInBothDirections)
+TEST_F(MainDialog, EnableAndDisableAllActOnTheShownListPageOnly)
 {
     Open();
-    BYTE keys[256] = {};
-    GetKeyboardState(keys);
-    keys[VK_CONTROL] = 0x80;
-    SetKeyboardState(keys);
-    MSG msg{};
-    msg.hwnd = m_dialog->m_featuresPage.m_checkList.m_hWnd;
-    msg.message = WM_KEYDOWN;
-    msg.wParam = VK_TAB;
-    EXPECT_TRUE(CallMsgFilterA(&msg, MSGF_DIALOGBOX));
-    Pump();
-    EXPECT_EQ(VisiblePage(), 1);
-    keys[VK_SHIFT] = 0x80;
-    SetKeyboardState(keys);
-    EXPECT_TRUE(CallMsgFilterA(&msg, MSGF_DIALOGBOX));
-    EXPECT_TRUE(CallMsgFilterA(&msg, MSGF_DIALOGBOX));
-    Pump();
-    EXPECT_EQ(VisiblePage(), 3);
-    EXPECT_EQ(TabCtrl_GetCurFocus(Tab()), 3);
-    // Tab alone is the dialog's own keyboard navigation.
-    keys[VK_CONTROL] = keys[VK_SHIFT] = 0;
-    SetKeyboardState(keys);
-    EXPECT_FALSE(CallMsgFilterA(&msg, MSGF_DIALOGBOX));
-    EXPECT_EQ(VisiblePage(), 3);
+    const struct
+    {
+        int tab, button;
+        std::vector<std::string> checks; // Features, Softkeys, StartHere after it
+    } steps[] = {
+        {0, IDC_DISABLE_ALL, {"00", "01", "1"}},
+        {1, IDC_ENABLE_ALL,  {"00", "11", "1"}},
+        {2, IDC_DISABLE_ALL, {"00", "11", "0"}},
+        {3, IDC_ENABLE_ALL,  {"00", "11", "0"}},
+        {0, IDC_ENABLE_ALL,  {"11", "11", "0"}},
+    };
+    for (const auto& step : steps)
+    {
+        PressTab(GetDlgItem(Dialog(), IDC_TAB), step.tab);
+        Click(step.button);
+        EXPECT_EQ(Checks(), step.checks) << "tab " << step.tab;
+    }
+    EXPECT_EQ(SendDlgItemMessageW(m_dialog->m_interfacePage.m_hWnd, IDC_LINK_ENABLED, BM_GETCHECK, 0, 0),
+              BST_CHECKED);
+    for (int page = 0; page < kPageCount; ++page)
+        EXPECT_EQ(ReadBytes(File(page)), kBytes[page]) << "nothing written before Save";
 }
 
-TEST_F(MainDialog, EnableAndDisableAllActOnTheShownListOnly)
+TEST_F(MainDialog, SaveWritesEveryPageEveryTimeAndNamesWhatItCouldNotWrite)
 {
     Open();
-    const std::vector<int> features = Checks(m_dialog->m_featuresPage);
-    const std::vector<int> startHere = Checks(m_dialog->m_startHerePage);
-    ASSERT_EQ(features, (std::vector<int>{1, 0}));
-
-    ClickTab(1);
+    Click(IDC_DISABLE_ALL);
+    PressTab(GetDlgItem(Dialog(), IDC_TAB), 1);
     Click(IDC_ENABLE_ALL);
-    EXPECT_EQ(Checks(m_dialog->m_softkeysPage), (std::vector<int>{1, 1, 1}));
-    EXPECT_EQ(Checks(m_dialog->m_featuresPage), features);
-    Click(IDC_DISABLE_ALL);
-    EXPECT_EQ(Checks(m_dialog->m_softkeysPage), (std::vector<int>{0, 0, 0}));
-    EXPECT_EQ(Checks(m_dialog->m_startHerePage), startHere);
+    // Files changed behind the tool's back are written again, changed page or not.
+    for (int pass = 0; pass < 2; ++pass)
+    {
+        Click(IDC_SAVE);
+        const std::string expected[] = {AllFlags(0, '0'), AllFlags(1, '1'), kBytes[2], kBytes[3]};
+        for (int page = 0; page < kPageCount; ++page)
+            EXPECT_EQ(ReadBytes(File(page)), expected[page]) << "pass " << pass << ", " << kFiles[page];
+        WriteBytes(File(2), "changed");
+        WriteBytes(File(3), "changed");
+    }
 
-    // On the Interface tab both buttons leave every page alone.
-    ClickTab(3);
-    const HWND linkBox = GetDlgItem(m_dialog->m_interfacePage.m_hWnd, IDC_LINK_ENABLED);
-    Click(IDC_DISABLE_ALL);
-    EXPECT_EQ(SendMessageA(linkBox, BM_GETCHECK, 0, 0), BST_CHECKED);
-    EXPECT_EQ(Checks(m_dialog->m_featuresPage), features);
-    EXPECT_EQ(Checks(m_dialog->m_softkeysPage), (std::vector<int>{0, 0, 0}));
-
-    // Nothing reaches a file before Save.
-    for (const ContentFile& file : kContent)
-        EXPECT_EQ(ReadBytes(ContentPath(file.name)), file.bytes) << file.name;
-}
-
-TEST_F(MainDialog, SaveWritesEveryPageAndStaysOpen)
-{
-    Open();
-    Click(IDC_DISABLE_ALL); // Features
-    ClickTab(1);
-    Click(IDC_ENABLE_ALL); // Softkeys
-    Click(IDC_SAVE);
-    EXPECT_TRUE(IsWindow(Dialog()));
-    EXPECT_EQ(ReadBytes(ContentPath("features.xml")),
-              Replace(kFeatures, "\"Hold\" enabled=\"1\"", "\"Hold\" enabled=\"0\""));
-    std::string softkeys = Replace(kSoftkeys, "\"Redial\" enabled=\"0\"", "\"Redial\" enabled=\"1\"");
-    softkeys = Replace(softkeys, "\"Conf\" enabled=\"0\"", "\"Conf\" enabled=\"1\"");
-    EXPECT_EQ(ReadBytes(ContentPath("softkeys.xml")), softkeys);
-    EXPECT_EQ(ReadBytes(ContentPath("starthere.xml")), kStartHere);
-    EXPECT_EQ(ReadBytes(ContentPath("interface.xml")), kInterface);
-
-    // A second save writes the same again; files changed behind the tool's back are rewritten.
-    WriteBytes(ContentPath("starthere.xml"), "changed");
-    Click(IDC_SAVE);
-    EXPECT_EQ(ReadBytes(ContentPath("starthere.xml")), kStartHere);
-    EXPECT_EQ(ReadBytes(ContentPath("softkeys.xml")), softkeys);
-}
-
-TEST_F(MainDialog, SaveNamesTheFilesItCouldNotWrite)
-{
-    // Features was never read (no file): nothing to write, and nothing to report for it.
-    DeleteFileA(ContentPath("features.xml").c_str());
-    Open();
-    ASSERT_TRUE(SetFileAttributesA(ContentPath("softkeys.xml").c_str(), FILE_ATTRIBUTE_READONLY));
-    ASSERT_TRUE(SetFileAttributesA(ContentPath("interface.xml").c_str(), FILE_ATTRIBUTE_READONLY));
-    ClickTab(2);
+    // Features and StartHere cannot be written: named in page order, the others written, the dialog open.
+    for (int page : {0, 2})
+        ASSERT_TRUE(SetFileAttributesA(File(page).c_str(), FILE_ATTRIBUTE_READONLY));
+    PressTab(GetDlgItem(Dialog(), IDC_TAB), 1);
     Click(IDC_DISABLE_ALL);
     {
-        CModalWatcher watcher("Corvale IP Phone XML Customization Tool", IDOK);
+        CModalWatcher watcher(kCaption, Dialog(), IDOK);
         Click(IDC_SAVE);
         EXPECT_EQ(watcher.m_seen, 1);
         EXPECT_EQ(watcher.m_owner, Dialog());
-        EXPECT_EQ(watcher.m_text, "The following files could not be saved:\nContent\\XML\\softkeys.xml\n"
-                                  "Content\\XML\\interface.xml");
+        EXPECT_EQ(watcher.m_text, "The following files could not be saved:\nContent\\XML\\features.xml\n"
+                                  "Content\\XML\\starthere.xml");
     }
-    EXPECT_TRUE(IsWindow(Dialog()));
-    EXPECT_EQ(GetFileAttributesA(ContentPath("features.xml").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(ReadBytes(ContentPath("softkeys.xml")), kSoftkeys);
-    EXPECT_EQ(ReadBytes(ContentPath("starthere.xml")), Replace(kStartHere, "enabled=\"1\"", "enabled=\"0\""));
+    EXPECT_TRUE(IsWindowVisible(Dialog()));
+    EXPECT_EQ(ReadBytes(File(1)), AllFlags(1, '0'));
+    EXPECT_EQ(ReadBytes(File(0)), AllFlags(0, '0'));
+    for (int page : {0, 2})
+        SetFileAttributesA(File(page).c_str(), FILE_ATTRIBUTE_NORMAL);
+    CModalWatcher watcher(kCaption, Dialog(), IDOK);
+    Click(IDC_SAVE);
+    EXPECT_EQ(watcher.m_seen, 0) << "once the cause is gone, a save says nothing";
+    EXPECT_EQ(ReadBytes(File(2)), kBytes[2]);
+}
 
-    // Once the cause is gone, the next save writes and says nothing.
-    SetFileAttributesA(ContentPath("softkeys.xml").c_str(), FILE_ATTRIBUTE_NORMAL);
-    SetFileAttributesA(ContentPath("interface.xml").c_str(), FILE_ATTRIBUTE_NORMAL);
+TEST_F(MainDialog, EveryWayToCloseWritesNothing)
+{
+    // The ways a person closes the dialog, as the messages they make reach it.
+    const struct
     {
-        CModalWatcher watcher("Corvale IP Phone XML Customization Tool", IDOK);
-        Click(IDC_SAVE);
-        EXPECT_EQ(watcher.m_seen, 0);
+        const char* what;
+        UINT msg;
+        WPARAM wParam;
+    } ways[] = {
+        {"Close button", WM_COMMAND, MAKEWPARAM(IDC_CLOSE, BN_CLICKED)},
+        {"Escape",              WM_COMMAND,                 MAKEWPARAM(IDCANCEL,              BN_CLICKED)},
+        {"caption's box",   WM_CLOSE,             0     },
+        {"system menu",             WM_SYSCOMMAND,           SC_CLOSE             },
+    };
+    for (const auto& way : ways)
+    {
+        Open();
+        for (int page = 0; page < 3; ++page)
+        {
+            PressTab(GetDlgItem(Dialog(), IDC_TAB), page);
+            Click(IDC_ENABLE_ALL);
+        }
+        SendMessageW(Dialog(), way.msg, way.wParam, 0);
+        PumpMessages();
+        m_dialog.reset();
+        for (int page = 0; page < kPageCount; ++page)
+            EXPECT_EQ(ReadBytes(File(page)), kBytes[page]) << way.what << ": " << kFiles[page];
     }
 }
 
-TEST_F(MainDialog, SystemMenuOffersTheAboutBox)
+TEST_F(MainDialog, AboutBoxIsOwnedByAndCentredOverTheDialogWhileAnotherWindowIsActive)
 {
     Open();
-    HMENU menu = GetSystemMenu(Dialog(), FALSE);
-    const int count = GetMenuItemCount(menu);
-    ASSERT_GE(count, 2);
-    char text[64] = {};
-    GetMenuStringA(menu, static_cast<UINT>(count - 1), text, sizeof(text), MF_BYPOSITION);
-    EXPECT_STREQ(text, "&About Tavrin...");
-    EXPECT_EQ(GetMenuItemID(menu, count - 1), static_cast<UINT>(IDM_ABOUTBOX));
-    MENUITEMINFOA info{};
-    info.cbSize = sizeof(info);
-    info.fMask = MIIM_FTYPE;
-    GetMenuItemInfoA(menu, static_cast<UINT>(count - 2), TRUE, &info);
-    EXPECT_TRUE(info.fType & MFT_SEPARATOR);
-
-    // Another window is active, as when the tool is in the background: the box is still the dialog's.
     HWND other = CreateWindowExW(0, L"STATIC", L"Other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
                                  nullptr, nullptr, nullptr);
     SetActiveWindow(other);
     ASSERT_EQ(GetActiveWindow(), other);
-    CModalWatcher watcher("About Tavrin", IDCANCEL);
-    SendMessageA(Dialog(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    CModalWatcher watcher("About Tavrin", Dialog(), IDCANCEL);
+    SendMessageW(Dialog(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
     DestroyWindow(other);
     EXPECT_EQ(watcher.m_seen, 1);
     EXPECT_EQ(watcher.m_owner, Dialog());
-    // Centred over the main dialog.
     RECT main{};
     GetWindowRect(Dialog(), &main);
     EXPECT_NEAR((watcher.m_rect.left + watcher.m_rect.right) / 2, (main.left + main.right) / 2, 1);
     EXPECT_NEAR((watcher.m_rect.top + watcher.m_rect.bottom) / 2, (main.top + main.bottom) / 2, 1);
-    EXPECT_TRUE(IsWindowEnabled(Dialog()));
+    EXPECT_TRUE(IsWindowEnabled(Dialog())) << "enabled again once the box is gone";
 }
 } // namespace

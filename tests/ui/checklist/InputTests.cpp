@@ -56,7 +56,7 @@ TEST_F(InputTest, PressDoubleClickAndSpaceBarOnAnItem)
         m_dialog.m_selAtCheck = -2;
         m_dialog.m_below.clear();
 
-        Send(m_list, c.input, c.x, RowY(m_list, 1));
+        PerformInput(m_list, c.input, c.x, ItemMiddleY(m_list, 1));
 
         EXPECT_EQ(List().GetItemCheck(1), c.check);
         EXPECT_EQ(List().GetItemCheck(0) + List().GetItemCheck(2), 0) << "the neighbours stay";
@@ -66,7 +66,7 @@ TEST_F(InputTest, PressDoubleClickAndSpaceBarOnAnItem)
                       m_dialog.CountBelow(WM_LBUTTONDBLCLK, MK_LBUTTON) +
                       m_dialog.CountBelow(WM_KEYDOWN, VK_SPACE) + m_dialog.CountBelow(WM_CHAR, ' '),
                   c.passed);
-        EXPECT_EQ(CurSel(m_list), c.sel);
+        EXPECT_EQ(List().GetCurSel(), c.sel);
         EXPECT_EQ(m_dialog.m_selAtCheck, c.toggles ? c.sel : -2)
             << "the notification follows the list's handling";
         EXPECT_EQ(GetFocus(), c.input == Input::Space ? nullptr : m_list) << "a press focuses the list";
@@ -76,9 +76,9 @@ TEST_F(InputTest, PressDoubleClickAndSpaceBarOnAnItem)
     // Other keys are the list's, and so is the space bar when there is no caret item.
     SendMessageA(m_list, WM_KEYDOWN, VK_DOWN, 0);
     EXPECT_EQ(m_dialog.CountBelow(WM_KEYDOWN, VK_DOWN), 1);
-    EXPECT_EQ(CurSel(m_list), 2);
+    EXPECT_EQ(List().GetCurSel(), 2);
     SendMessageA(m_list, LB_RESETCONTENT, 0, 0);
-    Send(m_list, Input::Space);
+    PerformInput(m_list, Input::Space);
     EXPECT_EQ(m_dialog.CountBelow(WM_KEYDOWN, VK_SPACE), 1);
 }
 
@@ -97,10 +97,10 @@ TEST_F(InputTest, PressInScrolledListCountsFromTheTopIndex)
     ASSERT_GT(top, 0) << "the list scrolled";
     ASSERT_GE(top + (client.bottom - 1) / height, 10) << "the point lies below the last item";
 
-    Send(hList, Input::Press, 5, client.bottom - 1);
+    PerformInput(hList, Input::Press, 5, client.bottom - 1);
     EXPECT_EQ(m_dialog.CountCommands(CLBN_CHECKCHANGED), 0) << "below the last item";
     EXPECT_EQ(m_dialog.CountBelow(WM_LBUTTONDOWN, MK_LBUTTON), 1) << "the list's own handling ran";
-    Send(hList, Input::Press, 5, height / 2);
+    PerformInput(hList, Input::Press, 5, height / 2);
     for (int i = 0; i < 10; ++i)
         EXPECT_EQ(list.GetItemCheck(i), i == top ? 1 : 0) << "item " << i;
 }

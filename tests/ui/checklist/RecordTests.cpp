@@ -14,7 +14,7 @@ protected:
     }
     LRESULT Value(HWND hList, int index)
     {
-        return SendMessageA(hList, LB_GETITEMDATA, static_cast<WPARAM>(index), 0);
+        return SendMessageW(hList, LB_GETITEMDATA, static_cast<WPARAM>(index), 0);
     }
 };
 
@@ -26,18 +26,18 @@ TEST_F(RecordTest, ItemValuesReadThroughRecords)
     EXPECT_EQ(Value(m_list, 0), 0) << "callers never see the record";
     const ULONG_PTR wide =
         sizeof(ULONG_PTR) == 8 ? static_cast<ULONG_PTR>(0x8123456789ABCDEFull) : 0x89ABCDEFu;
-    EXPECT_NE(SendMessageA(m_list, LB_SETITEMDATA, 0, static_cast<LPARAM>(wide)), LB_ERR);
+    EXPECT_NE(SendMessageW(m_list, LB_SETITEMDATA, 0, static_cast<LPARAM>(wide)), LB_ERR);
     EXPECT_EQ(static_cast<ULONG_PTR>(Value(m_list, 0)), wide) << "kept whole";
     EXPECT_EQ(List().GetItemCheck(0), 1) << "a value leaves the check alone";
-    EXPECT_NE(SendMessageA(m_list, LB_SETITEMDATA, 1, 42), LB_ERR);
+    EXPECT_NE(SendMessageW(m_list, LB_SETITEMDATA, 1, 42), LB_ERR);
     EXPECT_EQ(Live(), 2) << "setting a value makes the record";
     EXPECT_EQ(List().GetItemCheck(1), 0);
 
     // Indexes that name no item get the list's error and make nothing; the every-item form overwrites
     // nothing.
     EXPECT_EQ(Value(m_list, 2), LB_ERR);
-    EXPECT_EQ(SendMessageA(m_list, LB_SETITEMDATA, 2, 7), LB_ERR);
-    EXPECT_EQ(SendMessageA(m_list, LB_SETITEMDATA, static_cast<WPARAM>(-1), 7), LB_ERR);
+    EXPECT_EQ(SendMessageW(m_list, LB_SETITEMDATA, 2, 7), LB_ERR);
+    EXPECT_EQ(SendMessageW(m_list, LB_SETITEMDATA, static_cast<WPARAM>(-1), 7), LB_ERR);
     EXPECT_EQ(Live(), 2);
     EXPECT_EQ(Value(m_list, 1), 42);
     EXPECT_EQ(List().GetItemCheck(0), 1);
@@ -51,18 +51,18 @@ TEST_F(RecordTest, DeletionFreesRecordsAndPassesCallersValues)
                                    {1, 1},
                                    {2, 1}
     });
-    SendMessageA(m_list, LB_SETITEMDATA, 1, 0x51);
+    SendMessageW(m_list, LB_SETITEMDATA, 1, 0x51);
     ASSERT_EQ(Live(), 3);
 
-    SendMessageA(m_list, LB_DELETESTRING, 1, 0);
+    SendMessageW(m_list, LB_DELETESTRING, 1, 0);
     EXPECT_EQ(Live(), 2);
     EXPECT_EQ(List().m_deleted, std::vector<ULONG_PTR>{0x51}) << "the hook sees the value, not the record";
     EXPECT_EQ(List().GetItemCheck(1), 1) << "the next item moved up with its record";
-    SendMessageA(m_list, LB_DELETESTRING, 2, 0);
-    SendMessageA(m_list, LB_DELETESTRING, 5, 0);
+    SendMessageW(m_list, LB_DELETESTRING, 2, 0);
+    SendMessageW(m_list, LB_DELETESTRING, 5, 0);
     EXPECT_EQ(Live(), 2) << "an item without a record, and none at all";
 
-    SendMessageA(m_list, LB_RESETCONTENT, 0, 0);
+    SendMessageW(m_list, LB_RESETCONTENT, 0, 0);
     EXPECT_EQ(Live(), 0);
     EXPECT_EQ(List().m_deleted.size(), 4u);
     Fill(List(), {L"Hold", L"Park"});
@@ -84,16 +84,16 @@ TEST_F(RecordTest, RecordsFreedWhenDeletionsNeverComeBack)
     for (int i = 0; i < 3; ++i)
         spare.SetItemCheck(i, 1);
 
-    SendMessageA(Spare(), LB_DELETESTRING, 0, 0);
+    SendMessageW(Spare(), LB_DELETESTRING, 0, 0);
     EXPECT_EQ(Live(), 2);
     EXPECT_EQ(spare.GetItemCheck(0), 1);
-    SendMessageA(Spare(), LB_RESETCONTENT, 0, 0);
+    SendMessageW(Spare(), LB_RESETCONTENT, 0, 0);
     EXPECT_EQ(Live(), 0);
 
     Fill(spare, {L"Hold", L"Park"});
     spare.SetItemCheck(1, 1);
     spare.SetItemCheck(0, 1);
-    Send(Spare(), Input::Press, 5, RowY(Spare(), 0));
+    PerformInput(Spare(), Input::Press, 5, ItemMiddleY(Spare(), 0));
     EXPECT_EQ(spare.GetItemCheck(0), 0) << "input works without the parent's help";
     m_dialog.Destroy();
     EXPECT_EQ(Live(), 0);
@@ -102,11 +102,11 @@ TEST_F(RecordTest, RecordsFreedWhenDeletionsNeverComeBack)
 
 TEST_F(RecordTest, CallersValuesOutliveTheControl)
 {
-    SendMessageA(Spare(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Hold"));
-    SendMessageA(Spare(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Park"));
-    SendMessageA(Spare(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>("Conf"));
-    SendMessageA(Spare(), LB_SETITEMDATA, 0, 555);
-    SendMessageA(Spare(), LB_SETITEMDATA, 1, 999);
+    SendMessageW(Spare(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Hold"));
+    SendMessageW(Spare(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Park"));
+    SendMessageW(Spare(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(L"Conf"));
+    SendMessageW(Spare(), LB_SETITEMDATA, 0, 555);
+    SendMessageW(Spare(), LB_SETITEMDATA, 1, 999);
 
     auto control = std::make_unique<CCheckListBox>();
     ASSERT_TRUE(control->Attach(Spare()));
@@ -123,7 +123,7 @@ TEST_F(RecordTest, CallersValuesOutliveTheControl)
     EXPECT_EQ(Live(), 0);
     EXPECT_EQ(Value(Spare(), 0), 555) << "the list keeps the caller's value";
     EXPECT_EQ(Value(Spare(), 2), 0);
-    Send(Spare(), Input::Press, 5, RowY(Spare(), 2));
-    SendMessageA(Spare(), LB_DELETESTRING, 0, 0);
+    PerformInput(Spare(), Input::Press, 5, ItemMiddleY(Spare(), 2));
+    SendMessageW(Spare(), LB_DELETESTRING, 0, 0);
 }
 } // namespace
