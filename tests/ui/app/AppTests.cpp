@@ -1,10 +1,10 @@
-// The main dialog over four content files in a scratch folder: tabs, Enable and Disable All, Save, the
-// ways to close, and the About box.
+// The main dialog over four content files in a scratch folder, and where it finds them.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 #include <vector>
 
@@ -16,10 +16,8 @@ namespace
 {
 const char* const kFiles[kPageCount] = {"features.xml", "softkeys.xml", "starthere.xml", "interface.xml"};
 const char* const kBytes[kPageCount] = {
-    "<features>\r\n  <feature name=\"Hold\" enabled=\"1\"/>\r\n  <feature name=\"Park\" enabled=\"0\"/>\r\n"
-    "</features>\r\n",
-    "<softkeys>\r\n  <softkey name=\"Redial\" enabled=\"0\"/>\r\n  <softkey name=\"DND\" enabled=\"1\"/>\r\n"
-    "</softkeys>\r\n",
+    "<features>\r\n<i name=\"Hold\" enabled=\"1\"/>\r\n<i name=\"Park\" enabled=\"0\"/>\r\n</features>\r\n",
+    "<softkeys>\r\n<i name=\"Redial\" enabled=\"0\"/>\r\n<i name=\"DND\" enabled=\"1\"/>\r\n</softkeys>\r\n",
     "<topics>\r\n  <topic name=\"Welcome\" enabled=\"1\"/>\r\n</topics>\r\n",
     "<interface>\r\n  <linkItem name=\"pdfLink\" value=\"Guide\" enabled=\"1\"/>\r\n</interface>\r\n",
 };
@@ -34,58 +32,45 @@ std::string AllFlags(int page, char flag)
     return bytes;
 }
 
-// Answers the first window of this thread captioned caption, other than the main dialog, from inside the
-// modal loop that shows it; keeps its owner and where it stood.
-class CModalWatcher
+// A modal window to answer with command, and what it showed: how many opened, a message box's text, the
+// owner.
+struct ModalWatch
 {
-public:
-    CModalWatcher(const char* caption, HWND main, WPARAM command) : m_caption(caption), m_main(main)
-    {
-        s_self = this;
-        m_command = command;
-        m_timer = SetTimer(nullptr, 0, 20, OnTimer);
-    }
-    ~CModalWatcher()
-    {
-        KillTimer(nullptr, m_timer);
-        s_self = nullptr;
-    }
-    CModalWatcher(const CModalWatcher&) = delete;
-    CModalWatcher& operator=(const CModalWatcher&) = delete;
+    std::string caption;
+    HWND main = nullptr; // never answered: it has the message boxes' caption
+    WPARAM command = IDOK;
+    int count = 0;
+    std::string text;
+    HWND owner = nullptr;
+} g_watch;
 
-    int m_seen = 0;
-    std::string m_text;
-    HWND m_owner = nullptr;
-    RECT m_rect{};
+BOOL CALLBACK AnswerWindow(HWND hWnd, LPARAM)
+{
+    char text[1024] = {};
+    GetWindowTextA(hWnd, text, sizeof(text));
+    if (hWnd == g_watch.main || !IsWindowVisible(hWnd) || g_watch.caption != text)
+        return TRUE;
+    GetDlgItemTextA(hWnd, 0xFFFF, text, sizeof(text)); // a message box's text
+    ++g_watch.count;
+    g_watch.text = text;
+    g_watch.owner = GetWindow(hWnd, GW_OWNER);
+    PostMessageW(hWnd, WM_COMMAND, g_watch.command, 0);
+    return FALSE;
+}
 
-private:
-    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD)
-    {
-        if (s_self)
-            EnumThreadWindows(GetCurrentThreadId(), OnWindow, 0);
-    }
-    static BOOL CALLBACK OnWindow(HWND hWnd, LPARAM)
-    {
-        char caption[256] = {};
-        GetWindowTextA(hWnd, caption, sizeof(caption));
-        if (hWnd == s_self->m_main || !IsWindowVisible(hWnd) || s_self->m_caption != caption)
-            return TRUE;
-        char text[1024] = {};
-        GetDlgItemTextA(hWnd, 0xFFFF, text, sizeof(text)); // a message box's text
-        s_self->m_text = text;
-        s_self->m_owner = GetWindow(hWnd, GW_OWNER);
-        GetWindowRect(hWnd, &s_self->m_rect);
-        ++s_self->m_seen;
-        PostMessageW(hWnd, WM_COMMAND, s_self->m_command, 0);
-        return FALSE;
-    }
-
-    static inline CModalWatcher* s_self = nullptr;
-    std::string m_caption;
-    HWND m_main;
-    WPARAM m_command = IDOK;
-    UINT_PTR m_timer = 0;
-};
+// Runs action; a window captioned caption, other than main, that opens meanwhile is answered with command
+// from inside its modal loop.
+template <class TAction>
+ModalWatch AnswerModal(const char* caption, HWND main, WPARAM command, TAction action)
+{
+    g_watch = {caption, main, command, 0, {}, nullptr};
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
+        EnumThreadWindows(GetCurrentThreadId(), AnswerWindow, 0);
+    });
+    action();
+    KillTimer(nullptr, timer);
+    return g_watch;
+}
 
 class MainDialog : public ::testing::Test
 {
@@ -97,12 +82,6 @@ protected:
         for (int page = 0; page < kPageCount; ++page)
             WriteBytes(File(page), kBytes[page]);
     }
-    ~MainDialog() override
-    {
-        m_dialog.reset();
-        PumpMessages();
-    }
-
     std::string File(int page) const
     {
         return m_dir / (std::string("Content\\XML\\") + kFiles[page]);
@@ -122,34 +101,30 @@ protected:
         SendMessageW(GetDlgItem(Dialog(), id), BM_CLICK, 0, 0);
         PumpMessages();
     }
-    // The one visible page; -1 when none or more than one is.
-    int VisiblePage() const
+    // The pages shown, and where the first of them stands.
+    std::vector<int> ShownPages(RECT* place = nullptr) const
     {
-        int visible = -1;
+        std::vector<int> shown;
         for (int page = 0; page < kPageCount; ++page)
         {
             if (IsWindowVisible(m_dialog->m_pages[static_cast<size_t>(page)]->m_hWnd))
-                visible = visible == -1 ? page : -2;
+                shown.push_back(page);
         }
-        return visible < 0 ? -1 : visible;
+        if (place && !shown.empty())
+            GetWindowRect(m_dialog->m_pages[static_cast<size_t>(shown[0])]->m_hWnd, place);
+        return shown;
     }
-    RECT PageRect(int page) const
+    // The checks of the Features, Softkeys and StartHere entries, as "10 01 1".
+    std::string Checks() const
     {
-        RECT rect{};
-        GetWindowRect(m_dialog->m_pages[static_cast<size_t>(page)]->m_hWnd, &rect);
-        return rect;
-    }
-    // The checks of the three list pages, each page's as one string of digits.
-    std::vector<std::string> Checks() const
-    {
-        std::vector<std::string> checks;
-        for (const CCheckListPage* page : {static_cast<const CCheckListPage*>(&m_dialog->m_featuresPage),
-                                           static_cast<const CCheckListPage*>(&m_dialog->m_softkeysPage),
-                                           static_cast<const CCheckListPage*>(&m_dialog->m_startHerePage)})
+        std::string checks;
+        for (size_t page = 0; page < 3; ++page)
         {
-            checks.emplace_back();
-            for (int i = 0; i < page->m_checkList.GetCount(); ++i)
-                checks.back() += static_cast<char>('0' + page->m_checkList.GetItemCheck(i));
+            const CCheckListBox& list =
+                static_cast<const CCheckListPage*>(m_dialog->m_pages[page])->m_checkList;
+            for (int i = 0; i < list.GetCount(); ++i)
+                checks += static_cast<char>('0' + list.GetItemCheck(i));
+            checks += page < 2 ? " " : "";
         }
         return checks;
     }
@@ -158,69 +133,53 @@ protected:
     std::unique_ptr<CCustomizeDlg> m_dialog;
 };
 
-TEST_F(MainDialog, EveryWayToChangeTabShowsExactlyThatPageInOnePlace)
+TEST_F(MainDialog, TabsShowOnePageInOnePlaceAndTheButtonsActOnItsListOnly)
 {
     Open();
-    ASSERT_EQ(VisiblePage(), 0);
-    const RECT first = PageRect(0);
-    const HWND tab = GetDlgItem(Dialog(), IDC_TAB);
-    // Ctrl+Tab and Ctrl+Shift+Tab reach the dialog through its message filter, as inside its modal loop.
-    const auto cycle = [&](bool shift) {
+    RECT first{};
+    ASSERT_EQ(ShownPages(&first), std::vector<int>{0});
+    ASSERT_EQ(Checks(), "10 01 1");
+    // What a person does, the page shown after it and the entries' checks. Ctrl+Tab and Ctrl+Shift+Tab
+    // reach the dialog through its message filter, as its modal loop offers the keys to it.
+    // Tabs 0 to 3 are pressed by their number.
+    constexpr int kNext = 4, kPrevious = 5, kEnableAll = 6, kDisableAll = 7;
+    const struct
+    {
+        int action, shown;
+        const char* checks;
+    } steps[] = {
+        {kDisableAll, 0, "00 01 1"},
+        {2,           2, "00 01 1"},
+        {kDisableAll, 2, "00 01 0"},
+        {kNext,       3, "00 01 0"},
+        {kDisableAll, 3, "00 01 0"},
+        {kNext,       0, "00 01 0"},
+        {kPrevious,   3, "00 01 0"},
+        {1,           1, "00 01 0"},
+        {kEnableAll,  1, "00 11 0"},
+        {0,           0, "00 11 0"},
+        {kEnableAll,  0, "11 11 0"},
+    };
+    for (size_t step = 0; step < std::size(steps); ++step)
+    {
+        const int action = steps[step].action;
+        if (action < kNext)
+            PressTab(GetDlgItem(Dialog(), IDC_TAB), action);
+        else if (action >= kEnableAll)
+            Click(action == kEnableAll ? IDC_ENABLE_ALL : IDC_DISABLE_ALL);
         BYTE keys[256] = {};
-        keys[VK_CONTROL] = 0x80;
-        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        keys[VK_CONTROL] = action == kNext || action == kPrevious ? 0x80 : 0;
+        keys[VK_SHIFT] = action == kPrevious ? 0x80 : 0;
         SetKeyboardState(keys);
-        MSG msg{m_dialog->m_featuresPage.m_checkList.m_hWnd, WM_KEYDOWN, VK_TAB, 0, 0, {}};
-        EXPECT_TRUE(CallMsgFilterW(&msg, MSGF_DIALOGBOX));
-        SetKeyboardState(std::vector<BYTE>(256).data());
+        MSG tab{m_dialog->m_featuresPage.m_checkList.m_hWnd, WM_KEYDOWN, VK_TAB, 0, 0, {}};
+        EXPECT_EQ(CallMsgFilterW(&tab, MSGF_DIALOGBOX), keys[VK_CONTROL] != 0) << "Tab alone is the dialog's";
+        SetKeyboardState(std::array<BYTE, 256>{}.data());
         PumpMessages();
-    };
-    const struct
-    {
-        int press; // a tab to press, or -1: Ctrl+Tab, -2: Ctrl+Shift+Tab
-        int shown;
-    } steps[] = {
-        {2,  2},
-        {1,  1},
-        {3,  3},
-        {-1, 0},
-        {-2, 3},
-        {-2, 2},
-        {0,  0},
-        {-1, 1}
-    };
-    for (const auto& step : steps)
-    {
-        if (step.press >= 0)
-            PressTab(tab, step.press);
-        else
-            cycle(step.press == -2);
-        EXPECT_EQ(VisiblePage(), step.shown) << "after " << step.press;
-        EXPECT_EQ(TabCtrl_GetCurSel(tab), step.shown);
-        const RECT shown = PageRect(step.shown);
-        EXPECT_TRUE(EqualRect(&shown, &first)) << "page " << step.shown;
-    }
-}
-
-TEST_F(MainDialog, EnableAndDisableAllActOnTheShownListPageOnly)
-{
-    Open();
-    const struct
-    {
-        int tab, button;
-        std::vector<std::string> checks; // Features, Softkeys, StartHere after it
-    } steps[] = {
-        {0, IDC_DISABLE_ALL, {"00", "01", "1"}},
-        {1, IDC_ENABLE_ALL,  {"00", "11", "1"}},
-        {2, IDC_DISABLE_ALL, {"00", "11", "0"}},
-        {3, IDC_ENABLE_ALL,  {"00", "11", "0"}},
-        {0, IDC_ENABLE_ALL,  {"11", "11", "0"}},
-    };
-    for (const auto& step : steps)
-    {
-        PressTab(GetDlgItem(Dialog(), IDC_TAB), step.tab);
-        Click(step.button);
-        EXPECT_EQ(Checks(), step.checks) << "tab " << step.tab;
+        RECT place{};
+        EXPECT_EQ(ShownPages(&place), std::vector<int>{steps[step].shown}) << "step " << step;
+        EXPECT_EQ(TabCtrl_GetCurSel(GetDlgItem(Dialog(), IDC_TAB)), steps[step].shown) << "step " << step;
+        EXPECT_TRUE(EqualRect(&place, &first)) << "step " << step;
+        EXPECT_EQ(Checks(), steps[step].checks) << "step " << step;
     }
     EXPECT_EQ(SendDlgItemMessageW(m_dialog->m_interfacePage.m_hWnd, IDC_LINK_ENABLED, BM_GETCHECK, 0, 0),
               BST_CHECKED);
@@ -234,87 +193,107 @@ TEST_F(MainDialog, SaveWritesEveryPageEveryTimeAndNamesWhatItCouldNotWrite)
     Click(IDC_DISABLE_ALL);
     PressTab(GetDlgItem(Dialog(), IDC_TAB), 1);
     Click(IDC_ENABLE_ALL);
-    // Files changed behind the tool's back are written again, changed page or not.
-    for (int pass = 0; pass < 2; ++pass)
+    const std::string stale = "changed behind the tool's back";
+    const std::string saved[] = {AllFlags(0, '0'), AllFlags(1, '1'), kBytes[2], kBytes[3]};
+    // Every save writes every page over what changed behind the tool's back. The second cannot write
+    // Features and StartHere: it names them in page order, writes the others, and the dialog stays.
+    const char* const warnings[] = {
+        "",
+        "The following files could not be saved:\nContent\\XML\\features.xml\nContent\\XML\\starthere.xml",
+        ""};
+    for (int pass = 0; pass < 3; ++pass)
     {
-        Click(IDC_SAVE);
-        const std::string expected[] = {AllFlags(0, '0'), AllFlags(1, '1'), kBytes[2], kBytes[3]};
         for (int page = 0; page < kPageCount; ++page)
-            EXPECT_EQ(ReadBytes(File(page)), expected[page]) << "pass " << pass << ", " << kFiles[page];
-        WriteBytes(File(2), "changed");
-        WriteBytes(File(3), "changed");
+        {
+            SetFileAttributesA(File(page).c_str(), FILE_ATTRIBUTE_NORMAL);
+            ASSERT_TRUE(WriteBytes(File(page), stale));
+            if (pass == 1 && page % 2 == 0)
+                SetFileAttributesA(File(page).c_str(), FILE_ATTRIBUTE_READONLY);
+        }
+        const ModalWatch warning = AnswerModal(kCaption, Dialog(), IDOK, [this] { Click(IDC_SAVE); });
+        EXPECT_EQ(warning.count, pass == 1 ? 1 : 0) << "pass " << pass;
+        EXPECT_EQ(warning.text, warnings[pass]);
+        EXPECT_EQ(warning.owner, pass == 1 ? Dialog() : nullptr);
+        EXPECT_TRUE(IsWindowVisible(Dialog()));
+        for (int page = 0; page < kPageCount; ++page)
+            EXPECT_EQ(ReadBytes(File(page)), pass == 1 && page % 2 == 0 ? stale : saved[page])
+                << "pass " << pass << ", " << kFiles[page];
     }
-
-    // Features and StartHere cannot be written: named in page order, the others written, the dialog open.
-    for (int page : {0, 2})
-        ASSERT_TRUE(SetFileAttributesA(File(page).c_str(), FILE_ATTRIBUTE_READONLY));
-    PressTab(GetDlgItem(Dialog(), IDC_TAB), 1);
-    Click(IDC_DISABLE_ALL);
-    {
-        CModalWatcher watcher(kCaption, Dialog(), IDOK);
-        Click(IDC_SAVE);
-        EXPECT_EQ(watcher.m_seen, 1);
-        EXPECT_EQ(watcher.m_owner, Dialog());
-        EXPECT_EQ(watcher.m_text, "The following files could not be saved:\nContent\\XML\\features.xml\n"
-                                  "Content\\XML\\starthere.xml");
-    }
-    EXPECT_TRUE(IsWindowVisible(Dialog()));
-    EXPECT_EQ(ReadBytes(File(1)), AllFlags(1, '0'));
-    EXPECT_EQ(ReadBytes(File(0)), AllFlags(0, '0'));
-    for (int page : {0, 2})
-        SetFileAttributesA(File(page).c_str(), FILE_ATTRIBUTE_NORMAL);
-    CModalWatcher watcher(kCaption, Dialog(), IDOK);
-    Click(IDC_SAVE);
-    EXPECT_EQ(watcher.m_seen, 0) << "once the cause is gone, a save says nothing";
-    EXPECT_EQ(ReadBytes(File(2)), kBytes[2]);
 }
 
 TEST_F(MainDialog, EveryWayToCloseWritesNothing)
 {
-    // The ways a person closes the dialog, as the messages they make reach it.
-    const struct
-    {
-        const char* what;
-        UINT msg;
-        WPARAM wParam;
-    } ways[] = {
-        {"Close button", WM_COMMAND, MAKEWPARAM(IDC_CLOSE, BN_CLICKED)},
-        {"Escape",              WM_COMMAND,                 MAKEWPARAM(IDCANCEL,              BN_CLICKED)},
-        {"caption's box",   WM_CLOSE,             0     },
-        {"system menu",             WM_SYSCOMMAND,           SC_CLOSE             },
+    // The Close button, Escape (the dialog manager's Cancel), the caption's box and the system menu's Close.
+    const std::pair<UINT, WPARAM> ways[] = {
+        {WM_COMMAND,    IDC_CLOSE},
+        {WM_COMMAND,    IDCANCEL },
+        {WM_CLOSE,      0        },
+        {WM_SYSCOMMAND, SC_CLOSE }
     };
     for (const auto& way : ways)
     {
         Open();
-        for (int page = 0; page < 3; ++page)
-        {
-            PressTab(GetDlgItem(Dialog(), IDC_TAB), page);
-            Click(IDC_ENABLE_ALL);
-        }
-        SendMessageW(Dialog(), way.msg, way.wParam, 0);
+        Click(IDC_ENABLE_ALL);
+        SendMessageW(Dialog(), way.first, way.second, 0);
         PumpMessages();
         m_dialog.reset();
         for (int page = 0; page < kPageCount; ++page)
-            EXPECT_EQ(ReadBytes(File(page)), kBytes[page]) << way.what << ": " << kFiles[page];
+            EXPECT_EQ(ReadBytes(File(page)), kBytes[page]) << way.first << ", " << way.second;
     }
 }
 
-TEST_F(MainDialog, AboutBoxIsOwnedByAndCentredOverTheDialogWhileAnotherWindowIsActive)
+TEST_F(MainDialog, AboutBoxIsOwnedByTheDialogWhileAnotherWindowIsActive)
 {
     Open();
     HWND other = CreateWindowExW(0, L"STATIC", L"Other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
                                  nullptr, nullptr, nullptr);
     SetActiveWindow(other);
     ASSERT_EQ(GetActiveWindow(), other);
-    CModalWatcher watcher("About Tavrin", Dialog(), IDCANCEL);
-    SendMessageW(Dialog(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    const ModalWatch about = AnswerModal("About Tavrin", Dialog(), IDCANCEL,
+                                         [this] { SendMessageW(Dialog(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0); });
     DestroyWindow(other);
-    EXPECT_EQ(watcher.m_seen, 1);
-    EXPECT_EQ(watcher.m_owner, Dialog());
-    RECT main{};
-    GetWindowRect(Dialog(), &main);
-    EXPECT_NEAR((watcher.m_rect.left + watcher.m_rect.right) / 2, (main.left + main.right) / 2, 1);
-    EXPECT_NEAR((watcher.m_rect.top + watcher.m_rect.bottom) / 2, (main.top + main.bottom) / 2, 1);
+    EXPECT_EQ(about.count, 1);
+    EXPECT_EQ(about.owner, Dialog());
     EXPECT_TRUE(IsWindowEnabled(Dialog())) << "enabled again once the box is gone";
+}
+
+using Paths = std::array<std::wstring, kPageCount>;
+
+TEST(Locations, EachKeyOnItsOwnOrTheDefaultsWithoutAFile)
+{
+    const Paths defaults = {L"Content\\XML\\features.xml", L"Content\\XML\\softkeys.xml",
+                            L"Content\\XML\\starthere.xml", L"Content\\XML\\interface.xml"};
+    const std::wstring unicode = L"C:\\Jos\u00e9\\\u30E6\u30FC\u30B6\u30FC.xml";
+    const std::wstring text = L"\uFEFF[XMLFiles]\r\nInterface=" + unicode + L"\r\n";
+    const std::string utf16(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    const std::string longValue = "Long\\" + std::string(300, 'v') + ".xml";
+    const std::wstring wideLong(longValue.begin(), longValue.end());
+    // In the current directory: no file ("-") gives the defaults; a file gives each page its own key (keys in
+    // any order), a missing key the empty path, not the default. A folder named xml.ini counts as a file.
+    // Values are never cut, and a file in UTF-16 may name any path.
+    const struct
+    {
+        std::string ini; // "<dir>": a folder
+        Paths expected;
+    } cases[] = {
+        {"-",                                                                    defaults                    },
+        {"[XMLFiles]\r\nInterface=i\r\nStartHere=h\r\nSoftkeys=s\r\nFeatures=f", {L"f", L"s", L"h", L"i"}    },
+        {"[XMLFiles]\r\nSoftkeys=only.xml\r\n",                                  {L"", L"only.xml", L"", L""}},
+        {"<dir>",                                                                {}                          },
+        {"[XMLFiles]\r\nStartHere=" + longValue + "\r\n",                        {L"", L"", wideLong, L""}   },
+        {utf16,                                                                  {L"", L"", L"", unicode}    },
+    };
+    int index = 0;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(index);
+        // A folder per case: a profile read must not be answered from an earlier case's file.
+        CScratchDir dir(std::string(TEST_WORK_DIR) + "\\locations" + std::to_string(index++), true);
+        if (c.ini == "<dir>")
+            CreateDirectoryA((dir / "xml.ini").c_str(), nullptr);
+        else if (c.ini != "-")
+            WriteBytes(dir / "xml.ini", c.ini);
+        EXPECT_EQ(ResolveContentPaths(L"xml.ini"), c.expected);
+    }
 }
 } // namespace
