@@ -19,11 +19,13 @@ VARIANT Child(long id)
     return child;
 }
 
-long RoleOf(IAccessible* accessible, long id)
+// A child's role or state, or -1.
+long Number(IAccessible* accessible, HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*),
+            long id)
 {
-    VARIANT role;
-    VariantInit(&role);
-    return SUCCEEDED(accessible->get_accRole(Child(id), &role)) && role.vt == VT_I4 ? role.lVal : -1;
+    VARIANT value;
+    VariantInit(&value);
+    return SUCCEEDED((accessible->*get)(Child(id), &value)) && value.vt == VT_I4 ? value.lVal : -1;
 }
 
 class AccessibilityTest : public CheckListTest
@@ -44,20 +46,19 @@ protected:
         CheckListTest::TearDown();
         CoUninitialize();
     }
-
+    long Role(long id)
+    {
+        return Number(m_accessible, &IAccessible::get_accRole, id);
+    }
     long State(long id)
     {
-        VARIANT state;
-        VariantInit(&state);
-        return SUCCEEDED(m_accessible->get_accState(Child(id), &state)) && state.vt == VT_I4 ? state.lVal
-                                                                                             : -1;
+        return Number(m_accessible, &IAccessible::get_accState, id);
     }
     std::wstring Text(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*), long id)
     {
         BSTR text = nullptr;
-        std::wstring result = L"(none)";
-        if ((m_accessible->*get)(Child(id), &text) == S_OK && text)
-            result.assign(text, SysStringLen(text));
+        const bool got = (m_accessible->*get)(Child(id), &text) == S_OK && text;
+        const std::wstring result = got ? std::wstring(text, SysStringLen(text)) : L"(none)";
         SysFreeString(text);
         return result;
     }
@@ -89,15 +90,13 @@ TEST_F(AccessibilityTest, ItemsAreCheckButtonsWhoseActionTogglesNotifiesAndSelec
     for (const auto& c : cases)
     {
         SCOPED_TRACE(testing::Message() << "mode " << c.mode << ", check " << c.start);
-        SetChecks(c.mode, {
-                              {2, c.start}
-        });
+        SetCheck(c.mode, 2, c.start);
         List().SetItemEnabled(2, c.enabled);
         List().SetCurSel(0);
         TakeEvents();
         m_dialog.m_codes.clear();
 
-        EXPECT_EQ(RoleOf(m_accessible, 3), ROLE_SYSTEM_CHECKBUTTON);
+        EXPECT_EQ(Role(3), ROLE_SYSTEM_CHECKBUTTON);
         EXPECT_EQ(State(3) & kCheckBits, c.checkBits);
         EXPECT_EQ(Text(&IAccessible::get_accDefaultAction, 3), c.action);
         EXPECT_EQ(m_accessible->accDoDefaultAction(Child(3)), S_OK);
@@ -108,8 +107,8 @@ TEST_F(AccessibilityTest, ItemsAreCheckButtonsWhoseActionTogglesNotifiesAndSelec
         EXPECT_NE(State(3) & STATE_SYSTEM_SELECTED, 0);
         EXPECT_EQ(State(1) & (kCheckBits | STATE_SYSTEM_SELECTED), 0) << "the other items stay";
     }
-    EXPECT_NE(RoleOf(m_accessible, 0), ROLE_SYSTEM_CHECKBUTTON) << "the list itself";
-    EXPECT_NE(RoleOf(m_accessible, 4), ROLE_SYSTEM_CHECKBUTTON) << "past the items";
+    EXPECT_NE(Role(0), ROLE_SYSTEM_CHECKBUTTON) << "the list itself";
+    EXPECT_NE(Role(4), ROLE_SYSTEM_CHECKBUTTON) << "past the items";
     // Whatever the code page: the name is the entry's own text.
     EXPECT_EQ(Text(&IAccessible::get_accName, 2), L"Caf\u00e9 \u263A");
 }
@@ -126,13 +125,13 @@ TEST_F(AccessibilityTest, ObjectKeptPastTheControlOrListIsHarmless)
                                          reinterpret_cast<void**>(&kept)),
               S_OK);
     control.reset();
-    EXPECT_NE(RoleOf(kept, 1), ROLE_SYSTEM_CHECKBUTTON);
+    EXPECT_NE(Number(kept, &IAccessible::get_accRole, 1), ROLE_SYSTEM_CHECKBUTTON);
     kept->accDoDefaultAction(Child(1));
     kept->Release();
 
     Fill(List(), {L"Hold"});
     m_dialog.Destroy();
-    EXPECT_NE(RoleOf(m_accessible, 1), ROLE_SYSTEM_CHECKBUTTON);
+    EXPECT_NE(Role(1), ROLE_SYSTEM_CHECKBUTTON);
     m_accessible->accDoDefaultAction(Child(1));
 }
 } // namespace

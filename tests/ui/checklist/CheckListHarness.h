@@ -122,12 +122,11 @@ protected:
         for (const wchar_t* text : texts)
             list.AddString(text);
     }
-    // Sets checks whatever the mode, then leaves the list in mode.
-    void SetChecks(int mode, std::initializer_list<std::pair<int, int>> checks)
+    // Sets a check whatever the mode, then leaves the list in mode.
+    void SetCheck(int mode, int index, int check)
     {
         List().SetCheckMode(0);
-        for (const auto& check : checks)
-            List().SetItemCheck(check.first, check.second);
+        List().SetItemCheck(index, check);
         List().SetCheckMode(mode);
     }
     // The child ids of the main list's events since the last call.

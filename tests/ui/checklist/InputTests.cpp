@@ -43,11 +43,9 @@ TEST_F(InputTest, PressDoubleClickAndSpaceBarOnAnItem)
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.what);
-        SendMessageA(m_list, LB_RESETCONTENT, 0, 0);
+        SendMessageW(m_list, LB_RESETCONTENT, 0, 0);
         Fill(List(), {L"Hold", L"Park", L" Conf"});
-        SetChecks(c.mode, {
-                              {1, c.start}
-        });
+        SetCheck(c.mode, 1, c.start);
         List().SetItemEnabled(1, c.enabled);
         List().SetCurSel(c.input == Input::Space ? 1 : 0);
         SetFocus(nullptr);
@@ -74,10 +72,10 @@ TEST_F(InputTest, PressDoubleClickAndSpaceBarOnAnItem)
     EXPECT_EQ(m_dialog.CountCommands(-1), 0) << "a notification named another control";
 
     // Other keys are the list's, and so is the space bar when there is no caret item.
-    SendMessageA(m_list, WM_KEYDOWN, VK_DOWN, 0);
+    SendMessageW(m_list, WM_KEYDOWN, VK_DOWN, 0);
     EXPECT_EQ(m_dialog.CountBelow(WM_KEYDOWN, VK_DOWN), 1);
     EXPECT_EQ(List().GetCurSel(), 2);
-    SendMessageA(m_list, LB_RESETCONTENT, 0, 0);
+    SendMessageW(m_list, LB_RESETCONTENT, 0, 0);
     PerformInput(m_list, Input::Space);
     EXPECT_EQ(m_dialog.CountBelow(WM_KEYDOWN, VK_SPACE), 1);
 }
@@ -89,7 +87,7 @@ TEST_F(InputTest, PressInScrolledListCountsFromTheTopIndex)
     ASSERT_TRUE(list.Attach(hList));
     for (int i = 0; i < 10; ++i)
         list.AddString(L"Item");
-    SendMessageA(hList, LB_SETTOPINDEX, 9, 0);
+    SendMessageW(hList, LB_SETTOPINDEX, 9, 0);
     const int top = list.GetTopIndex();
     const int height = list.GetItemHeight(0);
     RECT client{};
@@ -109,37 +107,33 @@ TEST_F(InputTest, SetItemCheckFollowsTheModeAndNeverNotifies)
 {
     Fill(List(), {L"Hold", L"Park"});
     TakeEvents();
-    // In order, on one list: a refused state still raises the event; bad states and indexes do nothing.
+    // In order, on item 0: a refused state still raises the event; bad states and indexes do nothing.
     const struct
     {
         int mode, index, state, check; // check: item 0's after
-        std::vector<LONG> events;
+        bool event;
     } steps[] = {
-        {BS_CHECKBOX,     0,  1,  1, {1}},
-        {BS_CHECKBOX,     0,  2,  1, {1}},
-        {BS_AUTOCHECKBOX, 0,  2,  1, {1}},
-        {0,               0,  2,  2, {1}},
-        {BS_AUTO3STATE,   0,  0,  0, {1}},
-        {BS_AUTO3STATE,   0,  2,  2, {1}},
-        {BS_3STATE,       0,  1,  1, {1}},
-        {BS_3STATE,       0,  2,  2, {1}},
-        {BS_3STATE,       0,  7,  2, {} },
-        {BS_3STATE,       0,  -1, 2, {} },
-        {BS_3STATE,       -1, 1,  2, {} },
-        {BS_3STATE,       2,  1,  2, {} },
+        {BS_CHECKBOX,     0,  1,  1, true },
+        {BS_CHECKBOX,     0,  2,  1, true },
+        {BS_AUTOCHECKBOX, 0,  2,  1, true },
+        {0,               0,  2,  2, true },
+        {BS_AUTO3STATE,   0,  0,  0, true },
+        {BS_AUTO3STATE,   0,  2,  2, true },
+        {BS_3STATE,       0,  1,  1, true },
+        {BS_3STATE,       0,  2,  2, true },
+        {BS_3STATE,       0,  7,  2, false},
+        {BS_3STATE,       0,  -1, 2, false},
+        {BS_3STATE,       -1, 1,  2, false},
+        {BS_3STATE,       2,  1,  2, false},
     };
     for (size_t i = 0; i < std::size(steps); ++i)
     {
         List().SetCheckMode(steps[i].mode);
         List().SetItemCheck(steps[i].index, steps[i].state);
         EXPECT_EQ(List().GetItemCheck(0), steps[i].check) << "step " << i;
-        EXPECT_EQ(TakeEvents(), steps[i].events) << "step " << i;
+        EXPECT_EQ(TakeEvents(), std::vector<LONG>(steps[i].event ? 1 : 0, 1)) << "step " << i;
     }
     EXPECT_EQ(Live(), 1) << "only item 0 has a record";
-    EXPECT_EQ(List().GetItemCheck(-1), 0);
-    List().AddString(L"Transfer");
-    EXPECT_EQ(List().GetItemCheck(2), 0) << "added after a refused set";
-    EXPECT_TRUE(List().IsItemEnabled(2));
     EXPECT_EQ(m_dialog.CountCommands(CLBN_CHECKCHANGED), 0);
 }
 } // namespace
