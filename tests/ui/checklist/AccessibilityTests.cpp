@@ -2,7 +2,6 @@
 #include <oleacc.h>
 
 #include <memory>
-#include <string>
 
 #include "CheckListHarness.h"
 
@@ -19,56 +18,42 @@ VARIANT Child(long id)
     return child;
 }
 
-// A child's role or state, or -1.
-long Number(IAccessible* accessible, HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*),
-            long id)
+IAccessible* AccessibleOf(HWND hList)
+{
+    IAccessible* accessible = nullptr;
+    AccessibleObjectFromWindow(hList, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                               reinterpret_cast<void**>(&accessible));
+    return accessible;
+}
+
+// A child's role, or its state; -1 when there is none.
+long Number(IAccessible* accessible, long id, bool state = false)
 {
     VARIANT value;
     VariantInit(&value);
-    return SUCCEEDED((accessible->*get)(Child(id), &value)) && value.vt == VT_I4 ? value.lVal : -1;
+    const HRESULT hr =
+        state ? accessible->get_accState(Child(id), &value) : accessible->get_accRole(Child(id), &value);
+    return SUCCEEDED(hr) && value.vt == VT_I4 ? value.lVal : -1;
 }
 
-class AccessibilityTest : public CheckListTest
+// A child's name, or its default action's name.
+std::wstring Text(IAccessible* accessible, long id, bool action)
 {
-protected:
-    void SetUp() override
-    {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        CheckListTest::SetUp();
-        ASSERT_EQ(AccessibleObjectFromWindow(m_list, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
-                                             reinterpret_cast<void**>(&m_accessible)),
-                  S_OK);
-    }
-    void TearDown() override
-    {
-        if (m_accessible)
-            m_accessible->Release();
-        CheckListTest::TearDown();
-        CoUninitialize();
-    }
-    long Role(long id)
-    {
-        return Number(m_accessible, &IAccessible::get_accRole, id);
-    }
-    long State(long id)
-    {
-        return Number(m_accessible, &IAccessible::get_accState, id);
-    }
-    std::wstring Text(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*), long id)
-    {
-        BSTR text = nullptr;
-        const bool got = (m_accessible->*get)(Child(id), &text) == S_OK && text;
-        const std::wstring result = got ? std::wstring(text, SysStringLen(text)) : L"(none)";
-        SysFreeString(text);
-        return result;
-    }
+    BSTR text = nullptr;
+    const HRESULT hr = action ? accessible->get_accDefaultAction(Child(id), &text)
+                              : accessible->get_accName(Child(id), &text);
+    const std::wstring result = hr == S_OK && text ? std::wstring(text, SysStringLen(text)) : L"(none)";
+    SysFreeString(text);
+    return result;
+}
 
-    IAccessible* m_accessible = nullptr;
-};
+using AccessibilityTest = CheckListTest;
 
 TEST_F(AccessibilityTest, ItemsAreCheckButtonsWhoseActionTogglesNotifiesAndSelects)
 {
     Fill(List(), {L"Hold", L"Caf\u00e9 \u263A", L"Conf"});
+    IAccessible* accessible = AccessibleOf(m_list);
+    ASSERT_NE(accessible, nullptr);
     // On item 2 (child 3), with item 0 selected: the state it reads, the action's name (the state the action
     // produces) and the check after the action, which ignores the mode and the item's enabled flag.
     const struct
@@ -96,42 +81,41 @@ TEST_F(AccessibilityTest, ItemsAreCheckButtonsWhoseActionTogglesNotifiesAndSelec
         TakeEvents();
         m_dialog.m_codes.clear();
 
-        EXPECT_EQ(Role(3), ROLE_SYSTEM_CHECKBUTTON);
-        EXPECT_EQ(State(3) & kCheckBits, c.checkBits);
-        EXPECT_EQ(Text(&IAccessible::get_accDefaultAction, 3), c.action);
-        EXPECT_EQ(m_accessible->accDoDefaultAction(Child(3)), S_OK);
+        EXPECT_EQ(Number(accessible, 3), ROLE_SYSTEM_CHECKBUTTON);
+        EXPECT_EQ(Number(accessible, 3, true) & kCheckBits, c.checkBits);
+        EXPECT_EQ(Text(accessible, 3, true), c.action);
+        EXPECT_EQ(accessible->accDoDefaultAction(Child(3)), S_OK);
         EXPECT_EQ(List().GetItemCheck(2), c.after);
         EXPECT_EQ(m_dialog.CountCommands(CLBN_CHECKCHANGED), 1);
         EXPECT_EQ(TakeEvents(), std::vector<LONG>{3});
         EXPECT_EQ(List().GetCurSel(), 2) << "the item is selected";
-        EXPECT_NE(State(3) & STATE_SYSTEM_SELECTED, 0);
-        EXPECT_EQ(State(1) & (kCheckBits | STATE_SYSTEM_SELECTED), 0) << "the other items stay";
+        EXPECT_NE(Number(accessible, 3, true) & STATE_SYSTEM_SELECTED, 0);
+        EXPECT_EQ(Number(accessible, 1, true) & (kCheckBits | STATE_SYSTEM_SELECTED), 0) << "the others stay";
     }
-    EXPECT_NE(Role(0), ROLE_SYSTEM_CHECKBUTTON) << "the list itself";
-    EXPECT_NE(Role(4), ROLE_SYSTEM_CHECKBUTTON) << "past the items";
+    EXPECT_NE(Number(accessible, 0), ROLE_SYSTEM_CHECKBUTTON) << "the list itself";
+    EXPECT_NE(Number(accessible, 4), ROLE_SYSTEM_CHECKBUTTON) << "past the items";
     // Whatever the code page: the name is the entry's own text.
-    EXPECT_EQ(Text(&IAccessible::get_accName, 2), L"Caf\u00e9 \u263A");
+    EXPECT_EQ(Text(accessible, 2, false), L"Caf\u00e9 \u263A");
+    accessible->Release();
 }
 
 TEST_F(AccessibilityTest, ObjectKeptPastTheControlOrListIsHarmless)
 {
-    // A reader may hold the object after the control object has gone while its list lives on.
+    // A reader may hold the object after the control object has gone while its list lives on, or after both.
     HWND spare = GetDlgItem(m_dialog.m_hWnd, IDC_SPARE_LIST);
     auto control = std::make_unique<CCheckListBox>();
     ASSERT_TRUE(control->Attach(spare));
     Fill(*control, {L"Hold"});
-    IAccessible* kept = nullptr;
-    ASSERT_EQ(AccessibleObjectFromWindow(spare, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
-                                         reinterpret_cast<void**>(&kept)),
-              S_OK);
-    control.reset();
-    EXPECT_NE(Number(kept, &IAccessible::get_accRole, 1), ROLE_SYSTEM_CHECKBUTTON);
-    kept->accDoDefaultAction(Child(1));
-    kept->Release();
-
     Fill(List(), {L"Hold"});
-    m_dialog.Destroy();
-    EXPECT_NE(Role(1), ROLE_SYSTEM_CHECKBUTTON);
-    m_accessible->accDoDefaultAction(Child(1));
+    IAccessible* kept[] = {AccessibleOf(spare), AccessibleOf(m_list)};
+    ASSERT_TRUE(kept[0] && kept[1]);
+    control.reset();
+    DestroyWindow(m_dialog.m_hWnd);
+    for (IAccessible* accessible : kept)
+    {
+        EXPECT_NE(Number(accessible, 1), ROLE_SYSTEM_CHECKBUTTON);
+        accessible->accDoDefaultAction(Child(1));
+        accessible->Release();
+    }
 }
 } // namespace

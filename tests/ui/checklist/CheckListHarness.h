@@ -1,15 +1,13 @@
-// The check list tests' host: a dialog holding the lists, with records of the commands that reach it, of
-// the messages the main list passed on to its own handling, and of the accessibility state-change events.
+// The check list tests' host: records of commands, of input reaching the lists' own handling, of events.
 #pragma once
 
 #include <windows.h>
-#include <commctrl.h>
+#include <objbase.h>
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <initializer_list>
-#include <utility>
 #include <vector>
 
 #include "CheckListBox.h"
@@ -37,11 +35,6 @@ public:
     CHostDialog() : CDialog(IDD_CHECKLIST_HOST)
     {
     }
-    void Destroy()
-    {
-        if (m_hWnd)
-            DestroyWindow(m_hWnd);
-    }
     int CountCommands(int code) const
     {
         return static_cast<int>(std::count(m_codes.begin(), m_codes.end(), code));
@@ -54,7 +47,7 @@ public:
     CProbeCheckList m_list;
     std::vector<int> m_codes; // -1 for a command whose id and window disagree
     int m_selAtCheck = -2;    // the sender's selection when the last check notification came
-    std::vector<std::pair<UINT, WPARAM>> m_below;
+    std::vector<std::pair<UINT, WPARAM>> m_below; // presses, double clicks, keys and characters
 
 protected:
     void DoDataExchange() override
@@ -78,7 +71,8 @@ protected:
 private:
     static LRESULT CALLBACK Below(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR ref)
     {
-        reinterpret_cast<CHostDialog*>(ref)->m_below.emplace_back(msg, wParam);
+        if (msg == WM_LBUTTONDOWN || msg == WM_LBUTTONDBLCLK || msg == WM_KEYDOWN || msg == WM_CHAR)
+            reinterpret_cast<CHostDialog*>(ref)->m_below.emplace_back(msg, wParam);
         if (msg == WM_NCDESTROY)
             RemoveWindowSubclass(hWnd, Below, 1);
         return DefSubclassProc(hWnd, msg, wParam, lParam);
@@ -92,6 +86,7 @@ class CheckListTest : public ::testing::Test
 protected:
     void SetUp() override
     {
+        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); // for the accessible objects
         m_liveBefore = CheckItemRecord::LiveCount();
         s_events.clear();
         m_hook = SetWinEventHook(EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_STATECHANGE, nullptr, OnEvent,
@@ -104,9 +99,10 @@ protected:
     }
     void TearDown() override
     {
-        m_dialog.Destroy();
+        DestroyWindow(m_dialog.m_hWnd);
         UnhookWinEvent(m_hook);
         EXPECT_EQ(Live(), 0) << "item records left after the dialog was destroyed";
+        CoUninitialize();
     }
 
     CProbeCheckList& List()

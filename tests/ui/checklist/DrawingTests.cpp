@@ -1,24 +1,21 @@
 // What only the list's painting shows: the grey line of an empty list.
-#include <algorithm>
-
 #include "CheckListHarness.h"
 #include "GdiGuards.h"
 
 namespace
 {
-// Pixels of the grey text colour in the list's first rows, as the list paints itself into a bitmap.
+// Pixels of the grey text colour in the list's client area, as the list paints itself into a bitmap.
 int GreyPixels(HWND hList)
 {
     RECT client{};
     GetClientRect(hList, &client);
-    const int rows = std::min<int>(client.bottom, 40);
     CWindowDC screen(hList);
     CMemoryDC memory(screen);
-    CGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen, client.right, rows));
+    CGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen, client.right, client.bottom));
     CSelectObject select(memory, bitmap);
     PrintWindow(hList, memory, PW_CLIENTONLY);
     int grey = 0;
-    for (int y = 0; y < rows; ++y)
+    for (int y = 0; y < client.bottom; ++y)
         for (int x = 0; x < client.right; ++x)
             grey += GetPixel(memory, x, y) == GetSysColor(COLOR_GRAYTEXT);
     return grey;

@@ -5,18 +5,12 @@
 
 namespace
 {
-class RecordTest : public CheckListTest
+LRESULT Value(HWND hList, int index)
 {
-protected:
-    HWND Spare() const
-    {
-        return GetDlgItem(m_dialog.m_hWnd, IDC_SPARE_LIST);
-    }
-    static LRESULT Value(HWND hList, int index)
-    {
-        return SendMessageW(hList, LB_GETITEMDATA, static_cast<WPARAM>(index), 0);
-    }
-};
+    return SendMessageW(hList, LB_GETITEMDATA, static_cast<WPARAM>(index), 0);
+}
+
+using RecordTest = CheckListTest;
 
 TEST_F(RecordTest, CallersSeeTheirOwnValuesAndTheDeletionHookToo)
 {
@@ -55,7 +49,7 @@ TEST_F(RecordTest, CallersSeeTheirOwnValuesAndTheDeletionHookToo)
     EXPECT_EQ(Live(), 0);
     Fill(List(), {L"Hold"});
     List().SetItemCheck(0, 1);
-    m_dialog.Destroy();
+    DestroyWindow(m_dialog.m_hWnd);
     EXPECT_EQ(Live(), 0) << "destroying the list frees what is left";
     EXPECT_EQ(List().m_deleted.size(), 5u);
 }
@@ -63,31 +57,32 @@ TEST_F(RecordTest, CallersSeeTheirOwnValuesAndTheDeletionHookToo)
 TEST_F(RecordTest, RecordsFreedWhenDeletionsNeverComeBack)
 {
     // The spare list's parent hands its deletion requests back to no control.
+    const HWND hSpare = GetDlgItem(m_dialog.m_hWnd, IDC_SPARE_LIST);
     CCheckListBox spare;
-    ASSERT_TRUE(spare.Attach(Spare()));
+    ASSERT_TRUE(spare.Attach(hSpare));
     Fill(spare, {L"Hold", L"Park", L"Conf"});
     for (int i = 0; i < 3; ++i)
         spare.SetItemCheck(i, 1);
-    SendMessageW(Spare(), LB_DELETESTRING, 0, 0);
+    SendMessageW(hSpare, LB_DELETESTRING, 0, 0);
     EXPECT_EQ(Live(), 2);
-    SendMessageW(Spare(), LB_RESETCONTENT, 0, 0);
+    SendMessageW(hSpare, LB_RESETCONTENT, 0, 0);
     EXPECT_EQ(Live(), 0);
 
     Fill(spare, {L"Hold", L"Park"});
     spare.SetItemCheck(0, 1);
-    PerformInput(Spare(), Input::Press, 5, ItemMiddleY(Spare(), 0));
+    PerformInput(hSpare, Input::Press, 5, ItemMiddleY(hSpare, 0));
     EXPECT_EQ(spare.GetItemCheck(0), 0) << "input works without the parent's help";
-    m_dialog.Destroy();
-    EXPECT_EQ(spare.m_hWnd, nullptr);
+    DestroyWindow(m_dialog.m_hWnd);
 }
 
 TEST_F(RecordTest, TheListKeepsCallersValuesAndItsOwnHandlingWhenTheControlGoes)
 {
+    const HWND hSpare = GetDlgItem(m_dialog.m_hWnd, IDC_SPARE_LIST);
     for (const wchar_t* text : {L"Hold", L"Park", L"Conf"})
-        SendMessageW(Spare(), LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
-    SendMessageW(Spare(), LB_SETITEMDATA, 0, 555);
+        SendMessageW(hSpare, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text));
+    SendMessageW(hSpare, LB_SETITEMDATA, 0, 555);
     auto control = std::make_unique<CCheckListBox>();
-    ASSERT_TRUE(control->Attach(Spare()));
+    ASSERT_TRUE(control->Attach(hSpare));
     EXPECT_EQ(control->GetItemCheck(0), 0) << "a value set before binding is not a record";
     control->SetItemCheck(0, 1);
     control->SetItemCheck(2, 1);
@@ -95,11 +90,11 @@ TEST_F(RecordTest, TheListKeepsCallersValuesAndItsOwnHandlingWhenTheControlGoes)
 
     control.reset();
     EXPECT_EQ(Live(), 0);
-    EXPECT_EQ(Value(Spare(), 0), 555) << "the list keeps the caller's value";
-    EXPECT_EQ(Value(Spare(), 2), 0);
-    SendMessageW(Spare(), LB_SETCURSEL, 1, 0);
-    EXPECT_EQ(SendMessageW(Spare(), LB_GETCURSEL, 0, 0), 1) << "the list's own handling answers";
-    PerformInput(Spare(), Input::Press, 5, ItemMiddleY(Spare(), 2));
-    EXPECT_EQ(SendMessageW(Spare(), LB_GETCURSEL, 0, 0), 2);
+    EXPECT_EQ(Value(hSpare, 0), 555) << "the list keeps the caller's value";
+    EXPECT_EQ(Value(hSpare, 2), 0);
+    SendMessageW(hSpare, LB_SETCURSEL, 1, 0);
+    EXPECT_EQ(SendMessageW(hSpare, LB_GETCURSEL, 0, 0), 1) << "the list's own handling answers";
+    PerformInput(hSpare, Input::Press, 5, ItemMiddleY(hSpare, 2));
+    EXPECT_EQ(SendMessageW(hSpare, LB_GETCURSEL, 0, 0), 2);
 }
 } // namespace
