@@ -1,5 +1,4 @@
-// What every Windows UI test needs: scratch folders, whole-file bytes, message pumping, and the messages
-// a person's mouse and keyboard make.
+// What the Windows UI tests share: scratch folders, file bytes, message pumping, a person's input.
 #pragma once
 
 #include <windows.h>
@@ -8,7 +7,6 @@
 #include <fstream>
 #include <iterator>
 #include <string>
-#include <utility>
 
 inline std::string ReadBytes(const std::string& path)
 {
@@ -37,14 +35,13 @@ inline void RemoveTree(const std::string& path)
     {
         const std::string name = data.cFileName;
         const std::string child = path + "\\" + name;
-        if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        if (!(data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
         {
-            if (name != "." && name != "..")
-                RemoveTree(child);
-            continue;
+            SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL); // read-only ones too
+            DeleteFileA(child.c_str());
         }
-        SetFileAttributesA(child.c_str(), FILE_ATTRIBUTE_NORMAL); // read-only files, too
-        DeleteFileA(child.c_str());
+        else if (name != "." && name != "..")
+            RemoveTree(child);
     }
     if (find != INVALID_HANDLE_VALUE)
         FindClose(find);
@@ -56,7 +53,7 @@ inline void RemoveTree(const std::string& path)
 class CScratchDir
 {
 public:
-    explicit CScratchDir(std::string path, bool makeCurrent = false) : m_path(std::move(path))
+    explicit CScratchDir(const std::string& path, bool makeCurrent = false) : m_path(path)
     {
         for (char& c : m_path)
             c = c == '/' ? '\\' : c;
@@ -78,10 +75,6 @@ public:
     std::string operator/(const std::string& name) const
     {
         return m_path + "\\" + name;
-    }
-    const std::string& Path() const
-    {
-        return m_path;
     }
 
 private:
@@ -118,12 +111,12 @@ inline void PerformInput(HWND hWnd, Input input, int x = 0, int y = 0)
         return;
     }
     const LPARAM at = MAKELPARAM(x, y);
-    for (UINT down : {static_cast<UINT>(WM_LBUTTONDOWN), static_cast<UINT>(WM_LBUTTONDBLCLK)})
+    SendMessageW(hWnd, WM_LBUTTONDOWN, MK_LBUTTON, at);
+    SendMessageW(hWnd, WM_LBUTTONUP, 0, at);
+    if (input == Input::DoubleClick)
     {
-        SendMessageW(hWnd, down, MK_LBUTTON, at);
+        SendMessageW(hWnd, WM_LBUTTONDBLCLK, MK_LBUTTON, at);
         SendMessageW(hWnd, WM_LBUTTONUP, 0, at);
-        if (input == Input::Press)
-            break;
     }
 }
 
