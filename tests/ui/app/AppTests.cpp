@@ -1,198 +1,131 @@
+// The main dialog over four content files in a scratch folder, and where it finds them.
 #include <windows.h>
 #include <commctrl.h>
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
+#include <vector>
 
 #include "CustomizeDlg.h"
-#include "TestFiles.h"
+#include "UiTestSupport.h"
 #include "resource.h"
 
 namespace
 {
-const char kFeatures[] = "<features>\r\n"
-                         "  <feature name=\"Hold\" enabled=\"1\"/>\r\n"
-                         "  <feature name=\"Park\" enabled=\"0\"/>\r\n"
-                         "</features>\r\n";
-const char kSoftkeys[] = "<softkeys>\r\n"
-                         "  <softkey name=\"Redial\" enabled=\"0\"/>\r\n"
-                         "  <softkey name=\"Conf\" enabled=\"0\"/>\r\n"
-                         "  <softkey name=\"DND\" enabled=\"1\"/>\r\n"
-                         "</softkeys>\r\n";
-const char kStartHere[] = "<topics>\r\n"
-                          "  <topic name=\"Welcome\" enabled=\"1\"/>\r\n"
-                          "</topics>\r\n";
-const char kInterface[] = "<interface>\r\n"
-                          "  <linkItem name=\"pdfLink\" value=\"Guide\" enabled=\"1\"/>\r\n"
-                          "</interface>\r\n";
-
-struct ContentFile
-{
-    const char* name;
-    const char* bytes;
+const char* const kFiles[kPageCount] = {"features.xml", "softkeys.xml", "starthere.xml", "interface.xml"};
+const char* const kBytes[kPageCount] = {
+    "<features>\r\n<i name=\"Hold\" enabled=\"1\"/>\r\n<i name=\"Park\" enabled=\"0\"/>\r\n</features>\r\n",
+    "<softkeys>\r\n<i name=\"Redial\" enabled=\"0\"/>\r\n<i name=\"DND\" enabled=\"1\"/>\r\n</softkeys>\r\n",
+    "<topics>\r\n  <topic name=\"Welcome\" enabled=\"1\"/>\r\n</topics>\r\n",
+    "<interface>\r\n  <linkItem name=\"pdfLink\" value=\"Guide\" enabled=\"1\"/>\r\n</interface>\r\n",
 };
-const ContentFile kContent[] = {
-    {"features.xml",  kFeatures },
-    {"softkeys.xml",  kSoftkeys },
-    {"starthere.xml", kStartHere},
-    {"interface.xml", kInterface},
-};
+const char kCaption[] = "Corvale IP Phone XML Customization Tool";
 
-std::string Replace(std::string text, const std::string& from, const std::string& to)
+// The file's bytes with every check flag set to flag.
+std::string AllFlags(int page, char flag)
 {
-    const size_t at = text.find(from);
-    if (at != std::string::npos)
-        text.replace(at, from.size(), to);
-    return text;
+    std::string bytes = kBytes[page];
+    for (size_t at = 0; (at = bytes.find("enabled=\"", at)) != std::string::npos; at += 10)
+        bytes[at + 9] = flag;
+    return bytes;
 }
 
-// Answers the message box or dialog that the code under test opens, from inside its modal loop.
-class CModalWatcher
+// A modal window to answer with command, and what it showed: how many opened, a message box's text, the
+// owner.
+struct ModalWatch
 {
-public:
-    // Closes the first window of this thread captioned caption with command, and keeps its text.
-    CModalWatcher(const char* caption, WPARAM command) : m_caption(caption), m_command(command)
-    {
-        s_self = this;
-        m_timer = SetTimer(nullptr, 0, 50, OnTimer);
-    }
-    ~CModalWatcher()
-    {
-        KillTimer(nullptr, m_timer);
-        s_self = nullptr;
-    }
-    CModalWatcher(const CModalWatcher&) = delete;
-    CModalWatcher& operator=(const CModalWatcher&) = delete;
+    std::string caption;
+    HWND main = nullptr; // never answered: it has the message boxes' caption
+    WPARAM command = IDOK;
+    int count = 0;
+    std::string text;
+    HWND owner = nullptr;
+} g_watch;
 
-    int m_seen = 0;
-    std::string m_text;
-    HWND m_owner = nullptr;
-    RECT m_rect{};
+BOOL CALLBACK AnswerWindow(HWND hWnd, LPARAM)
+{
+    char text[1024] = {};
+    GetWindowTextA(hWnd, text, sizeof(text));
+    if (hWnd == g_watch.main || !IsWindowVisible(hWnd) || g_watch.caption != text)
+        return TRUE;
+    GetDlgItemTextA(hWnd, 0xFFFF, text, sizeof(text)); // a message box's text
+    ++g_watch.count;
+    g_watch.text = text;
+    g_watch.owner = GetWindow(hWnd, GW_OWNER);
+    PostMessageW(hWnd, WM_COMMAND, g_watch.command, 0);
+    return FALSE;
+}
 
-private:
-    static void CALLBACK OnTimer(HWND, UINT, UINT_PTR, DWORD)
-    {
-        if (s_self)
-            EnumThreadWindows(GetCurrentThreadId(), OnWindow, 0);
-    }
-    static BOOL CALLBACK OnWindow(HWND hWnd, LPARAM)
-    {
-        char caption[256] = {};
-        GetWindowTextA(hWnd, caption, sizeof(caption));
-        // The main dialog has the message box's caption, but no owner.
-        if (!IsWindowVisible(hWnd) || s_self->m_caption != caption || !GetWindow(hWnd, GW_OWNER))
-            return TRUE;
-        char text[1024] = {};
-        GetDlgItemTextA(hWnd, 0xFFFF, text, sizeof(text));
-        s_self->m_text = text;
-        s_self->m_owner = GetWindow(hWnd, GW_OWNER);
-        GetWindowRect(hWnd, &s_self->m_rect);
-        ++s_self->m_seen;
-        PostMessageA(hWnd, WM_COMMAND, s_self->m_command, 0);
-        return FALSE;
-    }
-
-    static CModalWatcher* s_self;
-    std::string m_caption;
-    WPARAM m_command;
-    UINT_PTR m_timer;
-};
-CModalWatcher* CModalWatcher::s_self = nullptr;
+// Runs action; a window captioned caption, other than main, that opens meanwhile is answered with command
+// from inside its modal loop.
+template <class TAction>
+ModalWatch AnswerModal(const char* caption, HWND main, WPARAM command, TAction action)
+{
+    g_watch = {caption, main, command, 0, {}, nullptr};
+    const UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
+        EnumThreadWindows(GetCurrentThreadId(), AnswerWindow, 0);
+    });
+    action();
+    KillTimer(nullptr, timer);
+    return g_watch;
+}
 
 class MainDialog : public ::testing::Test
 {
 protected:
-    explicit MainDialog(const char* folder = "main") : m_dir(folder)
+    MainDialog() : m_dir(std::string(TEST_WORK_DIR) + "\\main", true)
     {
         CreateDirectoryA((m_dir / "Content").c_str(), nullptr);
         CreateDirectoryA((m_dir / "Content\\XML").c_str(), nullptr);
-        for (const ContentFile& file : kContent)
-            WriteBytes(ContentPath(file.name), file.bytes);
+        for (int page = 0; page < kPageCount; ++page)
+            WriteBytes(File(page), kBytes[page]);
     }
-    ~MainDialog() override
+    std::string File(int page) const
     {
-        m_dialog.reset();
-        Pump();
+        return m_dir / (std::string("Content\\XML\\") + kFiles[page]);
     }
-
-    std::string ContentPath(const char* name) const
-    {
-        return m_dir / (std::string("Content\\XML\\") + name);
-    }
-
     void Open()
     {
         m_dialog = std::make_unique<CCustomizeDlg>();
         ASSERT_TRUE(m_dialog->Create(nullptr));
-        Pump();
+        PumpMessages();
     }
     HWND Dialog() const
     {
         return m_dialog->m_hWnd;
     }
-    HWND Tab() const
-    {
-        return GetDlgItem(Dialog(), IDC_TAB);
-    }
-
-    static void Pump()
-    {
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE))
-        {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
-    }
     void Click(int id) const
     {
-        SendMessageA(GetDlgItem(Dialog(), id), BM_CLICK, 0, 0);
-        Pump();
+        SendMessageW(GetDlgItem(Dialog(), id), BM_CLICK, 0, 0);
+        PumpMessages();
     }
-    // A press on the tab's label, as a person makes it.
-    void ClickTab(int index) const
+    // The pages shown, and where the first of them stands.
+    std::vector<int> ShownPages(RECT* place = nullptr) const
     {
-        RECT item{};
-        ASSERT_TRUE(SendMessageA(Tab(), TCM_GETITEMRECT, static_cast<WPARAM>(index),
-                                 reinterpret_cast<LPARAM>(&item)));
-        const LPARAM at = MAKELPARAM((item.left + item.right) / 2, (item.top + item.bottom) / 2);
-        SendMessageA(Tab(), WM_LBUTTONDOWN, MK_LBUTTON, at);
-        SendMessageA(Tab(), WM_LBUTTONUP, 0, at);
-        Pump();
-    }
-    std::array<HWND, 4> Pages() const
-    {
-        return {m_dialog->m_featuresPage.m_hWnd, m_dialog->m_softkeysPage.m_hWnd,
-                m_dialog->m_startHerePage.m_hWnd, m_dialog->m_interfacePage.m_hWnd};
-    }
-    // The one visible page; -1 when none or more than one is visible.
-    int VisiblePage() const
-    {
-        int visible = -1;
-        int count = 0;
-        for (int page = 0; page < 4; ++page)
+        std::vector<int> shown;
+        for (int page = 0; page < kPageCount; ++page)
         {
-            if (IsWindowVisible(Pages()[static_cast<size_t>(page)]))
-            {
-                visible = page;
-                ++count;
-            }
+            if (IsWindowVisible(m_dialog->m_pages[static_cast<size_t>(page)]->m_hWnd))
+                shown.push_back(page);
         }
-        return count == 1 ? visible : -1;
+        if (place && !shown.empty())
+            GetWindowRect(m_dialog->m_pages[static_cast<size_t>(shown[0])]->m_hWnd, place);
+        return shown;
     }
-    RECT PageInClient(int page) const
+    // The checks of the Features, Softkeys and StartHere entries, as "10 01 1".
+    std::string Checks() const
     {
-        RECT rect{};
-        GetWindowRect(Pages()[static_cast<size_t>(page)], &rect);
-        MapWindowPoints(nullptr, Dialog(), reinterpret_cast<POINT*>(&rect), 2);
-        return rect;
-    }
-    std::vector<int> Checks(const CCheckListPage& page) const
-    {
-        std::vector<int> checks;
-        for (int i = 0; i < page.m_checkList.GetCount(); ++i)
-            checks.push_back(page.m_checkList.GetItemCheck(i));
+        std::string checks;
+        for (size_t page = 0; page < 3; ++page)
+        {
+            const CCheckListBox& list =
+                static_cast<const CCheckListPage*>(m_dialog->m_pages[page])->m_checkList;
+            for (int i = 0; i < list.GetCount(); ++i)
+                checks += static_cast<char>('0' + list.GetItemCheck(i));
+            checks += page < 2 ? " " : "";
+        }
         return checks;
     }
 
@@ -200,190 +133,167 @@ protected:
     std::unique_ptr<CCustomizeDlg> m_dialog;
 };
 
-TEST_F(MainDialog, OpensOnFeaturesWithOnePageOverTheTabArea)
+TEST_F(MainDialog, TabsShowOnePageInOnePlaceAndTheButtonsActOnItsListOnly)
 {
     Open();
-    EXPECT_EQ(TabCtrl_GetCurSel(Tab()), 0);
-    EXPECT_EQ(VisiblePage(), 0);
-    EXPECT_EQ(TabCtrl_GetItemCount(Tab()), 4);
-    char label[64] = {};
-    TCITEMA item{};
-    item.mask = TCIF_TEXT;
-    item.pszText = label;
-    item.cchTextMax = sizeof(label);
-    SendMessageA(Tab(), TCM_GETITEMA, 2, reinterpret_cast<LPARAM>(&item));
-    EXPECT_STREQ(label, "  StartHere   ");
-
-    // The page lies inside the tab control, below its row of tabs.
-    RECT tab{};
-    GetWindowRect(Tab(), &tab);
-    MapWindowPoints(nullptr, Dialog(), reinterpret_cast<POINT*>(&tab), 2);
-    RECT row{};
-    TabCtrl_GetItemRect(Tab(), 0, &row);
-    const RECT first = PageInClient(0);
-    EXPECT_GT(first.left, tab.left);
-    EXPECT_GE(first.top, tab.top + row.bottom);
-    EXPECT_EQ(first.right - first.left, tab.right - tab.left - 7);
-    EXPECT_EQ(first.bottom - first.top, tab.bottom - tab.top - 38);
-    EXPECT_LE(first.right, tab.right);
-    EXPECT_LE(first.bottom, tab.bottom);
-
-    // Every tab shows exactly its own page, always in the same place.
-    for (int index : {2, 1, 3, 0, 3})
+    RECT first{};
+    ASSERT_EQ(ShownPages(&first), std::vector<int>{0});
+    ASSERT_EQ(Checks(), "10 01 1");
+    // What a person does, the page shown after it and the entries' checks. Ctrl+Tab and Ctrl+Shift+Tab
+    // reach the dialog through its message filter, as its modal loop offers the keys to it.
+    // Tabs 0 to 3 are pressed by their number.
+    constexpr int kNext = 4, kPrevious = 5, kEnableAll = 6, kDisableAll = 7;
+    const struct
     {
-        ClickTab(index);
-        EXPECT_EQ(VisiblePage(), index);
-        EXPECT_EQ(TabCtrl_GetCurSel(Tab()), index);
-        const RECT shown = PageInClient(index);
-        EXPECT_TRUE(EqualRect(&shown, &first)) << "page " << index;
+        int action, shown;
+        const char* checks;
+    } steps[] = {
+        {kDisableAll, 0, "00 01 1"},
+        {2,           2, "00 01 1"},
+        {kDisableAll, 2, "00 01 0"},
+        {kNext,       3, "00 01 0"},
+        {kDisableAll, 3, "00 01 0"},
+        {kNext,       0, "00 01 0"},
+        {kPrevious,   3, "00 01 0"},
+        {1,           1, "00 01 0"},
+        {kEnableAll,  1, "00 11 0"},
+        {0,           0, "00 11 0"},
+        {kEnableAll,  0, "11 11 0"},
+    };
+    for (size_t step = 0; step < std::size(steps); ++step)
+    {
+        const int action = steps[step].action;
+        if (action < kNext)
+            PressTab(GetDlgItem(Dialog(), IDC_TAB), action);
+        else if (action >= kEnableAll)
+            Click(action == kEnableAll ? IDC_ENABLE_ALL : IDC_DISABLE_ALL);
+        BYTE keys[256] = {};
+        keys[VK_CONTROL] = action == kNext || action == kPrevious ? 0x80 : 0;
+        keys[VK_SHIFT] = action == kPrevious ? 0x80 : 0;
+        SetKeyboardState(keys);
+        MSG tab{m_dialog->m_featuresPage.m_checkList.m_hWnd, WM_KEYDOWN, VK_TAB, 0, 0, {}};
+        EXPECT_EQ(CallMsgFilterW(&tab, MSGF_DIALOGBOX), keys[VK_CONTROL] != 0) << "Tab alone is the dialog's";
+        SetKeyboardState(std::array<BYTE, 256>{}.data());
+        PumpMessages();
+        RECT place{};
+        EXPECT_EQ(ShownPages(&place), std::vector<int>{steps[step].shown}) << "step " << step;
+        EXPECT_EQ(TabCtrl_GetCurSel(GetDlgItem(Dialog(), IDC_TAB)), steps[step].shown) << "step " << step;
+        EXPECT_TRUE(EqualRect(&place, &first)) << "step " << step;
+        EXPECT_EQ(Checks(), steps[step].checks) << "step " << step;
     }
-    m_dialog->ShowPage(7);
-    m_dialog->ShowPage(-1);
-    EXPECT_EQ(VisiblePage(), 3);
+    EXPECT_EQ(SendDlgItemMessageW(m_dialog->m_interfacePage.m_hWnd, IDC_LINK_ENABLED, BM_GETCHECK, 0, 0),
+              BST_CHECKED);
+    for (int page = 0; page < kPageCount; ++page)
+        EXPECT_EQ(ReadBytes(File(page)), kBytes[page]) << "nothing written before Save";
 }
 
-TEST_F(MainDialog, CtrlTabMovesBetweenTabsInBothDirections)
+TEST_F(MainDialog, SaveWritesEveryPageEveryTimeAndNamesWhatItCouldNotWrite)
 {
     Open();
-    BYTE keys[256] = {};
-    GetKeyboardState(keys);
-    keys[VK_CONTROL] = 0x80;
-    SetKeyboardState(keys);
-    MSG msg{};
-    msg.hwnd = m_dialog->m_featuresPage.m_checkList.m_hWnd;
-    msg.message = WM_KEYDOWN;
-    msg.wParam = VK_TAB;
-    EXPECT_TRUE(CallMsgFilterA(&msg, MSGF_DIALOGBOX));
-    Pump();
-    EXPECT_EQ(VisiblePage(), 1);
-    keys[VK_SHIFT] = 0x80;
-    SetKeyboardState(keys);
-    EXPECT_TRUE(CallMsgFilterA(&msg, MSGF_DIALOGBOX));
-    EXPECT_TRUE(CallMsgFilterA(&msg, MSGF_DIALOGBOX));
-    Pump();
-    EXPECT_EQ(VisiblePage(), 3);
-    EXPECT_EQ(TabCtrl_GetCurFocus(Tab()), 3);
-    // Tab alone is the dialog's own keyboard navigation.
-    keys[VK_CONTROL] = keys[VK_SHIFT] = 0;
-    SetKeyboardState(keys);
-    EXPECT_FALSE(CallMsgFilterA(&msg, MSGF_DIALOGBOX));
-    EXPECT_EQ(VisiblePage(), 3);
-}
-
-TEST_F(MainDialog, EnableAndDisableAllActOnTheShownListOnly)
-{
-    Open();
-    const std::vector<int> features = Checks(m_dialog->m_featuresPage);
-    const std::vector<int> startHere = Checks(m_dialog->m_startHerePage);
-    ASSERT_EQ(features, (std::vector<int>{1, 0}));
-
-    ClickTab(1);
+    Click(IDC_DISABLE_ALL);
+    PressTab(GetDlgItem(Dialog(), IDC_TAB), 1);
     Click(IDC_ENABLE_ALL);
-    EXPECT_EQ(Checks(m_dialog->m_softkeysPage), (std::vector<int>{1, 1, 1}));
-    EXPECT_EQ(Checks(m_dialog->m_featuresPage), features);
-    Click(IDC_DISABLE_ALL);
-    EXPECT_EQ(Checks(m_dialog->m_softkeysPage), (std::vector<int>{0, 0, 0}));
-    EXPECT_EQ(Checks(m_dialog->m_startHerePage), startHere);
-
-    // On the Interface tab both buttons leave every page alone.
-    ClickTab(3);
-    const HWND linkBox = GetDlgItem(m_dialog->m_interfacePage.m_hWnd, IDC_LINK_ENABLED);
-    Click(IDC_DISABLE_ALL);
-    EXPECT_EQ(SendMessageA(linkBox, BM_GETCHECK, 0, 0), BST_CHECKED);
-    EXPECT_EQ(Checks(m_dialog->m_featuresPage), features);
-    EXPECT_EQ(Checks(m_dialog->m_softkeysPage), (std::vector<int>{0, 0, 0}));
-
-    // Nothing reaches a file before Save.
-    for (const ContentFile& file : kContent)
-        EXPECT_EQ(ReadBytes(ContentPath(file.name)), file.bytes) << file.name;
-}
-
-TEST_F(MainDialog, SaveWritesEveryPageAndStaysOpen)
-{
-    Open();
-    Click(IDC_DISABLE_ALL); // Features
-    ClickTab(1);
-    Click(IDC_ENABLE_ALL); // Softkeys
-    Click(IDC_SAVE);
-    EXPECT_TRUE(IsWindow(Dialog()));
-    EXPECT_EQ(ReadBytes(ContentPath("features.xml")),
-              Replace(kFeatures, "\"Hold\" enabled=\"1\"", "\"Hold\" enabled=\"0\""));
-    std::string softkeys = Replace(kSoftkeys, "\"Redial\" enabled=\"0\"", "\"Redial\" enabled=\"1\"");
-    softkeys = Replace(softkeys, "\"Conf\" enabled=\"0\"", "\"Conf\" enabled=\"1\"");
-    EXPECT_EQ(ReadBytes(ContentPath("softkeys.xml")), softkeys);
-    EXPECT_EQ(ReadBytes(ContentPath("starthere.xml")), kStartHere);
-    EXPECT_EQ(ReadBytes(ContentPath("interface.xml")), kInterface);
-
-    // A second save writes the same again; files changed behind the tool's back are rewritten.
-    WriteBytes(ContentPath("starthere.xml"), "changed");
-    Click(IDC_SAVE);
-    EXPECT_EQ(ReadBytes(ContentPath("starthere.xml")), kStartHere);
-    EXPECT_EQ(ReadBytes(ContentPath("softkeys.xml")), softkeys);
-}
-
-TEST_F(MainDialog, SaveNamesTheFilesItCouldNotWrite)
-{
-    // Features was never read (no file): nothing to write, and nothing to report for it.
-    DeleteFileA(ContentPath("features.xml").c_str());
-    Open();
-    ASSERT_TRUE(SetFileAttributesA(ContentPath("softkeys.xml").c_str(), FILE_ATTRIBUTE_READONLY));
-    ASSERT_TRUE(SetFileAttributesA(ContentPath("interface.xml").c_str(), FILE_ATTRIBUTE_READONLY));
-    ClickTab(2);
-    Click(IDC_DISABLE_ALL);
+    const std::string stale = "changed behind the tool's back";
+    const std::string saved[] = {AllFlags(0, '0'), AllFlags(1, '1'), kBytes[2], kBytes[3]};
+    // Every save writes every page over what changed behind the tool's back. The second cannot write
+    // Features and StartHere: it names them in page order, writes the others, and the dialog stays.
+    const char* const warnings[] = {
+        "",
+        "The following files could not be saved:\nContent\\XML\\features.xml\nContent\\XML\\starthere.xml",
+        ""};
+    for (int pass = 0; pass < 3; ++pass)
     {
-        CModalWatcher watcher("Corvale IP Phone XML Customization Tool", IDOK);
-        Click(IDC_SAVE);
-        EXPECT_EQ(watcher.m_seen, 1);
-        EXPECT_EQ(watcher.m_owner, Dialog());
-        EXPECT_EQ(watcher.m_text, "The following files could not be saved:\nContent\\XML\\softkeys.xml\n"
-                                  "Content\\XML\\interface.xml");
-    }
-    EXPECT_TRUE(IsWindow(Dialog()));
-    EXPECT_EQ(GetFileAttributesA(ContentPath("features.xml").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(ReadBytes(ContentPath("softkeys.xml")), kSoftkeys);
-    EXPECT_EQ(ReadBytes(ContentPath("starthere.xml")), Replace(kStartHere, "enabled=\"1\"", "enabled=\"0\""));
-
-    // Once the cause is gone, the next save writes and says nothing.
-    SetFileAttributesA(ContentPath("softkeys.xml").c_str(), FILE_ATTRIBUTE_NORMAL);
-    SetFileAttributesA(ContentPath("interface.xml").c_str(), FILE_ATTRIBUTE_NORMAL);
-    {
-        CModalWatcher watcher("Corvale IP Phone XML Customization Tool", IDOK);
-        Click(IDC_SAVE);
-        EXPECT_EQ(watcher.m_seen, 0);
+        for (int page = 0; page < kPageCount; ++page)
+        {
+            SetFileAttributesA(File(page).c_str(), FILE_ATTRIBUTE_NORMAL);
+            ASSERT_TRUE(WriteBytes(File(page), stale));
+            if (pass == 1 && page % 2 == 0)
+                SetFileAttributesA(File(page).c_str(), FILE_ATTRIBUTE_READONLY);
+        }
+        const ModalWatch warning = AnswerModal(kCaption, Dialog(), IDOK, [this] { Click(IDC_SAVE); });
+        EXPECT_EQ(warning.count, pass == 1 ? 1 : 0) << "pass " << pass;
+        EXPECT_EQ(warning.text, warnings[pass]);
+        EXPECT_EQ(warning.owner, pass == 1 ? Dialog() : nullptr);
+        EXPECT_TRUE(IsWindowVisible(Dialog()));
+        for (int page = 0; page < kPageCount; ++page)
+            EXPECT_EQ(ReadBytes(File(page)), pass == 1 && page % 2 == 0 ? stale : saved[page])
+                << "pass " << pass << ", " << kFiles[page];
     }
 }
 
-TEST_F(MainDialog, SystemMenuOffersTheAboutBox)
+TEST_F(MainDialog, EveryWayToCloseWritesNothing)
+{
+    // The Close button, Escape (the dialog manager's Cancel), the caption's box and the system menu's Close.
+    const std::pair<UINT, WPARAM> ways[] = {
+        {WM_COMMAND,    IDC_CLOSE},
+        {WM_COMMAND,    IDCANCEL },
+        {WM_CLOSE,      0        },
+        {WM_SYSCOMMAND, SC_CLOSE }
+    };
+    for (const auto& way : ways)
+    {
+        Open();
+        Click(IDC_ENABLE_ALL);
+        SendMessageW(Dialog(), way.first, way.second, 0);
+        PumpMessages();
+        m_dialog.reset();
+        for (int page = 0; page < kPageCount; ++page)
+            EXPECT_EQ(ReadBytes(File(page)), kBytes[page]) << way.first << ", " << way.second;
+    }
+}
+
+TEST_F(MainDialog, AboutBoxIsOwnedByTheDialogWhileAnotherWindowIsActive)
 {
     Open();
-    HMENU menu = GetSystemMenu(Dialog(), FALSE);
-    const int count = GetMenuItemCount(menu);
-    ASSERT_GE(count, 2);
-    char text[64] = {};
-    GetMenuStringA(menu, static_cast<UINT>(count - 1), text, sizeof(text), MF_BYPOSITION);
-    EXPECT_STREQ(text, "&About Tavrin...");
-    EXPECT_EQ(GetMenuItemID(menu, count - 1), static_cast<UINT>(IDM_ABOUTBOX));
-    MENUITEMINFOA info{};
-    info.cbSize = sizeof(info);
-    info.fMask = MIIM_FTYPE;
-    GetMenuItemInfoA(menu, static_cast<UINT>(count - 2), TRUE, &info);
-    EXPECT_TRUE(info.fType & MFT_SEPARATOR);
-
-    // Another window is active, as when the tool is in the background: the box is still the dialog's.
     HWND other = CreateWindowExW(0, L"STATIC", L"Other", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50, nullptr,
                                  nullptr, nullptr, nullptr);
     SetActiveWindow(other);
     ASSERT_EQ(GetActiveWindow(), other);
-    CModalWatcher watcher("About Tavrin", IDCANCEL);
-    SendMessageA(Dialog(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0);
+    const ModalWatch about = AnswerModal("About Tavrin", Dialog(), IDCANCEL,
+                                         [this] { SendMessageW(Dialog(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0); });
     DestroyWindow(other);
-    EXPECT_EQ(watcher.m_seen, 1);
-    EXPECT_EQ(watcher.m_owner, Dialog());
-    // Centred over the main dialog.
-    RECT main{};
-    GetWindowRect(Dialog(), &main);
-    EXPECT_NEAR((watcher.m_rect.left + watcher.m_rect.right) / 2, (main.left + main.right) / 2, 1);
-    EXPECT_NEAR((watcher.m_rect.top + watcher.m_rect.bottom) / 2, (main.top + main.bottom) / 2, 1);
-    EXPECT_TRUE(IsWindowEnabled(Dialog()));
+    EXPECT_EQ(about.count, 1);
+    EXPECT_EQ(about.owner, Dialog());
+    EXPECT_TRUE(IsWindowEnabled(Dialog())) << "enabled again once the box is gone";
+}
+
+using Paths = std::array<std::wstring, kPageCount>;
+
+TEST(Locations, EachKeyOnItsOwnOrTheDefaultsWithoutAFile)
+{
+    const Paths defaults = {L"Content\\XML\\features.xml", L"Content\\XML\\softkeys.xml",
+                            L"Content\\XML\\starthere.xml", L"Content\\XML\\interface.xml"};
+    const std::wstring unicode = L"C:\\Jos\u00e9\\\u30E6\u30FC\u30B6\u30FC.xml";
+    const std::wstring text = L"\uFEFF[XMLFiles]\r\nInterface=" + unicode + L"\r\n";
+    const std::string utf16(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
+    const std::string longValue = "Long\\" + std::string(300, 'v') + ".xml";
+    const std::wstring wideLong(longValue.begin(), longValue.end());
+    // In the current directory: no file ("-") gives the defaults; a file gives each page its own key (keys in
+    // any order), a missing key the empty path, not the default. A folder named xml.ini counts as a file.
+    // Values are never cut, and a file in UTF-16 may name any path.
+    const struct
+    {
+        std::string ini; // "<dir>": a folder
+        Paths expected;
+    } cases[] = {
+        {"-",                                                                    defaults                    },
+        {"[XMLFiles]\r\nInterface=i\r\nStartHere=h\r\nSoftkeys=s\r\nFeatures=f", {L"f", L"s", L"h", L"i"}    },
+        {"[XMLFiles]\r\nSoftkeys=only.xml\r\n",                                  {L"", L"only.xml", L"", L""}},
+        {"<dir>",                                                                {}                          },
+        {"[XMLFiles]\r\nStartHere=" + longValue + "\r\n",                        {L"", L"", wideLong, L""}   },
+        {utf16,                                                                  {L"", L"", L"", unicode}    },
+    };
+    int index = 0;
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(index);
+        // A folder per case: a profile read must not be answered from an earlier case's file.
+        CScratchDir dir(std::string(TEST_WORK_DIR) + "\\locations" + std::to_string(index++), true);
+        if (c.ini == "<dir>")
+            CreateDirectoryA((dir / "xml.ini").c_str(), nullptr);
+        else if (c.ini != "-")
+            WriteBytes(dir / "xml.ini", c.ini);
+        EXPECT_EQ(ResolveContentPaths(L"xml.ini"), c.expected);
+    }
 }
 } // namespace

@@ -1,8 +1,7 @@
-// The items as check buttons to screen readers: role, state, default action and its name, and events.
+// The items as check buttons to screen readers: role, state, default action and its name.
 #include <oleacc.h>
 
 #include <memory>
-#include <string>
 
 #include "CheckListHarness.h"
 
@@ -19,155 +18,104 @@ VARIANT Child(long id)
     return child;
 }
 
-// A child's role or state, or -1.
-long Number(IAccessible* accessible, HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, VARIANT*),
-            long id)
+IAccessible* AccessibleOf(HWND hList)
+{
+    IAccessible* accessible = nullptr;
+    AccessibleObjectFromWindow(hList, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                               reinterpret_cast<void**>(&accessible));
+    return accessible;
+}
+
+// A child's role, or its state; -1 when there is none.
+long Number(IAccessible* accessible, long id, bool state = false)
 {
     VARIANT value;
     VariantInit(&value);
-    return SUCCEEDED((accessible->*get)(Child(id), &value)) && value.vt == VT_I4 ? value.lVal : -1;
-}
-long RoleOf(IAccessible* accessible, long id)
-{
-    return Number(accessible, &IAccessible::get_accRole, id);
+    const HRESULT hr =
+        state ? accessible->get_accState(Child(id), &value) : accessible->get_accRole(Child(id), &value);
+    return SUCCEEDED(hr) && value.vt == VT_I4 ? value.lVal : -1;
 }
 
-class AccessibilityTest : public CheckListTest
+// A child's name, or its default action's name.
+std::wstring Text(IAccessible* accessible, long id, bool action)
 {
-protected:
-    void SetUp() override
-    {
-        CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
-        CheckListTest::SetUp();
-        ASSERT_EQ(AccessibleObjectFromWindow(m_list, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
-                                             reinterpret_cast<void**>(&m_accessible)),
-                  S_OK);
-    }
-    void TearDown() override
-    {
-        if (m_accessible)
-            m_accessible->Release();
-        CheckListTest::TearDown();
-        CoUninitialize();
-    }
+    BSTR text = nullptr;
+    const HRESULT hr = action ? accessible->get_accDefaultAction(Child(id), &text)
+                              : accessible->get_accName(Child(id), &text);
+    const std::wstring result = hr == S_OK && text ? std::wstring(text, SysStringLen(text)) : L"(none)";
+    SysFreeString(text);
+    return result;
+}
 
-    long State(long id)
-    {
-        return Number(m_accessible, &IAccessible::get_accState, id);
-    }
-    std::wstring Text(HRESULT (STDMETHODCALLTYPE IAccessible::*get)(VARIANT, BSTR*), long id)
-    {
-        BSTR text = nullptr;
-        std::wstring result = L"(none)";
-        if ((m_accessible->*get)(Child(id), &text) == S_OK && text)
-            result.assign(text, SysStringLen(text));
-        SysFreeString(text);
-        return result;
-    }
-    std::wstring ActionName(long id)
-    {
-        return Text(&IAccessible::get_accDefaultAction, id);
-    }
+using AccessibilityTest = CheckListTest;
 
-    IAccessible* m_accessible = nullptr;
-};
-
-TEST_F(AccessibilityTest, ItemsAreCheckButtonsWithStateAndActionName)
+TEST_F(AccessibilityTest, ItemsAreCheckButtonsWhoseActionTogglesNotifiesAndSelects)
 {
     Fill(List(), {L"Hold", L"Caf\u00e9 \u263A", L"Conf"});
-    SetChecks(BS_AUTOCHECKBOX, {
-                                   {1, 1},
-                                   {2, 2}
-    });
-    List().SetCurSel(1);
-
-    // The action name says the state that the action produces.
+    IAccessible* accessible = AccessibleOf(m_list);
+    ASSERT_NE(accessible, nullptr);
+    // On item 2 (child 3), with item 0 selected: the state it reads, the action's name (the state the action
+    // produces) and the check after the action, which ignores the mode and the item's enabled flag.
     const struct
     {
+        int mode, start;
+        BOOL enabled;
         long checkBits;
         const wchar_t* action;
-    } items[] = {
-        {0,                    L"Check"  },
-        {STATE_SYSTEM_CHECKED, L"Uncheck"},
-        {STATE_SYSTEM_MIXED,   L"Check"  }
+        int after;
+    } cases[] = {
+        {BS_AUTOCHECKBOX, 0, TRUE,  0,                    L"Check",   1},
+        {BS_AUTOCHECKBOX, 1, TRUE,  STATE_SYSTEM_CHECKED, L"Uncheck", 0},
+        {BS_AUTOCHECKBOX, 2, TRUE,  STATE_SYSTEM_MIXED,   L"Check",   1},
+        {BS_CHECKBOX,     0, FALSE, 0,                    L"Check",   1},
+        {BS_AUTO3STATE,   0, TRUE,  0,                    L"Check",   1},
+        {BS_AUTO3STATE,   1, TRUE,  STATE_SYSTEM_CHECKED, L"Mixed",   2},
+        {BS_AUTO3STATE,   2, TRUE,  STATE_SYSTEM_MIXED,   L"Uncheck", 0},
     };
-    for (long id = 1; id <= 3; ++id)
+    for (const auto& c : cases)
     {
-        SCOPED_TRACE(id);
-        EXPECT_EQ(RoleOf(m_accessible, id), ROLE_SYSTEM_CHECKBUTTON);
-        EXPECT_EQ(State(id) & kCheckBits, items[id - 1].checkBits);
-        EXPECT_EQ((State(id) & STATE_SYSTEM_SELECTED) != 0, id == 2)
-            << "the standard state of the selected item";
-        EXPECT_EQ(ActionName(id), items[id - 1].action);
+        SCOPED_TRACE(testing::Message() << "mode " << c.mode << ", check " << c.start);
+        SetCheck(c.mode, 2, c.start);
+        List().SetItemEnabled(2, c.enabled);
+        List().SetCurSel(0);
+        TakeEvents();
+        m_dialog.m_codes.clear();
+
+        EXPECT_EQ(Number(accessible, 3), ROLE_SYSTEM_CHECKBUTTON);
+        EXPECT_EQ(Number(accessible, 3, true) & kCheckBits, c.checkBits);
+        EXPECT_EQ(Text(accessible, 3, true), c.action);
+        EXPECT_EQ(accessible->accDoDefaultAction(Child(3)), S_OK);
+        EXPECT_EQ(List().GetItemCheck(2), c.after);
+        EXPECT_EQ(m_dialog.CountCommands(CLBN_CHECKCHANGED), 1);
+        EXPECT_EQ(TakeEvents(), std::vector<LONG>{3});
+        EXPECT_EQ(List().GetCurSel(), 2) << "the item is selected";
+        EXPECT_NE(Number(accessible, 3, true) & STATE_SYSTEM_SELECTED, 0);
+        EXPECT_EQ(Number(accessible, 1, true) & (kCheckBits | STATE_SYSTEM_SELECTED), 0) << "the others stay";
     }
-    EXPECT_NE(RoleOf(m_accessible, 0), ROLE_SYSTEM_CHECKBUTTON) << "the list itself";
-    EXPECT_NE(RoleOf(m_accessible, 4), ROLE_SYSTEM_CHECKBUTTON) << "past the items";
+    EXPECT_NE(Number(accessible, 0), ROLE_SYSTEM_CHECKBUTTON) << "the list itself";
+    EXPECT_NE(Number(accessible, 4), ROLE_SYSTEM_CHECKBUTTON) << "past the items";
     // Whatever the code page: the name is the entry's own text.
-    EXPECT_EQ(Text(&IAccessible::get_accName, 2), L"Caf\u00e9 \u263A");
-}
-
-TEST_F(AccessibilityTest, DefaultActionTogglesNotifiesAndSelects)
-{
-    Fill(List(), {L"Hold", L"Park", L"Conf"});
-    SetChecks(BS_AUTOCHECKBOX, {
-                                   {2, 2}
-    });
-    List().SetCurSel(0);
-    TakeEvents();
-
-    EXPECT_EQ(m_accessible->accDoDefaultAction(Child(3)), S_OK);
-    EXPECT_EQ(List().GetItemCheck(2), 1) << "an indeterminate item becomes checked";
-    EXPECT_EQ(CurSel(m_list), 2) << "and selected";
-    EXPECT_EQ(m_dialog.CountCommands(CLBN_CHECKCHANGED), 1);
-    EXPECT_EQ(TakeEvents(), std::vector<LONG>{3});
-    m_accessible->accDoDefaultAction(Child(3));
-    EXPECT_EQ(List().GetItemCheck(2), 0);
-
-    // The action ignores the mode and the item's enabled flag.
-    List().SetCheckMode(BS_CHECKBOX);
-    List().SetItemEnabled(0, FALSE);
-    EXPECT_EQ(m_accessible->accDoDefaultAction(Child(1)), S_OK);
-    EXPECT_EQ(List().GetItemCheck(0), 1);
-    EXPECT_EQ(m_dialog.CountCommands(CLBN_CHECKCHANGED), 3);
-
-    List().SetCheckMode(BS_AUTO3STATE);
-    const struct
-    {
-        const wchar_t* action;
-        long checkBits; // after it
-    } cycle[] = {
-        {L"Check",   STATE_SYSTEM_CHECKED},
-        {L"Mixed",   STATE_SYSTEM_MIXED  },
-        {L"Uncheck", 0                   }
-    };
-    for (const auto& step : cycle)
-    {
-        EXPECT_EQ(ActionName(2), step.action);
-        m_accessible->accDoDefaultAction(Child(2));
-        EXPECT_EQ(State(2) & kCheckBits, step.checkBits) << step.action;
-    }
+    EXPECT_EQ(Text(accessible, 2, false), L"Caf\u00e9 \u263A");
+    accessible->Release();
 }
 
 TEST_F(AccessibilityTest, ObjectKeptPastTheControlOrListIsHarmless)
 {
-    // A reader may hold the object after the control object has gone while its list lives on.
+    // A reader may hold the object after the control object has gone while its list lives on, or after both.
     HWND spare = GetDlgItem(m_dialog.m_hWnd, IDC_SPARE_LIST);
     auto control = std::make_unique<CCheckListBox>();
     ASSERT_TRUE(control->Attach(spare));
     Fill(*control, {L"Hold"});
-    IAccessible* kept = nullptr;
-    ASSERT_EQ(AccessibleObjectFromWindow(spare, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
-                                         reinterpret_cast<void**>(&kept)),
-              S_OK);
-    control.reset();
-    EXPECT_NE(RoleOf(kept, 1), ROLE_SYSTEM_CHECKBUTTON);
-    kept->accDoDefaultAction(Child(1));
-    kept->Release();
-
     Fill(List(), {L"Hold"});
-    m_dialog.Destroy();
-    EXPECT_NE(RoleOf(m_accessible, 1), ROLE_SYSTEM_CHECKBUTTON);
-    m_accessible->accDoDefaultAction(Child(1));
-    EXPECT_EQ(Live(), 0);
+    IAccessible* kept[] = {AccessibleOf(spare), AccessibleOf(m_list)};
+    ASSERT_TRUE(kept[0] && kept[1]);
+    control.reset();
+    DestroyWindow(m_dialog.m_hWnd);
+    for (IAccessible* accessible : kept)
+    {
+        EXPECT_NE(Number(accessible, 1), ROLE_SYSTEM_CHECKBUTTON);
+        accessible->accDoDefaultAction(Child(1));
+        accessible->Release();
+    }
 }
 } // namespace
