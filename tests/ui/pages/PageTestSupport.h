@@ -7,8 +7,8 @@
 #include <string>
 
 #include "Dialog.h"
-#include "FileBytes.h"
 #include "HostResource.h"
+#include "UiTestSupport.h"
 
 // A path or a text of plain ASCII characters, as the pages take it.
 inline std::wstring W(const std::string& ascii)
@@ -22,27 +22,11 @@ inline std::string DataFile(const std::string& name)
 }
 
 // A folder of its own for one test, emptied first.
-class CScratch
+class CScratch : public CScratchDir
 {
 public:
-    explicit CScratch(const std::string& name) : m_path(std::string(PAGES_WORK_DIR) + "/" + name)
+    explicit CScratch(const std::string& name) : CScratchDir(std::string(PAGES_WORK_DIR) + "/" + name)
     {
-        CreateDirectoryA(PAGES_WORK_DIR, nullptr);
-        CreateDirectoryA(m_path.c_str(), nullptr);
-        WIN32_FIND_DATAA data;
-        HANDLE find = FindFirstFileA((m_path + "/*").c_str(), &data);
-        for (BOOL more = find != INVALID_HANDLE_VALUE; more; more = FindNextFileA(find, &data))
-        {
-            SetFileAttributesA((*this / data.cFileName).c_str(), FILE_ATTRIBUTE_NORMAL);
-            DeleteFileA((*this / data.cFileName).c_str());
-        }
-        if (find != INVALID_HANDLE_VALUE)
-            FindClose(find);
-    }
-
-    std::string operator/(const std::string& name) const
-    {
-        return m_path + "/" + name;
     }
 
     // A copy of the data file, byte for byte (none when there is no such file); its path.
@@ -51,9 +35,6 @@ public:
         CopyFileA(DataFile(name).c_str(), (*this / name).c_str(), FALSE);
         return *this / name;
     }
-
-private:
-    std::string m_path;
 };
 
 // A plain top-level window that holds the page under test, as the main dialog does.
@@ -98,19 +79,14 @@ inline std::wstring ListTexts(HWND hList)
 // A left-button press and release at x within the row of a visible item.
 inline void PressItem(HWND hList, int index, int x)
 {
-    const int top = static_cast<int>(SendMessageW(hList, LB_GETTOPINDEX, 0, 0));
-    const int height = static_cast<int>(SendMessageW(hList, LB_GETITEMHEIGHT, 0, 0));
-    const int y = (index - top) * height + height / 2;
-    SendMessageW(hList, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(x, y));
-    SendMessageW(hList, WM_LBUTTONUP, 0, MAKELPARAM(x, y));
+    PerformInput(hList, Input::Press, x, ItemMiddleY(hList, index));
 }
 
 // The space bar, with the caret on the item.
 inline void SpaceOn(HWND hList, int index)
 {
     SendMessageW(hList, LB_SETCURSEL, static_cast<WPARAM>(index), 0);
-    SendMessageW(hList, WM_KEYDOWN, VK_SPACE, 0x00390001);
-    SendMessageW(hList, WM_KEYUP, VK_SPACE, static_cast<LPARAM>(0xC0390001u));
+    PerformInput(hList, Input::Space);
 }
 
 // Typing into an edit field: select all, then one character message per key.
