@@ -2,6 +2,7 @@
 // costs heap, not call stack, and writes each piece straight into a large buffer.
 #include "Xml.h"
 #include "XmlInternal.h"
+#include "XmlText.h"
 
 #include <cstring>
 #include <string>
@@ -12,16 +13,35 @@ namespace
 
 constexpr std::size_t kWriteBufferSize = std::size_t(1) << 16;
 
+// The bytes at the end of utf8 that begin a character whose other bytes are still to come.
+std::size_t IncompleteTail(const std::string& utf8)
+{
+    constexpr std::size_t kLongest = 4;
+    for (std::size_t back = 1; back < kLongest && back <= utf8.size(); ++back)
+    {
+        const auto byte = static_cast<unsigned char>(utf8[utf8.size() - back]);
+        if ((byte & 0xC0) == 0x80)
+            continue;
+        const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
+        return length > back ? back : 0;
+    }
+    return 0;
+}
+
 // Collects the output in a large buffer and hands it on in big pieces: appended to a string, or
-// written to a new file.
+// written to a new file; for a UTF-16 file converted on the way.
 class COutput
 {
 public:
-    explicit COutput(std::string& target) : m_string(&target), m_buffer(new char[kWriteBufferSize])
+    COutput(std::string& target, unsigned codePage, bool mark)
+        : m_string(&target), m_buffer(new char[kWriteBufferSize])
     {
+        Start(codePage, mark);
     }
-    explicit COutput(XmlDetail::CFileReplacement& file) : m_file(&file), m_buffer(new char[kWriteBufferSize])
+    COutput(XmlDetail::CFileReplacement& file, unsigned codePage, bool mark)
+        : m_file(&file), m_buffer(new char[kWriteBufferSize])
     {
+        Start(codePage, mark);
     }
     COutput(const COutput&) = delete;
     COutput& operator=(const COutput&) = delete;
@@ -56,17 +76,42 @@ public:
         m_buffer[m_used++] = c;
     }
 
-    // False when any write failed.
+    // False when any write or conversion failed, or the output ends inside a character.
     bool Flush()
     {
         if (m_used != 0)
             Deliver(m_buffer.get(), m_used);
         m_used = 0;
-        return m_ok;
+        return m_ok && m_pending.empty();
     }
 
 private:
+    void Start(unsigned codePage, bool mark)
+    {
+        m_utf16 = codePage == kCodePageUtf16LE || codePage == kCodePageUtf16BE;
+        m_bigEndian = codePage == kCodePageUtf16BE;
+        if (m_utf16 && mark)
+            Send(m_bigEndian ? "\xFE\xFF" : "\xFF\xFE", 2);
+    }
+
     void Deliver(const char* data, std::size_t size)
+    {
+        if (!m_utf16)
+        {
+            Send(data, size);
+            return;
+        }
+        // A character cut at the end of a piece waits there for the rest of its bytes.
+        m_pending.append(data, size);
+        const std::size_t complete = m_pending.size() - IncompleteTail(m_pending);
+        if (Utf8ToUtf16Bytes(std::string_view(m_pending).substr(0, complete), m_bigEndian, m_converted))
+            Send(m_converted.data(), m_converted.size());
+        else
+            m_ok = false;
+        m_pending.erase(0, complete);
+    }
+
+    void Send(const char* data, std::size_t size)
     {
         if (m_string)
             m_string->append(data, size);
@@ -79,6 +124,10 @@ private:
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_used = 0;
     bool m_ok = true;
+    bool m_utf16 = false;
+    bool m_bigEndian = false;
+    std::string m_pending;
+    std::string m_converted;
 };
 
 constexpr char kQuotEntity[] = "&quot;";
@@ -225,9 +274,10 @@ std::string CXmlDocument::ToString() const
     // of a growing string without a pass to count the bytes.
     std::string text;
     text.reserve(m_loadedSize);
-    COutput out(text);
+    COutput out(text, m_fileCodePage, m_fileMark);
     WriteTree(out, m_root);
-    out.Flush();
+    if (!out.Flush())
+        text.clear();
     return text;
 }
 
@@ -240,7 +290,7 @@ bool CXmlDocument::Save(const char* path) const noexcept
         XmlDetail::CFileReplacement file;
         if (!file.Create(path))
             return false;
-        COutput out(file);
+        COutput out(file, m_fileCodePage, m_fileMark);
         WriteTree(out, m_root);
         return out.Flush() && file.Commit();
     }

@@ -13,7 +13,8 @@ namespace
 std::string ExpectedRewrite(const std::string& name)
 {
     const std::string out = DataPath(name.substr(0, name.size() - 4) + ".out.xml");
-    return FileExists(out) ? ReadBytes(out) : ReadBytes(DataPath(name));
+    const std::string normalised = ReadBytes(out);
+    return normalised.rfind("<missing file", 0) == 0 ? ReadBytes(DataPath(name)) : normalised;
 }
 
 } // namespace

@@ -1,9 +1,38 @@
 #include "XmlTestSupport.h"
 
-#include <cstdio>
+#include <algorithm>
 #include <cstdlib>
-#include <memory>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <new>
+
+namespace fs = std::filesystem;
+
+std::string CRecorder::Events(const std::string& input)
+{
+    CRecorder recorder;
+    recorder.Parse(input.data(), input.size());
+    return recorder.Result();
+}
+
+std::string CRecorder::FileEvents(const std::string& path)
+{
+    CRecorder recorder;
+    if (!recorder.ParseFile(path.c_str()))
+        return recorder.m_starts == 0 ? "unreadable" : "unreadable, with events";
+    return recorder.Result();
+}
+
+void CRecorder::Add(char kind, const char* text)
+{
+    m_misplaced = m_misplaced || m_starts != 1 || m_ends != 0;
+    m_events += kind;
+    m_events += '(';
+    for (const char* p = text; *p; ++p)
+        m_events += *p == '\r' ? "\\r" : *p == '\n' ? "\\n" : *p == '\t' ? "\\t" : std::string(1, *p);
+    m_events += ')';
+}
 
 // The test program's own allocation functions, which can be told to fail.
 namespace
@@ -80,32 +109,17 @@ void operator delete[](void* block, std::size_t) noexcept
 
 std::string ReadBytes(const std::string& path)
 {
-    std::string bytes;
-    std::FILE* file = std::fopen(path.c_str(), "rb");
+    std::ifstream file(fs::u8path(path), std::ios::binary);
     if (!file)
         return "<missing file " + path + ">";
-    char chunk[65536];
-    std::size_t got;
-    while ((got = std::fread(chunk, 1, sizeof chunk, file)) > 0)
-        bytes.append(chunk, got);
-    std::fclose(file);
-    return bytes;
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes)
 {
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    ASSERT_NE(file, nullptr) << path;
-    ASSERT_EQ(std::fwrite(bytes.data(), 1, bytes.size(), file), bytes.size());
-    ASSERT_EQ(std::fclose(file), 0);
-}
-
-bool FileExists(const std::string& path)
-{
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file)
-        std::fclose(file);
-    return file != nullptr;
+    std::ofstream file(fs::u8path(path), std::ios::binary);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(file.flush()) << path;
 }
 
 std::string DataPath(const std::string& name)
@@ -113,27 +127,37 @@ std::string DataPath(const std::string& name)
     return std::string(XML_TEST_DATA_DIR) + "/" + name;
 }
 
+std::vector<std::string> FolderContents(const std::string& folder)
+{
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(fs::u8path(folder)))
+        names.push_back(entry.path().filename().u8string());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
 std::string TestFolder()
 {
     const testing::TestInfo* info = testing::UnitTest::GetInstance()->current_test_info();
     std::string name = std::string(info->test_suite_name()) + "." + info->name();
-    for (char& c : name)
-    {
-        if (c == '/')
-            c = '_';
-    }
-    const std::filesystem::path folder = std::filesystem::path(XML_TEST_TEMP_DIR) / name;
+    std::replace(name.begin(), name.end(), '/', '_');
+    const fs::path folder = fs::path(XML_TEST_TEMP_DIR) / name;
     std::error_code error;
-    std::filesystem::remove_all(folder, error);
-    std::filesystem::create_directories(folder, error);
-    return folder.generic_string();
+    fs::remove_all(folder, error);
+    fs::create_directories(folder, error);
+    return folder.generic_u8string();
+}
+
+std::unique_ptr<CXmlDocument> Loaded(const std::string& bytes)
+{
+    auto document = std::make_unique<CXmlDocument>();
+    EXPECT_TRUE(document->LoadBytes(bytes.data(), bytes.size())) << bytes;
+    return document;
 }
 
 std::string Rewrite(const std::string& text)
 {
-    auto loaded = std::make_unique<CXmlDocument>();
-    EXPECT_TRUE(loaded->LoadBytes(text.data(), text.size()));
-    const std::string written = loaded->ToString();
+    const std::string written = Loaded(text)->ToString();
     auto parsed = std::make_unique<CXmlDocument>();
     parsed->Parse(text);
     EXPECT_EQ(parsed->ToString(), written) << "a copying parse differs for: " << text;
