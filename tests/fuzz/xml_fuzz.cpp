@@ -1,20 +1,27 @@
 // Reads arbitrary bytes into a document that records its events, and checks that
+// - a load that fails leaves the document empty;
 // - the events are the same whether the bytes are parsed in place, as a file is, or copied;
-// - the tree holds what the events said: its elements and text in document order at the depth
-//   the start and end events give, every attribute, and the first element as document element;
+// - the tree holds what the events said: elements and text in document order at the depth the
+//   events give, every attribute, and the first element as document element;
 // - the bytes written read back to themselves, apart from the cases pinned as no fixed point in
 //   the round-trip tests, which are recognised and let through.
 #include "Xml.h"
+#include "XmlText.h"
 
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <vector>
 
 namespace
 {
+
+void Require(bool condition)
+{
+    if (!condition)
+        std::abort();
+}
 
 std::string Entry(char kind, std::size_t depth, const char* text)
 {
@@ -24,188 +31,152 @@ std::string Entry(char kind, std::size_t depth, const char* text)
 class CRecordingDocument : public CXmlDocument
 {
 public:
-    std::size_t m_size = 0;                // of the input, for the checks of m_pos
+    std::size_t m_size = 0;                // of the parsed bytes, for the checks of m_pos
     std::string m_log;                     // every event, in order
     std::string m_nodes;                   // start and text events with their depth
     std::vector<std::string> m_attributes; // every attribute event
     std::size_t m_depth = 0;
-    bool m_lastWasText = false;
-    std::string m_lastText;
+    std::string m_lastText; // the last event's text, if it was text
 
-    // The parser's members during an event: the input, and a place in it.
-    void CheckPosition() const
+    void Finished() const
     {
-        if (!m_input || m_pos < 0 || static_cast<std::size_t>(m_pos) > m_size)
-            std::abort();
-    }
-    // After the parse: no input, and the place past its end.
-    void CheckFinished() const
-    {
-        if (m_input || static_cast<std::size_t>(m_pos) != m_size)
-            std::abort();
+        Require(!m_input && static_cast<std::size_t>(m_pos) == m_size);
     }
 
 protected:
     void OnEndDocument() override
     {
-        CheckPosition();
-        if (static_cast<std::size_t>(m_pos) != m_size)
-            std::abort();
+        Require(m_input && static_cast<std::size_t>(m_pos) == m_size);
     }
     void OnStartElement(const char* name) override
     {
         CXmlDocument::OnStartElement(name);
-        CheckPosition();
-        m_log += Entry('S', 0, name);
+        Record('S', name);
         m_nodes += Entry('S', m_depth++, name);
-        m_lastWasText = false;
     }
     void OnEndElement(const char* name) override
     {
         CXmlDocument::OnEndElement(name);
-        CheckPosition();
-        m_log += Entry('E', 0, name);
-        if (m_depth > 0)
-            --m_depth;
-        m_lastWasText = false;
+        Record('E', name);
+        m_depth -= m_depth > 0 ? 1 : 0;
     }
     void OnAttribute(const char* name, const char* value) override
     {
         CXmlDocument::OnAttribute(name, value);
-        CheckPosition();
         m_attributes.push_back(std::string(name) + "=\"" + value);
-        m_log += Entry('A', 0, m_attributes.back().c_str());
-        m_lastWasText = false;
+        Record('A', m_attributes.back().c_str());
     }
     void OnBareAttribute(const char* name) override
     {
         CXmlDocument::OnBareAttribute(name);
-        CheckPosition();
         m_attributes.push_back(name);
-        m_log += Entry('A', 0, name);
-        m_lastWasText = false;
+        Record('A', name);
     }
     void OnText(const char* text) override
     {
         CXmlDocument::OnText(text);
-        CheckPosition();
-        m_log += Entry('T', 0, text);
+        Record('T', text);
         m_nodes += Entry('T', m_depth, text);
-        m_lastWasText = true;
         m_lastText = text;
+    }
+
+private:
+    // During an event the parser's members name the input and a place in it.
+    void Record(char kind, const char* text)
+    {
+        Require(m_input && m_pos >= 0 && static_cast<std::size_t>(m_pos) <= m_size);
+        m_log += Entry(kind, 0, text);
+        m_lastText.clear();
     }
 };
 
-// The tree's nodes as the recording notes them, and its attributes; false for a node in the
-// wrong place.
+// The tree as the recording notes it, and its attributes; false for a node in the wrong place.
 bool Walk(const CXmlDocument& document, std::string& nodes, std::vector<std::string>& attributes)
 {
-    struct Frame
-    {
-        const CXmlNode* node;
-        std::size_t depth;
-    };
     const CXmlNode* firstElement = nullptr;
-    std::vector<Frame> pending{
+    std::vector<std::pair<const CXmlNode*, std::size_t>> pending{
         {&document.m_root, 0}
     };
     while (!pending.empty())
     {
-        const Frame frame = pending.back();
+        const auto [node, depth] = pending.back();
         pending.pop_back();
-        const CXmlNode& node = *frame.node;
-        for (const auto& attribute : node.m_attributes)
-            attributes.push_back(attribute->m_bare ? attribute->m_name.str()
-                                                   : attribute->m_name + "=\"" + attribute->m_value);
-        if (&node != &document.m_root)
+        for (const auto& a : node->m_attributes)
+            attributes.push_back(a->m_bare ? a->m_name.str() : a->m_name + "=\"" + a->m_value);
+        if (node != &document.m_root)
         {
-            const bool text = node.m_type == CXmlNode::NODE_TEXT;
-            nodes +=
-                Entry(text ? 'T' : 'S', frame.depth - 1, text ? node.m_text.c_str() : node.m_name.c_str());
-            if (!text && !firstElement)
-                firstElement = &node;
+            const bool text = node->m_type == CXmlNode::NODE_TEXT;
+            nodes += Entry(text ? 'T' : 'S', depth - 1, text ? node->m_text.c_str() : node->m_name.c_str());
+            firstElement = firstElement || text ? firstElement : node;
         }
-        for (auto child = node.m_children.rbegin(); child != node.m_children.rend(); ++child)
+        for (auto child = node->m_children.rbegin(); child != node->m_children.rend(); ++child)
         {
-            if ((*child)->m_parent != &node)
+            if ((*child)->m_parent != node)
                 return false;
-            pending.push_back({child->get(), frame.depth + 1});
+            pending.push_back({child->get(), depth + 1});
         }
     }
     return firstElement == document.m_documentElement;
 }
 
-// An element name that, written back, opens a declaration, an instruction or a "<%" block.
-bool HasNameReadAsData(const CXmlNode& root)
+// Written back, an element name that opens a declaration, an instruction or a "<%" block reads as
+// character data; and character data that ends inside unterminated markup swallows what follows.
+bool Pinned(const CRecordingDocument& document)
 {
-    std::vector<const CXmlNode*> pending{&root};
+    std::vector<const CXmlNode*> pending{&document.m_root};
     while (!pending.empty())
     {
         const CXmlNode* node = pending.back();
         pending.pop_back();
-        const char first = node->m_name.empty() ? '\0' : node->m_name[0];
-        if (node->m_type == CXmlNode::NODE_ELEMENT && (first == '!' || first == '?' || first == '%'))
+        if (node->m_type == CXmlNode::NODE_ELEMENT && !node->m_name.empty() &&
+            std::string("!?%").find(node->m_name[0]) != std::string::npos)
             return true;
         for (const auto& child : node->m_children)
             pending.push_back(child.get());
     }
-    return false;
-}
-
-// Character data that ends inside unterminated markup swallows whatever is written after it.
-bool SwallowsWhatFollows(const std::string& text)
-{
+    if (document.m_depth == 0 || document.m_lastText.empty())
+        return false;
     CXmlDocument probe;
-    probe.Parse(text + "<z/>");
+    probe.Parse(document.m_lastText + "<z/>");
     const auto& children = probe.m_root.m_children;
-    return !(children.size() == 2 && children[1]->m_type == CXmlNode::NODE_ELEMENT &&
-             children[1]->m_name == "z");
-}
-
-bool Pinned(const CRecordingDocument& document)
-{
-    if (HasNameReadAsData(document.m_root))
-        return true;
-    return document.m_depth > 0 && document.m_lastWasText && SwallowsWhatFollows(document.m_lastText);
+    return children.size() != 2 || children[1]->m_name != "z";
 }
 
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
 {
-    // A file with a NUL is not read; what comes before one is still worth reading.
-    const char* text = reinterpret_cast<const char*>(data);
-    if (const void* nul = std::memchr(text, '\0', size))
-        size = static_cast<std::size_t>(static_cast<const char*>(nul) - text);
-
+    const std::string input(reinterpret_cast<const char*>(data), size);
     CRecordingDocument document;
-    document.m_size = size;
-    if (!document.LoadBytes(text, size))
-        std::abort();
-    document.CheckFinished();
+    // The bytes the tree is built from: UTF-16 is read as UTF-8.
+    std::string bytes = input;
+    const CXmlEncoding encoding = DetectEncoding(input);
+    if (encoding.codePage == kCodePageUtf16LE || encoding.codePage == kCodePageUtf16BE)
+        Utf16BytesToUtf8(input.substr(encoding.byteOrderMark ? 2 : 0), encoding.codePage == kCodePageUtf16BE,
+                         bytes);
+    document.m_size = bytes.size();
+    if (!document.LoadBytes(input.data(), input.size()))
+    {
+        Require(document.m_root.m_children.empty() && !document.m_documentElement && document.m_log.empty());
+        return 0;
+    }
+    document.Finished();
     CRecordingDocument copied;
-    copied.m_size = size;
-    copied.Parse(text, size);
-    copied.CheckFinished();
-    if (copied.m_log != document.m_log)
-        std::abort();
+    copied.m_size = bytes.size();
+    copied.Parse(bytes);
+    copied.Finished();
+    Require(copied.m_log == document.m_log);
 
     std::string nodes;
     std::vector<std::string> attributes;
-    if (!Walk(document, nodes, attributes) || nodes != document.m_nodes)
-        std::abort();
+    Require(Walk(document, nodes, attributes) && nodes == document.m_nodes);
     std::sort(attributes.begin(), attributes.end());
-    std::vector<std::string> reported = document.m_attributes;
-    std::sort(reported.begin(), reported.end());
-    if (attributes != reported)
-        std::abort();
+    std::sort(document.m_attributes.begin(), document.m_attributes.end());
+    Require(attributes == document.m_attributes);
 
     const std::string first = document.ToString();
     CXmlDocument reread;
-    if (!reread.LoadBytes(first.data(), first.size()))
-        std::abort();
-    const std::string second = reread.ToString();
-    if (second != first && !Pinned(document))
-        std::abort();
+    Require(reread.LoadBytes(first.data(), first.size()));
+    Require(reread.ToString() == first || Pinned(document));
     return 0;
 }

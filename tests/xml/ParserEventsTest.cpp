@@ -45,6 +45,8 @@ TEST(ParserEvents, UnmodelledMarkupJoinsTheCharacterDataAroundIt)
     ExpectEvents({
         {"a<!--c-->b<x>",                                                  "T(a<!--c-->b)S(x)"                       },
         {"<!-- a > b <c> -->",                                             "T(<!-- a > b <c> -->)"                   },
+        {"<!--><b>-->",                                                    "T(<!--><b>-->)"                          },
+        {"<![CDATA[x]>y<a>]]>",                                            "T(<![CDATA[x]>y<a>]]>)"                  },
         {"<!-->x-->y<a>",                                                  "T(<!-->x-->y)S(a)"                       },
         {"<!--->-->",                                                      "T(<!--->-->)"                            },
         {"<?xml version=\"1.0\"?>\r\n<r/>",                                "T(<?xml version=\"1.0\"?>\\r\\n)S(r)E(r)"},

@@ -143,8 +143,7 @@ TEST(Tree, AddAttributeAppendsAndValuesAreAssignedInPlace)
 
 TEST(Tree, CopiesHoldKindNameTextAndOwnAttributesButNoChildren)
 {
-    auto document = std::make_unique<CXmlDocument>();
-    document->Parse("<r><i name=\"A\" enabled=\"1\"><sub/></i>tail</r>");
+    auto document = Loaded("<r><i name=\"A\" enabled=\"1\"><sub/></i>tail</r>");
     const CXmlNode& item = *document->m_documentElement->m_children[0];
     CXmlNode copy(item);
     EXPECT_EQ(copy.m_type, CXmlNode::NODE_ELEMENT);
@@ -167,12 +166,22 @@ TEST(Tree, CopiesHoldKindNameTextAndOwnAttributesButNoChildren)
     EXPECT_EQ(present.m_name, "enabled");
     EXPECT_EQ(present.m_value, "1");
 
-    // The copies own their bytes: they outlive the document they came from.
-    CXmlString moved = std::move(document->m_documentElement->m_name);
+    // The copies own their bytes: they outlive the document they came from. So do strings moved
+    // out of it, which are copied rather than take the document's bytes.
+    CXmlString& name = document->m_documentElement->m_name;
+    const char* bytes = name.c_str();
+    CXmlString moved = std::move(name);
+    CXmlString& value = document->m_documentElement->m_children[0]->m_attributes[0]->m_value;
+    const char* valueBytes = value.c_str();
+    CXmlString assigned;
+    assigned = std::move(value);
     document.reset();
+    EXPECT_NE(moved.c_str(), bytes);
+    EXPECT_NE(assigned.c_str(), valueBytes);
+    EXPECT_EQ(moved, "r");
+    EXPECT_EQ(assigned, "A");
     EXPECT_EQ(copy.m_attributes[1]->m_value, "1");
     EXPECT_EQ(present.m_value, "1");
-    EXPECT_EQ(moved, "r");
 }
 
 TEST(Tree, ClearDestroysChildrenAndAttributesOnly)
