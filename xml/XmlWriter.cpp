@@ -13,21 +13,6 @@ namespace
 
 constexpr std::size_t kWriteBufferSize = std::size_t(1) << 16;
 
-// The bytes at the end of utf8 that begin a character whose other bytes are still to come.
-std::size_t IncompleteTail(const std::string& utf8)
-{
-    constexpr std::size_t kLongest = 4;
-    for (std::size_t back = 1; back < kLongest && back <= utf8.size(); ++back)
-    {
-        const auto byte = static_cast<unsigned char>(utf8[utf8.size() - back]);
-        if ((byte & 0xC0) == 0x80)
-            continue;
-        const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : byte >= 0xC0 ? 2 : 1;
-        return length > back ? back : 0;
-    }
-    return 0;
-}
-
 // Collects the output in a large buffer and hands it on in big pieces: appended to a string, or
 // written to a new file; for a UTF-16 file converted on the way.
 class COutput
@@ -76,13 +61,13 @@ public:
         m_buffer[m_used++] = c;
     }
 
-    // False when any write or conversion failed, or the output ends inside a character.
+    // False when any write or conversion failed.
     bool Flush()
     {
         if (m_used != 0)
             Deliver(m_buffer.get(), m_used);
         m_used = 0;
-        return m_ok && m_pending.empty();
+        return m_ok;
     }
 
 private:
@@ -101,14 +86,11 @@ private:
             Send(data, size);
             return;
         }
-        // A character cut at the end of a piece waits there for the rest of its bytes.
-        m_pending.append(data, size);
-        const std::size_t complete = m_pending.size() - IncompleteTail(m_pending);
-        if (Utf8ToUtf16Bytes(std::string_view(m_pending).substr(0, complete), m_bigEndian, m_converted))
+        // Put never splits a piece of the tree, so a delivery holds whole characters.
+        if (Utf8ToUtf16Bytes(std::string_view(data, size), m_bigEndian, m_converted))
             Send(m_converted.data(), m_converted.size());
         else
             m_ok = false;
-        m_pending.erase(0, complete);
     }
 
     void Send(const char* data, std::size_t size)
@@ -126,7 +108,6 @@ private:
     bool m_ok = true;
     bool m_utf16 = false;
     bool m_bigEndian = false;
-    std::string m_pending;
     std::string m_converted;
 };
 
