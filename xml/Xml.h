@@ -244,17 +244,25 @@ public:
     CXmlDocument& operator=(const CXmlDocument&) = delete;
     ~CXmlDocument() override;
 
-    // Reads the file and appends its tree. False, with the tree as it was, when the file cannot
-    // be read whole or memory runs out.
+    // Reads the file at a UTF-8 path and appends its tree. A UTF-16 file (either byte order,
+    // with or without a mark) is read as UTF-8; a file in any other encoding keeps its bytes.
+    // False, with the tree and the encoding as they were, when the file cannot be read whole, does
+    // not convert cleanly (UTF-16 of odd length or with an unpaired surrogate, bytes invalid in the
+    // code page the file declares), holds a NUL, or memory runs out.
     bool Load(const char* path) noexcept;
-    // Like Load, from bytes in memory (up to the first NUL), which the document copies.
+    // Like Load, from a file's bytes in memory, which the document copies.
     bool LoadBytes(const char* bytes, std::size_t size) noexcept;
-    // Writes the whole tree to a new file beside path and only then replaces path with it.
-    // False, with path untouched and nothing left beside it, when any step fails (running out
-    // of memory included), or when path is read-only.
+    // Writes the whole tree to a new file beside the UTF-8 path and only then replaces the file
+    // there with it. A tree read from UTF-16 is written in UTF-16 again, in the same byte order and
+    // with a mark when the file had one. False, with path untouched and nothing left beside it,
+    // when any step fails (running out of memory included), when path is read-only, or when a
+    // UTF-16 file's tree holds bytes that are not UTF-8.
     bool Save(const char* path) const noexcept;
-    // The bytes Save writes.
+    // The bytes Save writes; empty when Save would fail for the tree's bytes.
     std::string ToString() const;
+    // The code page of the tree's bytes, for DecodeXmlValue and EncodeXmlValue: that of the last
+    // file loaded, with UTF-8 (65001) for a UTF-16 file and for a document that never loaded one.
+    unsigned CodePage() const noexcept;
 
     CXmlNode m_root;
     CXmlNode* m_documentElement = nullptr; // first element of the last parse; owned by m_root's subtree
@@ -268,6 +276,8 @@ protected:
     void OnText(const char* text) override;
 
 private:
+    // Converts a file's bytes as Load describes, then parses them in place.
+    bool LoadFile(std::unique_ptr<char[]> bytes, std::size_t size);
     // Parses the bytes in place into the tree and keeps them: the tree's strings refer to them.
     bool LoadOwned(std::unique_ptr<char[]> bytes, std::size_t size) noexcept;
     // A string of the tree: referring to the bytes being loaded when text lies in them, else a copy.
@@ -281,4 +291,8 @@ private:
     const char* m_loadBegin = nullptr;
     const char* m_loadEnd = nullptr;
     std::size_t m_loadedSize = 0;
+    // The encoding of the last file loaded, which Save writes: a Windows code-page number, and
+    // whether a UTF-16 file began with a byte-order mark.
+    unsigned m_fileCodePage = 65001;
+    bool m_fileMark = false;
 };

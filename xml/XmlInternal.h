@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 #include <string>
+#include <string_view>
 
 namespace XmlDetail
 {
@@ -17,15 +18,25 @@ void FreeNodeBlock(void* block) noexcept;
 void* AllocateAttributeBlock();
 void FreeAttributeBlock(void* block) noexcept;
 
-// The file functions, the only part of the engine that knows the platform. Paths are the
-// NUL-terminated byte strings that the document is given.
+// What the platform unit does: the file functions and the conversions that need the system's
+// tables. Paths are the NUL-terminated UTF-8 strings that the document is given.
 
 // Largest file that is read; larger ones count as unreadable.
 constexpr std::size_t kMaxFileSize = 0x7FFFFFFE;
 
-// The whole file, NUL-terminated. False when it cannot be read whole, is larger than
-// kMaxFileSize or holds a NUL byte.
-bool ReadWholeFile(const char* path, std::unique_ptr<char[]>& bytes, std::size_t& size) noexcept;
+// A path as the system's file functions take it: UTF-16 on Windows, the bytes elsewhere.
+#ifdef _WIN32
+using PathString = std::wstring;
+#else
+using PathString = std::string;
+#endif
+
+// The whole file, NUL-terminated. False when it cannot be read whole or is larger than kMaxFileSize.
+bool ReadWholeFile(const char* path, std::unique_ptr<char[]>& bytes, std::size_t& size);
+
+// Conversions of the code pages that are neither UTF-8, UTF-16 nor US-ASCII; false unless exact.
+bool PlatformToUtf16(std::string_view bytes, unsigned codePage, std::u16string& text);
+bool PlatformFromUtf16(std::u16string_view text, unsigned codePage, std::string& bytes);
 
 // A new file beside a target, which takes the target's place only when committed. One that is
 // dropped uncommitted (after a failure, or while an exception passes) is closed and removed.
@@ -46,8 +57,8 @@ public:
 private:
     void Discard() noexcept;
 
-    std::string m_target;
-    std::string m_temp;
+    PathString m_target;
+    PathString m_temp;
     std::FILE* m_file = nullptr;
     bool m_targetExists = false;
     bool m_ok = true;

@@ -575,7 +575,7 @@ bool CXmlParser::ParseFile(const char* path)
 {
     std::unique_ptr<char[]> bytes;
     std::size_t size = 0;
-    if (!XmlDetail::ReadWholeFile(path, bytes, size))
+    if (!XmlDetail::ReadWholeFile(path, bytes, size) || std::memchr(bytes.get(), '\0', size))
         return false;
     ParseInPlace(bytes.get(), size);
     return true;

@@ -1,6 +1,10 @@
 #include "XmlText.h"
+#include "XmlInternal.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdint>
+#include <cstring>
 #include <iterator>
 
 namespace
@@ -497,8 +501,17 @@ unsigned CodePageFromEncodingName(std::string_view name)
 
 bool IsValidUtf8(std::string_view bytes)
 {
-    for (std::size_t i = 0; i < bytes.size();)
+    const std::size_t size = bytes.size();
+    for (std::size_t i = 0; i < size;)
     {
+        // Eight ASCII bytes at a time: every file is checked, and most are ASCII throughout.
+        constexpr std::uint64_t kHighBits = 0x8080808080808080u;
+        std::uint64_t word = 0;
+        while (size - i >= sizeof word &&
+               (std::memcpy(&word, bytes.data() + i, sizeof word), !(word & kHighBits)))
+            i += sizeof word;
+        if (i == size)
+            break;
         if (static_cast<unsigned char>(bytes[i]) < 0x80)
         {
             ++i;
@@ -527,14 +540,14 @@ CXmlEncoding DetectEncoding(std::string_view bytes)
     if (bytes.substr(0, 4) == "\0<\0?"sv)
         return {kCodePageUtf16BE, false};
 
-    const bool utf8 = IsValidUtf8(bytes);
     const unsigned codePage = CodePageFromEncodingName(DeclaredEncoding(bytes));
-    if (codePage == kCodePageUtf8 && !utf8)
-        return {SystemAnsiCodePage(), false};
     // A declared UTF-16 over 8-bit bytes says nothing true about them.
-    if (codePage != 0 && codePage != kCodePageUtf16LE && codePage != kCodePageUtf16BE)
-        return {codePage, false};
-    return {utf8 ? kCodePageUtf8 : SystemAnsiCodePage(), false};
+    if (codePage != 0 && codePage != kCodePageUtf8 && codePage != kCodePageUtf16LE &&
+        codePage != kCodePageUtf16BE)
+        return {codePage, false, true};
+    if (IsValidUtf8(bytes))
+        return {kCodePageUtf8, false, codePage == kCodePageUtf8};
+    return {SystemAnsiCodePage(), false};
 }
 
 bool Utf8ToUtf16(std::string_view utf8, std::u16string& text)
@@ -588,6 +601,60 @@ bool Utf8ToUtf16Bytes(std::string_view utf8, bool bigEndian, std::string& bytes)
         bytes += bigEndian ? low : high;
     }
     return true;
+}
+
+bool CodePageToUtf16(std::string_view bytes, unsigned codePage, std::u16string& text)
+{
+    text.clear();
+    if (bytes.empty())
+        return true;
+    if (codePage == kCodePageUtf8)
+        return Utf8ToUtf16(bytes, text);
+    if (codePage == kCodePageUtf16LE || codePage == kCodePageUtf16BE)
+    {
+        std::string utf8;
+        return Utf16BytesToUtf8(bytes, codePage == kCodePageUtf16BE, utf8) && Utf8ToUtf16(utf8, text);
+    }
+    if (codePage == kCodePageUsAscii)
+    {
+        for (const char c : bytes)
+        {
+            if (static_cast<unsigned char>(c) >= 0x80)
+                return false;
+            text += static_cast<char16_t>(c);
+        }
+        return true;
+    }
+    return bytes.size() <= INT_MAX && XmlDetail::PlatformToUtf16(bytes, codePage, text);
+}
+
+bool Utf16ToCodePage(std::u16string_view text, unsigned codePage, std::string& bytes)
+{
+    bytes.clear();
+    if (text.empty())
+        return true;
+    if (codePage == kCodePageUtf8)
+        return Utf16ToUtf8(text, bytes);
+    if (codePage == kCodePageUtf16LE || codePage == kCodePageUtf16BE)
+    {
+        std::string utf8;
+        return Utf16ToUtf8(text, utf8) && Utf8ToUtf16Bytes(utf8, codePage == kCodePageUtf16BE, bytes);
+    }
+    if (codePage == kCodePageUsAscii)
+    {
+        for (const char16_t c : text)
+        {
+            if (c >= 0x80)
+                return false;
+            bytes += static_cast<char>(c);
+        }
+        return true;
+    }
+    // Some tables map several characters to the same bytes (a full-width and a plain one, say): only
+    // bytes that read back as the same text are exact.
+    std::u16string readBack;
+    return text.size() <= INT_MAX / 4 && XmlDetail::PlatformFromUtf16(text, codePage, bytes) &&
+           XmlDetail::PlatformToUtf16(bytes, codePage, readBack) && readBack == text;
 }
 
 std::u16string DecodeXmlValue(std::string_view value, unsigned codePage)

@@ -24,6 +24,7 @@ struct CXmlEncoding
 {
     unsigned codePage;
     bool byteOrderMark;
+    bool declared = false; // the XML declaration names the code page
 };
 // In this order: a byte-order mark; UTF-16 recognised from "<?"; the declaration's encoding when it
 // names a known one; UTF-8 when the bytes are valid UTF-8; else the system ANSI code page. A declared

@@ -1,6 +1,7 @@
 // The tree: nodes, attributes, and the document that builds them from the parser's events.
 #include "Xml.h"
 #include "XmlInternal.h"
+#include "XmlText.h"
 
 #include <cstring>
 #include <functional>
@@ -199,26 +200,69 @@ void CXmlDocument::OnText(const char* text)
 
 bool CXmlDocument::Load(const char* path) noexcept
 {
-    std::unique_ptr<char[]> bytes;
-    std::size_t size = 0;
-    if (!XmlDetail::ReadWholeFile(path, bytes, size))
+    try
+    {
+        std::unique_ptr<char[]> bytes;
+        std::size_t size = 0;
+        return XmlDetail::ReadWholeFile(path, bytes, size) && LoadFile(std::move(bytes), size);
+    }
+    catch (...)
+    {
         return false;
-    return LoadOwned(std::move(bytes), size);
+    }
 }
 
 bool CXmlDocument::LoadBytes(const char* bytes, std::size_t size) noexcept
 {
     if (!bytes)
         size = 0;
-    else if (const void* nul = std::memchr(bytes, '\0', size))
-        size = static_cast<std::size_t>(static_cast<const char*>(nul) - bytes);
     std::unique_ptr<char[]> copy(new (std::nothrow) char[size + 1]);
     if (!copy)
         return false;
     if (size != 0)
         std::memcpy(copy.get(), bytes, size);
     copy[size] = '\0';
-    return LoadOwned(std::move(copy), size);
+    try
+    {
+        return LoadFile(std::move(copy), size);
+    }
+    catch (...)
+    {
+        return false;
+    }
+}
+
+bool CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t size)
+{
+    const std::string_view file(bytes.get(), size);
+    const CXmlEncoding encoding = DetectEncoding(file);
+    if (encoding.codePage == kCodePageUtf16LE || encoding.codePage == kCodePageUtf16BE)
+    {
+        std::string utf8;
+        if (!Utf16BytesToUtf8(file.substr(encoding.byteOrderMark ? 2 : 0),
+                              encoding.codePage == kCodePageUtf16BE, utf8))
+            return false;
+        size = utf8.size();
+        bytes.reset(new char[size + 1]);
+        std::memcpy(bytes.get(), utf8.c_str(), size + 1);
+    }
+    else if (encoding.declared && encoding.codePage != kCodePageUtf8)
+    {
+        std::u16string text;
+        if (!CodePageToUtf16(file, encoding.codePage, text))
+            return false;
+    }
+    if (std::memchr(bytes.get(), '\0', size) || !LoadOwned(std::move(bytes), size))
+        return false;
+    m_fileCodePage = encoding.codePage;
+    m_fileMark = encoding.byteOrderMark;
+    return true;
+}
+
+unsigned CXmlDocument::CodePage() const noexcept
+{
+    return m_fileCodePage == kCodePageUtf16LE || m_fileCodePage == kCodePageUtf16BE ? kCodePageUtf8
+                                                                                    : m_fileCodePage;
 }
 
 // A parse that runs out of memory is undone: the tree gets back to what it was before it, which

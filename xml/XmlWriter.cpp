@@ -2,6 +2,7 @@
 // costs heap, not call stack, and writes each piece straight into a large buffer.
 #include "Xml.h"
 #include "XmlInternal.h"
+#include "XmlText.h"
 
 #include <cstring>
 #include <string>
@@ -13,15 +14,19 @@ namespace
 constexpr std::size_t kWriteBufferSize = std::size_t(1) << 16;
 
 // Collects the output in a large buffer and hands it on in big pieces: appended to a string, or
-// written to a new file.
+// written to a new file; for a UTF-16 file converted on the way.
 class COutput
 {
 public:
-    explicit COutput(std::string& target) : m_string(&target), m_buffer(new char[kWriteBufferSize])
+    COutput(std::string& target, unsigned codePage, bool mark)
+        : m_string(&target), m_buffer(new char[kWriteBufferSize])
     {
+        Start(codePage, mark);
     }
-    explicit COutput(XmlDetail::CFileReplacement& file) : m_file(&file), m_buffer(new char[kWriteBufferSize])
+    COutput(XmlDetail::CFileReplacement& file, unsigned codePage, bool mark)
+        : m_file(&file), m_buffer(new char[kWriteBufferSize])
     {
+        Start(codePage, mark);
     }
     COutput(const COutput&) = delete;
     COutput& operator=(const COutput&) = delete;
@@ -56,7 +61,7 @@ public:
         m_buffer[m_used++] = c;
     }
 
-    // False when any write failed.
+    // False when any write or conversion failed.
     bool Flush()
     {
         if (m_used != 0)
@@ -66,7 +71,29 @@ public:
     }
 
 private:
+    void Start(unsigned codePage, bool mark)
+    {
+        m_utf16 = codePage == kCodePageUtf16LE || codePage == kCodePageUtf16BE;
+        m_bigEndian = codePage == kCodePageUtf16BE;
+        if (m_utf16 && mark)
+            Send(m_bigEndian ? "\xFE\xFF" : "\xFF\xFE", 2);
+    }
+
     void Deliver(const char* data, std::size_t size)
+    {
+        if (!m_utf16)
+        {
+            Send(data, size);
+            return;
+        }
+        // Put never splits a piece of the tree, so a delivery holds whole characters.
+        if (Utf8ToUtf16Bytes(std::string_view(data, size), m_bigEndian, m_converted))
+            Send(m_converted.data(), m_converted.size());
+        else
+            m_ok = false;
+    }
+
+    void Send(const char* data, std::size_t size)
     {
         if (m_string)
             m_string->append(data, size);
@@ -79,6 +106,9 @@ private:
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_used = 0;
     bool m_ok = true;
+    bool m_utf16 = false;
+    bool m_bigEndian = false;
+    std::string m_converted;
 };
 
 constexpr char kQuotEntity[] = "&quot;";
@@ -225,9 +255,10 @@ std::string CXmlDocument::ToString() const
     // of a growing string without a pass to count the bytes.
     std::string text;
     text.reserve(m_loadedSize);
-    COutput out(text);
+    COutput out(text, m_fileCodePage, m_fileMark);
     WriteTree(out, m_root);
-    out.Flush();
+    if (!out.Flush())
+        text.clear();
     return text;
 }
 
@@ -240,7 +271,7 @@ bool CXmlDocument::Save(const char* path) const noexcept
         XmlDetail::CFileReplacement file;
         if (!file.Create(path))
             return false;
-        COutput out(file);
+        COutput out(file, m_fileCodePage, m_fileMark);
         WriteTree(out, m_root);
         return out.Flush() && file.Commit();
     }
