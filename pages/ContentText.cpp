@@ -13,11 +13,6 @@ std::u16string_view AsUtf16(std::wstring_view text)
 }
 } // namespace
 
-unsigned TreeCodePage(const CXmlDocument& document)
-{
-    return DetectEncoding(document.ToString()).codePage;
-}
-
 std::wstring ShownText(std::string_view value, unsigned codePage)
 {
     const std::u16string text = DecodeXmlValue(value, codePage);

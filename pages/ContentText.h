@@ -8,8 +8,6 @@
 
 #include "Xml.h"
 
-// The code page of the document's bytes, which its values are decoded from and encoded into.
-unsigned TreeCodePage(const CXmlDocument& document);
 // An attribute value of a content file as the controls show it.
 std::wstring ShownText(std::string_view value, unsigned codePage);
 // Typed text as an attribute value of a content file: what the code page lacks becomes a character
