@@ -17,6 +17,16 @@ import sys
 # suite: "native" runs the engine's tests natively; "win:REGEX" runs the matching Windows tests
 # under Wine (the e2e test is "win:e2e").
 FAULTS = [
+    ("e2e-path-ansi", "xml/XmlPlatform.cpp", "win:e2e",
+     "MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);\n"
+     "    if (length <= 0)\n        return false;\n"
+     "    native.resize(static_cast<std::size_t>(length));\n"
+     "    if (MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS,",
+     "MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);\n"
+     "    if (length <= 0)\n        return false;\n"
+     "    native.resize(static_cast<std::size_t>(length));\n"
+     "    if (MultiByteToWideChar(CP_ACP, 0,",
+     "file paths are read in the ANSI code page instead of UTF-8"),
     ("pages-name-lookup", "pages/CheckListPage.cpp", "win:pages",
      "            m_targets.push_back(child.get());",
      "            CXmlNode* target = child.get();\n"
