@@ -17,7 +17,7 @@ import sys
 # suite: "native" runs the engine's tests natively; "win:REGEX" runs the matching Windows tests
 # under Wine (the e2e test is "win:e2e").
 FAULTS = [
-    ("e2e-path-ansi", "xml/XmlPlatform.cpp", "win:e2e",
+    ("path-ansi", "xml/XmlPlatform.cpp", "win:xml_tests",
      "MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);\n"
      "    if (length <= 0)\n        return false;\n"
      "    native.resize(static_cast<std::size_t>(length));\n"
