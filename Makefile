@@ -6,7 +6,7 @@ WERROR  := $(if $(CI),ON,OFF)
 CMAKE_COMMON := $(GEN) -DCUSTOMIZE_WERROR=$(WERROR)
 CTEST   := ctest --output-on-failure --no-tests=error
 
-.PHONY: all deps native asan fuzz win32 win64 test test-native test-asan test-fuzz test-win32 test-win64 \
+.PHONY: all deps native asan fuzz win32 win64 test test-native test-asan test-fuzz test-win32 test-win64 test-ratio \
         run dist bench bench-xml bench-ui fuzz-long format clean
 
 all: native win32 win64
@@ -46,7 +46,11 @@ test-win64: win64 win32
 	$(CTEST) --test-dir $(BUILD)/win64
 
 # Builds all three kinds and runs every test: native, sanitizers, a short fuzz run, Windows under Wine.
-test: test-native test-asan test-fuzz test-win64
+test: test-native test-asan test-fuzz test-win64 test-ratio
+
+# The tests stay within 0.40 of the product's code.
+test-ratio:
+	tools/test-ratio.sh --max 0.40
 
 # Opens the tool under Wine on a copy of the bundled samples, or on your own project folder (the one
 # that holds xml.ini or Content\XML), edited in place: make run CONTENT=DIR
