@@ -41,7 +41,7 @@ void CCheckListPage::ShowContent()
                 continue;
             const CXmlAttribute* name = child->FindAttribute("name");
             const CXmlAttribute* enabled = child->FindAttribute("enabled");
-            const std::wstring text = name ? ShownText(name->m_value, m_codePage) : std::wstring();
+            const std::wstring text = name ? ShownText(name->m_value, CodePage()) : std::wstring();
             if (m_checkList.AddItem(text.c_str(), enabled && enabled->m_value == "1" ? 1 : 0) < 0)
                 continue;
             // The entry saves to the item it shows: two items of one name, or of none, are two entries.

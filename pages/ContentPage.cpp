@@ -23,7 +23,6 @@ void CContentPage::LoadContent(const wchar_t* path)
 {
     m_path = path ? path : L"";
     m_loaded = m_document->Load(Utf8Path(m_path).c_str());
-    m_codePage = m_document->CodePage();
     ShowContent();
 }
 

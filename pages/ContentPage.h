@@ -40,7 +40,10 @@ protected:
     std::wstring DescribeEmpty(UINT noContentId) const;
 
     // The code page of the document's bytes: what its values are shown from and typed text stored in.
-    unsigned m_codePage = 0;
+    unsigned CodePage() const
+    {
+        return m_document->CodePage();
+    }
 
 private:
     bool m_loaded = false;

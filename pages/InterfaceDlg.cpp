@@ -43,7 +43,7 @@ void CInterfaceDlg::ShowContent()
         return;
     const CXmlAttribute value(shown->FindAttribute("value"));
     const CXmlAttribute enabled(shown->FindAttribute("enabled"));
-    m_linkName.SetText(ShownText(value.m_value, m_codePage).c_str());
+    m_linkName.SetText(ShownText(value.m_value, CodePage()).c_str());
     m_linkEnabled.SetCheck(enabled.m_value == "1" ? BST_CHECKED : BST_UNCHECKED);
     // Read back: the field may not hold every character of the value as given (a line break).
     m_shownName = m_linkName.GetText();
@@ -57,7 +57,7 @@ void CInterfaceDlg::StoreContent()
         return;
     const std::wstring name = m_linkName.GetText();
     // An untouched field keeps the references and bytes as the file wrote them.
-    const std::string value = name == m_shownName ? m_shownSource : StoredText(name, m_codePage);
+    const std::string value = name == m_shownName ? m_shownSource : StoredText(name, CodePage());
     const bool checked = m_linkEnabled.GetCheck() == BST_CHECKED;
     for (const auto& child : container->m_children)
     {
