@@ -60,14 +60,7 @@ void CCheckListPage::StoreContent()
 {
     const int count = std::min(m_checkList.GetCount(), static_cast<int>(m_targets.size()));
     for (int i = 0; i < count; ++i)
-    {
-        CXmlNode* item = m_targets[static_cast<size_t>(i)];
-        const bool checked = m_checkList.GetItemCheck(i) == 1;
-        if (CXmlAttribute* enabled = item->FindAttribute("enabled"))
-            enabled->m_value = checked ? "1" : "0";
-        else if (checked)
-            item->AddAttribute("enabled", "1"); // a missing flag already reads as off
-    }
+        StoreEnabled(*m_targets[static_cast<size_t>(i)], m_checkList.GetItemCheck(i) == 1);
 }
 
 void CCheckListPage::SetAllChecks(int check)

@@ -34,6 +34,14 @@ int CContentPage::SaveContent()
     return m_document->Save(Utf8Path(m_path).c_str()) ? 1 : 0;
 }
 
+void CContentPage::StoreEnabled(CXmlNode& item, bool on)
+{
+    if (CXmlAttribute* enabled = item.FindAttribute("enabled"))
+        enabled->m_value = on ? "1" : "0";
+    else if (on)
+        item.AddAttribute("enabled", "1");
+}
+
 std::wstring CContentPage::DescribeEmpty(UINT noContentId) const
 {
     if (m_path.empty())

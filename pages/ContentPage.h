@@ -38,6 +38,8 @@ protected:
     // Why the page shows nothing: no path, a file that could not be read, or one without what the page
     // edits (the text of noContentId after the path).
     std::wstring DescribeEmpty(UINT noContentId) const;
+    // Sets an item's enabled flag. A missing flag reads as off, so it is appended only to switch it on.
+    static void StoreEnabled(CXmlNode& item, bool on);
 
     // The code page of the document's bytes: what its values are shown from and typed text stored in.
     unsigned CodePage() const

@@ -67,10 +67,7 @@ void CInterfaceDlg::StoreContent()
             attribute->m_value = value;
         else if (!value.empty())
             child->AddAttribute("value", value.c_str());
-        if (CXmlAttribute* attribute = child->FindAttribute("enabled"))
-            attribute->m_value = checked ? "1" : "0";
-        else if (checked)
-            child->AddAttribute("enabled", "1");
+        StoreEnabled(*child, checked);
     }
 }
 

@@ -41,14 +41,14 @@ FAULTS = [
      "            }\n"
      "            m_targets.push_back(target);",
      "each entry saves to the first item of its name again"),
-    ("pages-enabled-unchecked", "pages/CheckListPage.cpp", "win:pages",
-     "        else if (checked)\n            item->AddAttribute(\"enabled\", \"1\");",
-     "        else\n            item->AddAttribute(\"enabled\", checked ? \"1\" : \"0\");",
+    ("pages-enabled-unchecked", "pages/ContentPage.cpp", "win:pages",
+     "    else if (on)\n        item.AddAttribute(\"enabled\", \"1\");",
+     "    else\n        item.AddAttribute(\"enabled\", on ? \"1\" : \"0\");",
      "a missing enabled attribute is appended for an unchecked entry too"),
     ("pages-nameless-skipped", "pages/CheckListPage.cpp", "win:pages",
-     "        const bool checked = m_checkList.GetItemCheck(i) == 1;",
-     "        if (!item->FindAttribute(\"name\"))\n            continue;\n"
-     "        const bool checked = m_checkList.GetItemCheck(i) == 1;",
+     "    for (int i = 0; i < count; ++i)\n        StoreEnabled(",
+     "    for (int i = 0; i < count; ++i)\n        if (m_targets[static_cast<size_t>(i)]->FindAttribute(\"name\"))\n"
+     "            StoreEnabled(",
      "an item without a name is not saved"),
     ("pages-untouched-reencoded", "pages/InterfaceDlg.cpp", "win:pages",
      "name == m_shownName ? m_shownSource : StoredText(name, CodePage())",
