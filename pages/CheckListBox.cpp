@@ -471,6 +471,11 @@ bool CCheckListBox::IsValidIndex(int index) const
     return m_hWnd && index >= 0 && index < GetCount();
 }
 
+bool CCheckListBox::RefusesCheck(int state) const
+{
+    return state == 2 && (m_checkMode == BS_CHECKBOX || m_checkMode == BS_AUTOCHECKBOX);
+}
+
 bool CCheckListBox::IsFixedWithStrings() const
 {
     const LONG_PTR style = ::GetWindowLongPtrW(m_hWnd, GWL_STYLE);
@@ -481,7 +486,7 @@ bool CCheckListBox::IsFixedWithStrings() const
 
 void CCheckListBox::SetItemCheck(int index, int state)
 {
-    if (state == 2 && (m_checkMode == BS_CHECKBOX || m_checkMode == BS_AUTOCHECKBOX))
+    if (RefusesCheck(state))
     {
         // Refused, but a reader following the item hears that its state was asked about.
         if (IsValidIndex(index))
@@ -503,8 +508,7 @@ int CCheckListBox::AddItem(const wchar_t* text, int state)
     const int index = AddString(text);
     if (index < 0 || state == 0)
         return index;
-    if (state < 0 || state > kMaxCheck ||
-        (state == 2 && (m_checkMode == BS_CHECKBOX || m_checkMode == BS_AUTOCHECKBOX)))
+    if (state < 0 || state > kMaxCheck || RefusesCheck(state))
         return index;
     // A new entry's slot holds no value yet: nothing to read back or keep.
     auto record = std::make_unique<CheckItemRecord>();

@@ -119,6 +119,8 @@ private:
     ULONG_PTR RawItemData(int index) const;
     LRESULT SetRawItemData(int index, ULONG_PTR slot);
     bool IsValidIndex(int index) const;
+    // The indeterminate state is refused in the two-state modes.
+    bool RefusesCheck(int state) const;
     bool IsFixedWithStrings() const;
 
     int NextCheck(int index) const;
