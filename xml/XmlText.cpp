@@ -168,7 +168,7 @@ bool IsDocumentChar(char32_t c)
 bool IsUtf8(unsigned codePage)
 {
     // The tree of a UTF-16 file holds UTF-8.
-    return codePage == kCodePageUtf8 || codePage == kCodePageUtf16LE || codePage == kCodePageUtf16BE;
+    return codePage == kCodePageUtf8 || IsUtf16(codePage);
 }
 
 bool IsAscii(std::string_view bytes)
@@ -542,8 +542,7 @@ CXmlEncoding DetectEncoding(std::string_view bytes)
 
     const unsigned codePage = CodePageFromEncodingName(DeclaredEncoding(bytes));
     // A declared UTF-16 over 8-bit bytes says nothing true about them.
-    if (codePage != 0 && codePage != kCodePageUtf8 && codePage != kCodePageUtf16LE &&
-        codePage != kCodePageUtf16BE)
+    if (codePage != 0 && codePage != kCodePageUtf8 && !IsUtf16(codePage))
         return {codePage, false, true};
     if (IsValidUtf8(bytes))
         return {kCodePageUtf8, false, codePage == kCodePageUtf8};
@@ -610,7 +609,7 @@ bool CodePageToUtf16(std::string_view bytes, unsigned codePage, std::u16string& 
         return true;
     if (codePage == kCodePageUtf8)
         return Utf8ToUtf16(bytes, text);
-    if (codePage == kCodePageUtf16LE || codePage == kCodePageUtf16BE)
+    if (IsUtf16(codePage))
     {
         std::string utf8;
         return Utf16BytesToUtf8(bytes, codePage == kCodePageUtf16BE, utf8) && Utf8ToUtf16(utf8, text);
@@ -635,7 +634,7 @@ bool Utf16ToCodePage(std::u16string_view text, unsigned codePage, std::string& b
         return true;
     if (codePage == kCodePageUtf8)
         return Utf16ToUtf8(text, bytes);
-    if (codePage == kCodePageUtf16LE || codePage == kCodePageUtf16BE)
+    if (IsUtf16(codePage))
     {
         std::string utf8;
         return Utf16ToUtf8(text, utf8) && Utf8ToUtf16Bytes(utf8, codePage == kCodePageUtf16BE, bytes);

@@ -12,6 +12,11 @@ constexpr unsigned kCodePageUtf16LE = 1200;
 constexpr unsigned kCodePageUtf16BE = 1201;
 constexpr unsigned kCodePageUsAscii = 20127;
 
+constexpr bool IsUtf16(unsigned codePage)
+{
+    return codePage == kCodePageUtf16LE || codePage == kCodePageUtf16BE;
+}
+
 // The code page of an encoding name as an XML declaration gives it (any case): IANA names and their
 // common aliases, "windows-1252", "cp1252", "x-cp1252", "ibm437" and the like; 0 when unknown.
 unsigned CodePageFromEncodingName(std::string_view name);

@@ -236,7 +236,7 @@ bool CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t size)
 {
     const std::string_view file(bytes.get(), size);
     const CXmlEncoding encoding = DetectEncoding(file);
-    if (encoding.codePage == kCodePageUtf16LE || encoding.codePage == kCodePageUtf16BE)
+    if (IsUtf16(encoding.codePage))
     {
         std::string utf8;
         if (!Utf16BytesToUtf8(file.substr(encoding.byteOrderMark ? 2 : 0),
@@ -261,8 +261,7 @@ bool CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t size)
 
 unsigned CXmlDocument::CodePage() const noexcept
 {
-    return m_fileCodePage == kCodePageUtf16LE || m_fileCodePage == kCodePageUtf16BE ? kCodePageUtf8
-                                                                                    : m_fileCodePage;
+    return IsUtf16(m_fileCodePage) ? kCodePageUtf8 : m_fileCodePage;
 }
 
 // A parse that runs out of memory is undone: the tree gets back to what it was before it, which

@@ -73,7 +73,7 @@ public:
 private:
     void Start(unsigned codePage, bool mark)
     {
-        m_utf16 = codePage == kCodePageUtf16LE || codePage == kCodePageUtf16BE;
+        m_utf16 = IsUtf16(codePage);
         m_bigEndian = codePage == kCodePageUtf16BE;
         if (m_utf16 && mark)
             Send(m_bigEndian ? "\xFE\xFF" : "\xFF\xFE", 2);
