@@ -239,7 +239,7 @@ bool CCustomizeDlg::OnSave(WPARAM, LPARAM, LRESULT& result)
     // A file that could not be written must not look saved; the dialog stays open to try again.
     if (!failed.empty())
     {
-        const std::wstring message = L"The following files could not be saved:" + failed;
+        const std::wstring message = LoadText(IDS_NOT_SAVED) + failed;
         MessageBoxW(m_hWnd, message.c_str(), GetText().c_str(), MB_OK | MB_ICONWARNING);
     }
     result = 0;

@@ -27,6 +27,7 @@
 #define IDS_NOT_READ 201
 #define IDS_NO_ITEMS 202
 #define IDS_NO_LINK_ITEM 203
+#define IDS_NOT_SAVED 204
 
 // System-menu command of the About box; the low four bits belong to the system.
 #define IDM_ABOUTBOX 0x0010
