@@ -221,6 +221,8 @@ template <std::size_t kBlockSize> class CBlockPool
 public:
     void* Allocate()
     {
+        if (!kPooled)
+            return ::operator new(kBlockSize);
         if (m_free)
         {
             FreeBlock* block = m_free;
@@ -236,7 +238,10 @@ public:
 
     void Free(void* block) noexcept
     {
-        m_free = new (block) FreeBlock{m_free};
+        if (!kPooled)
+            ::operator delete(block);
+        else
+            m_free = new (block) FreeBlock{m_free};
     }
 
 private:
@@ -271,30 +276,20 @@ thread_local CBlockPool<sizeof(CXmlAttribute)> t_attributePool;
 
 void* XmlDetail::AllocateNodeBlock()
 {
-    if (!kPooled)
-        return ::operator new(sizeof(CXmlNode));
     return t_nodePool.Allocate();
 }
 
 void XmlDetail::FreeNodeBlock(void* block) noexcept
 {
-    if (!kPooled)
-        ::operator delete(block);
-    else
-        t_nodePool.Free(block);
+    t_nodePool.Free(block);
 }
 
 void* XmlDetail::AllocateAttributeBlock()
 {
-    if (!kPooled)
-        return ::operator new(sizeof(CXmlAttribute));
     return t_attributePool.Allocate();
 }
 
 void XmlDetail::FreeAttributeBlock(void* block) noexcept
 {
-    if (!kPooled)
-        ::operator delete(block);
-    else
-        t_attributePool.Free(block);
+    t_attributePool.Free(block);
 }
