@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "Xml.h"
+#include "XmlText.h"
 #include "resource.h"
 
 namespace
@@ -169,10 +170,9 @@ double BareListBox()
 // The engine's read of the long features file; a read that fails is reported as a negative time.
 double EngineLoad(const std::wstring& path)
 {
-    std::string utf8(static_cast<size_t>(WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, nullptr, 0, nullptr,
-                                                             nullptr)),
-                     '\0');
-    WideCharToMultiByte(CP_UTF8, 0, path.c_str(), -1, &utf8[0], static_cast<int>(utf8.size()), nullptr, nullptr);
+    std::string utf8;
+    if (!Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(path.data()), path.size()), utf8))
+        return -1;
     CXmlDocument document;
     const LARGE_INTEGER start = Now();
     const bool loaded = document.Load(utf8.c_str());
