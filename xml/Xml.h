@@ -125,6 +125,40 @@ std::string operator+(const CXmlString& a, const char* b);
 std::string operator+(const char* a, const CXmlString& b);
 std::ostream& operator<<(std::ostream& out, const CXmlString& s);
 
+// Why a file is not well-formed XML, as a conforming reader would find it first. The engine reads
+// such a file all the same; its users decide whether they may write it.
+enum class XmlSyntaxError : std::uint8_t
+{
+    None,
+    NoDocumentElement,    // no element at all
+    EndInsideMarkup,      // the file ends inside a tag, comment, section or declaration
+    UnclosedElement,      // the file ends while an element is open
+    MismatchedEndTag,     // an end tag names another element than the one it closes
+    StrayEndTag,          // an end tag with no element open
+    BadName,              // a tag or attribute name is missing or starts with a character no name starts with
+    AttributeSyntax,      // an attribute lacks its "=", its quotes, or the space before it
+    LessThanInValue,      // a "<" inside an attribute value
+    TextOutsideElement,   // character data (not white space) before or after the document element
+    SecondElement,        // another element after the document element
+    BadComment,           // "--" inside a comment
+    MisplacedDeclaration, // "<?xml" anywhere but at the very start
+    BadMarkup,            // "<!" that opens no comment, CDATA section or document type declaration
+};
+
+struct CXmlSyntax
+{
+    XmlSyntaxError error = XmlSyntaxError::None;
+    std::size_t offset = 0;  // of the byte where the error was found
+    std::uint32_t line = 0;  // 1-based; line breaks are LF, CR LF and CR
+    std::uint32_t column = 0; // 1-based, in characters when utf8, else in bytes
+};
+
+// Checks size bytes at text against the rules of well-formed XML that the content files meet, and
+// reports the first error. Tolerated, because stored files rely on them and the engine carries them
+// through exactly: an attribute written as its name alone, a repeated attribute name, and an "&" that
+// begins no reference. A leading UTF-8 byte-order mark is skipped.
+CXmlSyntax CheckWellFormed(const char* text, std::size_t size, bool utf8) noexcept;
+
 class CXmlAttribute
 {
 public:
