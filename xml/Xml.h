@@ -159,6 +159,37 @@ struct CXmlSyntax
 // begins no reference. A leading UTF-8 byte-order mark is skipped.
 CXmlSyntax CheckWellFormed(const char* text, std::size_t size, bool utf8) noexcept;
 
+// Why a file could not be read or written.
+enum class XmlFileError : std::uint8_t
+{
+    None,
+    NotFound,      // no file at the path (deleted or moved, for a file read before)
+    FolderMissing, // a folder of the path does not exist
+    AccessDenied,
+    InUse,         // another program holds the file open
+    ReadOnly,      // the file is marked read-only
+    DiskFull,
+    TooLarge,
+    BadEncoding,   // bytes that are not valid in the file's encoding, from offset on
+    NotText,       // a NUL or another control character at offset: not a text file
+    Changed,       // the file no longer holds the bytes that were read or last written
+    Failed,        // any other failure, running out of memory included
+};
+
+struct CXmlFileStatus
+{
+    XmlFileError error = XmlFileError::None;
+    std::size_t offset = 0; // where the bytes went wrong, for BadEncoding and NotText
+};
+
+// An offset into the file a node was read from, or none for what was not read from one.
+constexpr std::uint32_t kXmlNoSource = 0xFFFFFFFFu;
+
+namespace XmlDetail
+{
+class CFileReplacement;
+}
+
 class CXmlAttribute
 {
 public:
@@ -176,6 +207,8 @@ public:
     CXmlString m_value;
     // Read as its name alone, without "=" and a value; written so again while m_value is empty.
     bool m_bare = false;
+    // Where the attribute's name begins in the file it was read from. Not copied with the attribute.
+    std::uint32_t m_source = kXmlNoSource;
 };
 
 class CXmlNode
@@ -210,6 +243,10 @@ public:
     std::uint8_t m_type = NODE_ELEMENT;
     CXmlString m_name;
     CXmlString m_text;
+    // Where the node begins in the file it was read from (an element's "<"), and where its end tag
+    // begins. Not copied with the node.
+    std::uint32_t m_source = kXmlNoSource;
+    std::uint32_t m_sourceEnd = kXmlNoSource;
 };
 
 // The scanner: fires the events below for whatever bytes it is given, and never rejects markup.
@@ -260,6 +297,9 @@ protected:
     // During an event, the index of the byte at which it was found (clamped past 2 GiB); after a
     // parse, the length parsed.
     std::int32_t m_pos = 0;
+    // During an event, the index of the byte where what it reports begins: the "<" of the tag of an
+    // element event, the first byte of an attribute's name or of a text.
+    std::int32_t m_markupPos = 0;
     const char* m_input = nullptr; // not owned; valid only during a parse
 
     // Fires the events for size bytes at text, which hold no NUL and are followed by one. The
@@ -268,6 +308,37 @@ protected:
 
 private:
     void Scan(const char* text, std::size_t size, char* writable);
+};
+
+class CXmlDocument;
+
+// A new file written beside its target, which Commit puts in the target's place. Dropped
+// uncommitted, the new file is removed and the target stays as it was. Several pending saves
+// prepared first and committed after replace their files all or none, as far as the system allows.
+class CXmlPendingSave
+{
+public:
+    CXmlPendingSave() noexcept;
+    CXmlPendingSave(const CXmlPendingSave&) = delete;
+    CXmlPendingSave& operator=(const CXmlPendingSave&) = delete;
+    ~CXmlPendingSave();
+
+    // True when the document's bytes are those of the file already: nothing was written.
+    bool IsEmpty() const noexcept
+    {
+        return !m_file;
+    }
+    // Puts the new file in the target's place; the document then counts its bytes as those of
+    // the file. Nothing for an empty save.
+    XmlFileError Commit() noexcept;
+    // Removes the new file, leaving the target as it was.
+    void Discard() noexcept;
+
+private:
+    friend class CXmlDocument;
+    std::unique_ptr<XmlDetail::CFileReplacement> m_file;
+    CXmlDocument* m_document = nullptr;
+    std::string m_bytes;
 };
 
 class CXmlDocument : public CXmlParser
@@ -280,23 +351,42 @@ public:
 
     // Reads the file at a UTF-8 path and appends its tree. A UTF-16 file (either byte order,
     // with or without a mark) is read as UTF-8; a file in any other encoding keeps its bytes.
-    // False, with the tree and the encoding as they were, when the file cannot be read whole, does
-    // not convert cleanly (UTF-16 of odd length or with an unpaired surrogate, bytes invalid in the
-    // code page the file declares), holds a NUL, or memory runs out.
+    // False, with the tree and the encoding as they were and FileStatus saying why, when the file
+    // cannot be read whole, does not convert cleanly (UTF-16 of odd length or with an unpaired
+    // surrogate, bytes invalid in the code page the file declares), holds a NUL or another control
+    // character than tab, CR and LF, or memory runs out. A file that is not well-formed XML is read
+    // all the same; Syntax says what is wrong with it.
     bool Load(const char* path) noexcept;
     // Like Load, from a file's bytes in memory, which the document copies.
     bool LoadBytes(const char* bytes, std::size_t size) noexcept;
-    // Writes the whole tree to a new file beside the UTF-8 path and only then replaces the file
-    // there with it. A tree read from UTF-16 is written in UTF-16 again, in the same byte order and
-    // with a mark when the file had one. False, with path untouched and nothing left beside it,
-    // when any step fails (running out of memory included), when path is read-only, or when a
-    // UTF-16 file's tree holds bytes that are not UTF-8.
-    bool Save(const char* path) const noexcept;
-    // The bytes Save writes; empty when Save would fail for the tree's bytes.
+    // Writes the tree to a new file beside the UTF-8 path and only then replaces the file there
+    // with it: PrepareSave and Commit in one. False, with path untouched and nothing left beside it,
+    // when any step fails (FileStatus says why).
+    bool Save(const char* path) noexcept;
+    // The first half of Save. Nothing is written when the tree's bytes are those last read from or
+    // written to the file (the save is empty). A tree read from UTF-16 is written in UTF-16 again,
+    // in the same byte order and with a mark when the file had one.
+    XmlFileError PrepareSave(const char* path, CXmlPendingSave& save) noexcept;
+    // None when the file at path holds the bytes last read from or written to it; Changed, NotFound
+    // or why it cannot be read otherwise.
+    XmlFileError CompareWithFile(const char* path) const noexcept;
+    // The bytes Save writes; empty when Save would fail for the tree's bytes. For a document read
+    // from one file, everything the tree holds as it was read keeps the file's own bytes; what was
+    // changed, added or built otherwise is written in the engine's own form.
     std::string ToString() const;
     // The code page of the tree's bytes, for DecodeXmlValue and EncodeXmlValue: that of the last
     // file loaded, with UTF-8 (65001) for a UTF-16 file and for a document that never loaded one.
     unsigned CodePage() const noexcept;
+    // Why the last Load or Save failed; None after one that succeeded.
+    const CXmlFileStatus& FileStatus() const noexcept
+    {
+        return m_status;
+    }
+    // What is wrong with the last file loaded as XML; None for a well-formed one.
+    const CXmlSyntax& Syntax() const noexcept
+    {
+        return m_syntax;
+    }
 
     CXmlNode m_root;
     CXmlNode* m_documentElement = nullptr; // first element of the last parse; owned by m_root's subtree
@@ -310,13 +400,16 @@ protected:
     void OnText(const char* text) override;
 
 private:
+    friend class CXmlPendingSave;
     // Converts a file's bytes as Load describes, then parses them in place.
-    bool LoadFile(std::unique_ptr<char[]> bytes, std::size_t size);
+    XmlFileError LoadFile(std::unique_ptr<char[]> bytes, std::size_t size);
     // Parses the bytes in place into the tree and keeps them: the tree's strings refer to them.
     bool LoadOwned(std::unique_ptr<char[]> bytes, std::size_t size) noexcept;
     // A string of the tree: referring to the bytes being loaded when text lies in them, else a copy.
     void Store(CXmlString& target, const char* text) const;
     CXmlNode& Current();
+    // The offset of the event's markup in the file being loaded, or none outside a load.
+    std::uint32_t SourceOffset() const noexcept;
 
     CXmlNode* m_current = nullptr;
     // Copies of loaded files that the tree's strings refer to; released with the document.
@@ -329,4 +422,12 @@ private:
     // whether a UTF-16 file began with a byte-order mark.
     unsigned m_fileCodePage = 65001;
     bool m_fileMark = false;
+    // The bytes the tree's source offsets refer to, as parsed (UTF-8 for a UTF-16 file): kept only
+    // while the tree holds a single file, which the writer then copies around what changed.
+    std::string m_source;
+    bool m_singleFile = true;
+    // The file's bytes as they are on disk: as last read or written.
+    std::string m_fileBytes;
+    CXmlFileStatus m_status;
+    CXmlSyntax m_syntax;
 };

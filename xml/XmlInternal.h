@@ -2,10 +2,12 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdio>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
+
+#include "Xml.h"
 
 namespace XmlDetail
 {
@@ -31,8 +33,8 @@ using PathString = std::wstring;
 using PathString = std::string;
 #endif
 
-// The whole file, NUL-terminated. False when it cannot be read whole or is larger than kMaxFileSize.
-bool ReadWholeFile(const char* path, std::unique_ptr<char[]>& bytes, std::size_t& size);
+// The whole file, NUL-terminated; otherwise why it cannot be read whole (TooLarge past kMaxFileSize).
+XmlFileError ReadWholeFile(const char* path, std::unique_ptr<char[]>& bytes, std::size_t& size);
 
 // Conversions of the code pages that are neither UTF-8, UTF-16 nor US-ASCII; false unless exact.
 bool PlatformToUtf16(std::string_view bytes, unsigned codePage, std::u16string& text);
@@ -48,20 +50,23 @@ public:
     CFileReplacement& operator=(const CFileReplacement&) = delete;
     ~CFileReplacement();
 
-    // False when the target may not be replaced (read-only, a folder) or no new file can be made.
-    bool Create(const char* target);
-    bool Write(const char* data, std::size_t size) noexcept;
-    // Flushes the new file to the disk and puts it in the target's place.
-    bool Commit() noexcept;
-
-private:
+    // Fails when the target may not be replaced (read-only, a folder) or no new file can be made.
+    XmlFileError Create(const char* target);
+    XmlFileError Write(const char* data, std::size_t size) noexcept;
+    // Flushes the new file to the disk and closes it, and checks that the target can be replaced
+    // now: that no other program holds it open.
+    XmlFileError Finish() noexcept;
+    // Puts the finished new file in the target's place.
+    XmlFileError Commit() noexcept;
     void Discard() noexcept;
 
+private:
     PathString m_target;
     PathString m_temp;
-    std::FILE* m_file = nullptr;
+    std::intptr_t m_file = -1; // a HANDLE on Windows, else a file descriptor
     bool m_targetExists = false;
-    bool m_ok = true;
+    bool m_finished = false;
+    XmlFileError m_error = XmlFileError::None;
 };
 
 } // namespace XmlDetail

@@ -16,7 +16,9 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -24,6 +26,9 @@ namespace
 {
 
 constexpr int kTempNameAttempts = 100;
+// Reads and writes go to the system in pieces of at most this size.
+constexpr std::size_t kIoChunk = std::size_t(1) << 20;
+constexpr std::intptr_t kNoFile = -1;
 
 #ifdef _WIN32
 // False for a path that is not UTF-8.
@@ -39,14 +44,46 @@ bool NativePath(const char* path, XmlDetail::PathString& native)
     return true;
 }
 
-std::FILE* OpenForReading(const XmlDetail::PathString& path)
+XmlFileError FromSystem(DWORD error)
 {
-    return ::_wfopen(path.c_str(), L"rb");
+    switch (error)
+    {
+    case ERROR_FILE_NOT_FOUND:
+        return XmlFileError::NotFound;
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME:
+        return XmlFileError::FolderMissing;
+    case ERROR_ACCESS_DENIED:
+        return XmlFileError::AccessDenied;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+    case ERROR_UNABLE_TO_REMOVE_REPLACED:
+        return XmlFileError::InUse;
+    case ERROR_WRITE_PROTECT:
+        return XmlFileError::ReadOnly;
+    case ERROR_DISK_FULL:
+    case ERROR_HANDLE_DISK_FULL:
+        return XmlFileError::DiskFull;
+    default:
+        return XmlFileError::Failed;
+    }
 }
 
-int RemoveFile(const XmlDetail::PathString& path) noexcept
+XmlFileError LastError()
 {
-    return ::_wremove(path.c_str());
+    return FromSystem(GetLastError());
+}
+
+HANDLE AsHandle(std::intptr_t file)
+{
+    return reinterpret_cast<HANDLE>(file);
+}
+
+void RemoveFile(const XmlDetail::PathString& path) noexcept
+{
+    DeleteFileW(path.c_str());
 }
 #else
 bool NativePath(const char* path, XmlDetail::PathString& native)
@@ -55,49 +92,121 @@ bool NativePath(const char* path, XmlDetail::PathString& native)
     return true;
 }
 
-std::FILE* OpenForReading(const XmlDetail::PathString& path)
+// A missing file and a missing folder give the same error: the folder tells them apart.
+XmlFileError FromSystem(int error, const std::string& path)
 {
-    return std::fopen(path.c_str(), "rb");
+    switch (error)
+    {
+    case ENOENT: {
+        const std::size_t slash = path.rfind('/');
+        struct stat status;
+        if (slash != std::string::npos && slash != 0 && ::stat(path.substr(0, slash).c_str(), &status) != 0)
+            return XmlFileError::FolderMissing;
+        return XmlFileError::NotFound;
+    }
+    case ENOTDIR:
+        return XmlFileError::FolderMissing;
+    case EACCES:
+    case EPERM:
+        return XmlFileError::AccessDenied;
+    case EBUSY:
+    case ETXTBSY:
+        return XmlFileError::InUse;
+    case EROFS:
+        return XmlFileError::ReadOnly;
+    case ENOSPC:
+    case EDQUOT:
+        return XmlFileError::DiskFull;
+    default:
+        return XmlFileError::Failed;
+    }
 }
 
-int RemoveFile(const XmlDetail::PathString& path) noexcept
+void RemoveFile(const XmlDetail::PathString& path) noexcept
 {
-    return std::remove(path.c_str());
+    ::unlink(path.c_str());
 }
 #endif
 
 } // namespace
 
-bool XmlDetail::ReadWholeFile(const char* path, std::unique_ptr<char[]>& bytes, std::size_t& size)
+XmlFileError XmlDetail::ReadWholeFile(const char* path, std::unique_ptr<char[]>& bytes, std::size_t& size)
 {
     PathString native;
-    if (!path || !NativePath(path, native))
-        return false;
-    std::FILE* file = OpenForReading(native);
-    if (!file)
-        return false;
-    bool ok = false;
-    if (std::fseek(file, 0, SEEK_END) == 0)
+    if (!path || !*path || !NativePath(path, native))
+        return XmlFileError::NotFound;
+#ifdef _WIN32
+    HANDLE file = CreateFileW(native.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return LastError();
+    LARGE_INTEGER length{};
+    if (!GetFileSizeEx(file, &length))
     {
-        const long end = std::ftell(file);
-        if (end >= 0 && static_cast<unsigned long>(end) <= kMaxFileSize && std::fseek(file, 0, SEEK_SET) == 0)
-        {
-            const std::size_t length = static_cast<std::size_t>(end);
-            std::unique_ptr<char[]> data(new (std::nothrow) char[length + 1]);
-            // The file must end where its size said: a failed or short read, or more bytes than
-            // expected, leave it unread.
-            if (data && std::fread(data.get(), 1, length, file) == length && std::fgetc(file) == EOF &&
-                !std::ferror(file))
-            {
-                data[length] = '\0';
-                bytes = std::move(data);
-                size = length;
-                ok = true;
-            }
-        }
+        const XmlFileError error = LastError();
+        CloseHandle(file);
+        return error;
     }
-    std::fclose(file);
-    return ok;
+    const auto fileSize = static_cast<unsigned long long>(length.QuadPart);
+#else
+    const int file = ::open(native.c_str(), O_RDONLY | O_CLOEXEC);
+    if (file < 0)
+        return FromSystem(errno, native);
+    struct stat status;
+    if (::fstat(file, &status) != 0 || !S_ISREG(status.st_mode))
+    {
+        const XmlFileError error = S_ISDIR(status.st_mode) ? XmlFileError::AccessDenied : XmlFileError::Failed;
+        ::close(file);
+        return error;
+    }
+    const auto fileSize = static_cast<unsigned long long>(status.st_size);
+#endif
+    XmlFileError error = XmlFileError::None;
+    std::unique_ptr<char[]> data;
+    if (fileSize > kMaxFileSize)
+        error = XmlFileError::TooLarge;
+    else if (!(data.reset(new (std::nothrow) char[fileSize + 1]), data))
+        error = XmlFileError::Failed;
+    // The file must end where its size said: a failed or short read, or more bytes than expected,
+    // leave it unread.
+    const auto expected = static_cast<std::size_t>(fileSize);
+    std::size_t done = 0;
+    while (error == XmlFileError::None)
+    {
+        char extra;
+        char* at = done < expected ? data.get() + done : &extra;
+        const std::size_t want = done < expected ? std::min(kIoChunk, expected - done) : 1;
+#ifdef _WIN32
+        DWORD got = 0;
+        if (!ReadFile(file, at, static_cast<DWORD>(want), &got, nullptr))
+            error = LastError();
+#else
+        const ssize_t got = ::read(file, at, want);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            error = FromSystem(errno, native);
+#endif
+        else if (got == 0)
+            break;
+        else if (done >= expected)
+            error = XmlFileError::Failed;
+        else
+            done += static_cast<std::size_t>(got);
+    }
+    if (error == XmlFileError::None && done != expected)
+        error = XmlFileError::Failed;
+#ifdef _WIN32
+    CloseHandle(file);
+#else
+    ::close(file);
+#endif
+    if (error != XmlFileError::None)
+        return error;
+    data[expected] = '\0';
+    bytes = std::move(data);
+    size = expected;
+    return XmlFileError::None;
 }
 
 XmlDetail::CFileReplacement::~CFileReplacement()
@@ -105,108 +214,179 @@ XmlDetail::CFileReplacement::~CFileReplacement()
     Discard();
 }
 
-bool XmlDetail::CFileReplacement::Create(const char* target)
+XmlFileError XmlDetail::CFileReplacement::Create(const char* target)
 {
-    if (!target || !*target || m_file || !NativePath(target, m_target))
-        return false;
+    if (!target || !*target || m_file != kNoFile || !NativePath(target, m_target))
+        return XmlFileError::NotFound;
 
 #ifdef _WIN32
     const DWORD attributes = GetFileAttributesW(m_target.c_str());
     m_targetExists = attributes != INVALID_FILE_ATTRIBUTES;
-    if (m_targetExists && (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_READONLY)))
-        return false;
+    if (!m_targetExists && GetLastError() != ERROR_FILE_NOT_FOUND)
+        return LastError();
+    if (m_targetExists && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return XmlFileError::AccessDenied;
+    if (m_targetExists && (attributes & FILE_ATTRIBUTE_READONLY))
+        return XmlFileError::ReadOnly;
 #else
     struct stat status;
     m_targetExists = ::stat(target, &status) == 0;
+    if (!m_targetExists && errno != ENOENT)
+        return FromSystem(errno, m_target);
+    if (m_targetExists && !S_ISREG(status.st_mode))
+        return XmlFileError::AccessDenied;
     // rename() would replace a file we may not write to, so ask first.
-    if (m_targetExists && (!S_ISREG(status.st_mode) || ::access(target, W_OK) != 0))
-        return false;
+    if (m_targetExists && ::access(target, W_OK) != 0)
+        return errno == EACCES && !(status.st_mode & 0222) ? XmlFileError::ReadOnly : FromSystem(errno, m_target);
 #endif
 
     // Created exclusively, so that nothing else is overwritten. The name is made before the file,
     // so that the destructor can always remove what was created.
-    int fd = -1;
-    for (int attempt = 0; attempt < kTempNameAttempts && fd < 0; ++attempt)
+    for (int attempt = 0; attempt < kTempNameAttempts && m_file == kNoFile; ++attempt)
     {
 #ifdef _WIN32
         m_temp = m_target + L".~" + std::to_wstring(attempt) + L".tmp";
-        fd = ::_wopen(m_temp.c_str(), _O_WRONLY | _O_CREAT | _O_EXCL | _O_BINARY, _S_IREAD | _S_IWRITE);
+        HANDLE file = CreateFileW(m_temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                  nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+        {
+            const DWORD error = GetLastError();
+            if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+                return FromSystem(error);
+            continue;
+        }
+        m_file = reinterpret_cast<std::intptr_t>(file);
 #else
         m_temp = m_target + ".~" + std::to_string(attempt) + ".tmp";
-        fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-#endif
+        const int fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
-            return false;
-    }
-    if (fd < 0)
-        return false;
-
-#ifdef _WIN32
-    m_file = ::_fdopen(fd, "wb");
-#else
-    // The replacement keeps the target's permissions.
-    if (!m_targetExists || ::fchmod(fd, status.st_mode & 07777) == 0)
-        m_file = ::fdopen(fd, "wb");
+            return FromSystem(errno, m_temp);
+        if (fd < 0)
+            continue;
+        m_file = fd;
+        // The replacement keeps the target's permissions.
+        if (m_targetExists && ::fchmod(fd, status.st_mode & 07777) != 0)
+        {
+            const XmlFileError error = FromSystem(errno, m_temp);
+            Discard();
+            return error;
+        }
 #endif
-    if (!m_file)
-    {
-#ifdef _WIN32
-        ::_close(fd);
-#else
-        ::close(fd);
-#endif
-        RemoveFile(m_temp);
-        return false;
     }
-    return true;
+    return m_file == kNoFile ? XmlFileError::Failed : XmlFileError::None;
 }
 
-bool XmlDetail::CFileReplacement::Write(const char* data, std::size_t size) noexcept
+XmlFileError XmlDetail::CFileReplacement::Write(const char* data, std::size_t size) noexcept
 {
-    m_ok = m_ok && m_file && std::fwrite(data, 1, size, m_file) == size;
-    return m_ok;
+    if (m_error == XmlFileError::None && (m_file == kNoFile || m_finished))
+        m_error = XmlFileError::Failed;
+    while (m_error == XmlFileError::None && size > 0)
+    {
+        const std::size_t piece = std::min(size, kIoChunk);
+#ifdef _WIN32
+        DWORD written = 0;
+        if (!WriteFile(AsHandle(m_file), data, static_cast<DWORD>(piece), &written, nullptr) || written == 0)
+        {
+            m_error = written == 0 && GetLastError() == ERROR_SUCCESS ? XmlFileError::DiskFull : LastError();
+            break;
+        }
+#else
+        const ssize_t written = ::write(static_cast<int>(m_file), data, piece);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+        {
+            m_error = written == 0 ? XmlFileError::DiskFull : FromSystem(errno, m_temp);
+            break;
+        }
+#endif
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return m_error;
 }
 
-bool XmlDetail::CFileReplacement::Commit() noexcept
+XmlFileError XmlDetail::CFileReplacement::Finish() noexcept
 {
-    if (!m_file)
-        return false;
-    bool written = m_ok && std::fflush(m_file) == 0;
+    if (m_file == kNoFile || m_finished)
+        return m_error == XmlFileError::None ? XmlFileError::Failed : m_error;
 #ifdef _WIN32
-    written = written && ::_commit(::_fileno(m_file)) == 0;
+    if (m_error == XmlFileError::None && !FlushFileBuffers(AsHandle(m_file)))
+        m_error = LastError();
+    if (!CloseHandle(AsHandle(m_file)) && m_error == XmlFileError::None)
+        m_error = LastError();
 #else
-    written = written && ::fsync(::fileno(m_file)) == 0;
+    if (m_error == XmlFileError::None && ::fsync(static_cast<int>(m_file)) != 0)
+        m_error = FromSystem(errno, m_temp);
+    if (::close(static_cast<int>(m_file)) != 0 && m_error == XmlFileError::None)
+        m_error = FromSystem(errno, m_temp);
 #endif
-    written = std::fclose(m_file) == 0 && written;
-    m_file = nullptr;
-
-    bool replaced = false;
-    if (written)
-    {
+    m_file = kNoFile;
+    m_finished = true;
 #ifdef _WIN32
-        if (m_targetExists)
-            replaced = ReplaceFileW(m_target.c_str(), m_temp.c_str(), nullptr,
-                                    REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+    // A file that another program holds open without letting others delete it cannot be replaced,
+    // and a failed replacement can leave files behind: ask before trying.
+    if (m_error == XmlFileError::None && m_targetExists)
+    {
+        HANDLE probe = CreateFileW(m_target.c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                   FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                                   FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (probe == INVALID_HANDLE_VALUE)
+        {
+            const DWORD error = GetLastError();
+            m_error = error == ERROR_FILE_NOT_FOUND ? XmlFileError::Changed : FromSystem(error);
+        }
         else
-            replaced = MoveFileExW(m_temp.c_str(), m_target.c_str(),
-                                   MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-#else
-        replaced = std::rename(m_temp.c_str(), m_target.c_str()) == 0;
-#endif
+        {
+            CloseHandle(probe);
+        }
     }
+#endif
+    if (m_error != XmlFileError::None)
+    {
+        RemoveFile(m_temp);
+        m_temp.clear();
+    }
+    return m_error;
+}
+
+XmlFileError XmlDetail::CFileReplacement::Commit() noexcept
+{
+    if (!m_finished || m_temp.empty())
+        return m_error == XmlFileError::None ? XmlFileError::Failed : m_error;
+#ifdef _WIN32
+    bool replaced = false;
+    if (m_targetExists)
+        replaced = ReplaceFileW(m_target.c_str(), m_temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
+                                nullptr, nullptr) != 0;
+    else
+        replaced = MoveFileExW(m_temp.c_str(), m_target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
     if (!replaced)
+        m_error = LastError();
+#else
+    if (std::rename(m_temp.c_str(), m_target.c_str()) != 0)
+        m_error = FromSystem(errno, m_target);
+#endif
+    if (m_error != XmlFileError::None)
         RemoveFile(m_temp);
     m_temp.clear();
-    return replaced;
+    return m_error;
 }
 
 void XmlDetail::CFileReplacement::Discard() noexcept
 {
-    if (!m_file)
-        return;
-    std::fclose(m_file);
-    m_file = nullptr;
-    RemoveFile(m_temp);
+    if (m_file != kNoFile)
+    {
+#ifdef _WIN32
+        CloseHandle(AsHandle(m_file));
+#else
+        ::close(static_cast<int>(m_file));
+#endif
+        m_file = kNoFile;
+    }
+    if (!m_temp.empty())
+        RemoveFile(m_temp);
+    m_temp.clear();
 }
 
 namespace

@@ -228,9 +228,9 @@ inline bool OpensConstruct(char next)
     return next == '!' || next == '?';
 }
 
-// One scan over size bytes. The sink receives StartDocument, StartElement(piece, pos),
-// EndElement(piece, pos), Attribute(name, value, pos), BareAttribute(name, pos),
-// Text(start, end, pos) and EndDocument.
+// One scan over size bytes. The sink receives StartDocument, StartElement(piece, pos, tag),
+// EndElement(piece, pos, tag), Attribute(name, value, pos), BareAttribute(name, pos),
+// Text(start, end, pos) and EndDocument; tag is the index of the "<" that opened the tag.
 template <class Sink> void RunScanner(const char* input, std::size_t size, Sink& sink)
 {
     bool inTag = false;
@@ -247,6 +247,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
     Piece value;
     Piece* const pieces[] = {&elementName, &endTagName, &attributeName, &value};
     std::size_t textStart = 0;
+    std::size_t tagStart = 0;
 
     auto append = [&](Piece& target, std::size_t from, std::size_t to) {
         for (Piece* other : pieces)
@@ -324,6 +325,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
             inTag = true;
             inName = true;
             elementName.Clear();
+            tagStart = at;
             i = at + 1;
             continue;
         }
@@ -371,6 +373,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
             endAttribute(i);
             inName = true;
             elementName.Clear();
+            tagStart = i;
             break;
         }
         case kSlash:
@@ -383,12 +386,12 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
             {
                 inEndTag = true;
                 endTagName.CopyFrom(elementName);
-                sink.StartElement(elementName, i);
+                sink.StartElement(elementName, i, tagStart);
             }
             else
             {
                 endAttribute(i);
-                sink.EndElement(elementName, i);
+                sink.EndElement(elementName, i, tagStart);
             }
             break;
         case kGreater:
@@ -396,12 +399,12 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
             {
                 inName = false;
                 inEndTag = false;
-                sink.EndElement(endTagName, i);
+                sink.EndElement(endTagName, i, tagStart);
             }
             else if (inName)
             {
                 inName = false;
-                sink.StartElement(elementName, i);
+                sink.StartElement(elementName, i, tagStart);
             }
             endAttribute(i);
             inTag = false;
@@ -428,7 +431,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
         case kSeparator:
             if (inName && !inEndTag)
             {
-                sink.StartElement(elementName, i);
+                sink.StartElement(elementName, i, tagStart);
                 inName = false;
             }
             inAttributeName = false;
@@ -471,30 +474,35 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
             m_parser.m_pos = ClampPosition(m_size);
             m_parser.OnEndDocument();
         }
-        void StartElement(const Piece& name, std::size_t pos)
+        void StartElement(const Piece& name, std::size_t pos, std::size_t tag)
         {
             m_parser.m_pos = ClampPosition(pos);
+            m_parser.m_markupPos = ClampPosition(tag);
             m_parser.OnStartElement(Terminate(name, m_first));
         }
-        void EndElement(const Piece& name, std::size_t pos)
+        void EndElement(const Piece& name, std::size_t pos, std::size_t tag)
         {
             m_parser.m_pos = ClampPosition(pos);
+            m_parser.m_markupPos = ClampPosition(tag);
             m_parser.OnEndElement(Terminate(name, m_first));
         }
         void Attribute(const Piece& name, const Piece& value, std::size_t pos)
         {
             m_parser.m_pos = ClampPosition(pos);
+            m_parser.m_markupPos = ClampPosition(name.start);
             const char* n = Terminate(name, m_first);
             m_parser.OnAttribute(n, Terminate(value, m_second));
         }
         void BareAttribute(const Piece& name, std::size_t pos)
         {
             m_parser.m_pos = ClampPosition(pos);
+            m_parser.m_markupPos = ClampPosition(name.start);
             m_parser.OnBareAttribute(Terminate(name, m_first));
         }
         void Text(std::size_t start, std::size_t end, std::size_t pos)
         {
             m_parser.m_pos = ClampPosition(pos);
+            m_parser.m_markupPos = ClampPosition(start);
             m_parser.OnText(Terminate(start, end, m_first));
         }
 
@@ -538,13 +546,13 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
         std::size_t size;
         ~CParseScope()
         {
-            parser.m_pos = ClampPosition(size);
+            parser.m_pos = parser.m_markupPos = ClampPosition(size);
             parser.m_input = nullptr;
         }
     };
 
     m_input = text;
-    m_pos = 0;
+    m_pos = m_markupPos = 0;
     CParseScope scope{*this, size};
     CEvents events(*this, text, size, writable);
     RunScanner(text, size, events);
@@ -575,7 +583,7 @@ bool CXmlParser::ParseFile(const char* path)
 {
     std::unique_ptr<char[]> bytes;
     std::size_t size = 0;
-    if (!XmlDetail::ReadWholeFile(path, bytes, size) || std::memchr(bytes.get(), '\0', size))
+    if (XmlDetail::ReadWholeFile(path, bytes, size) != XmlFileError::None || std::memchr(bytes.get(), '\0', size))
         return false;
     ParseInPlace(bytes.get(), size);
     return true;

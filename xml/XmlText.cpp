@@ -627,6 +627,58 @@ bool CodePageToUtf16(std::string_view bytes, unsigned codePage, std::u16string& 
     return bytes.size() <= INT_MAX && XmlDetail::PlatformToUtf16(bytes, codePage, text);
 }
 
+std::size_t FirstInvalidByte(std::string_view bytes, unsigned codePage)
+{
+    if (IsUtf16(codePage))
+    {
+        const bool bigEndian = codePage == kCodePageUtf16BE;
+        auto unit = [&](std::size_t i) {
+            const auto first = static_cast<unsigned char>(bytes[i]);
+            const auto second = static_cast<unsigned char>(bytes[i + 1]);
+            return bigEndian ? (first << 8) | second : (second << 8) | first;
+        };
+        std::size_t i = 0;
+        for (; i + 1 < bytes.size(); i += 2)
+        {
+            const int u = unit(i);
+            if (u >= 0xDC00 && u <= 0xDFFF)
+                return i;
+            if (u >= 0xD800 && u <= 0xDBFF)
+            {
+                if (i + 3 >= bytes.size() || unit(i + 2) < 0xDC00 || unit(i + 2) > 0xDFFF)
+                    return i;
+                i += 2;
+            }
+        }
+        return i;
+    }
+    // Line by line, which no code page the scanner reads splits a character across; then, in the
+    // first line that fails, the longest start of it that converts.
+    constexpr std::size_t kLongestSearchedLine = 4096;
+    std::u16string text;
+    std::size_t lineStart = 0;
+    while (lineStart < bytes.size())
+    {
+        std::size_t lineEnd = bytes.find('\n', lineStart);
+        lineEnd = lineEnd == std::string_view::npos ? bytes.size() : lineEnd + 1;
+        const std::string_view line = bytes.substr(lineStart, lineEnd - lineStart);
+        if (!CodePageToUtf16(line, codePage, text))
+        {
+            if (line.size() > kLongestSearchedLine)
+                return lineStart;
+            std::size_t good = 0;
+            for (std::size_t length = 1; length < line.size(); ++length)
+            {
+                if (CodePageToUtf16(line.substr(0, length), codePage, text))
+                    good = length;
+            }
+            return lineStart + good;
+        }
+        lineStart = lineEnd;
+    }
+    return bytes.size();
+}
+
 bool Utf16ToCodePage(std::u16string_view text, unsigned codePage, std::string& bytes)
 {
     bytes.clear();

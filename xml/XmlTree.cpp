@@ -156,6 +156,7 @@ void CXmlDocument::OnStartElement(const char* name)
     CXmlNode& parent = Current();
     auto node = std::make_unique<CXmlNode>();
     Store(node->m_name, name);
+    node->m_source = SourceOffset();
     node->m_parent = &parent;
     parent.m_children.push_back(std::move(node));
     m_current = parent.m_children.back().get();
@@ -167,8 +168,13 @@ void CXmlDocument::OnStartElement(const char* name)
 void CXmlDocument::OnEndElement(const char* /*name*/)
 {
     CXmlNode& current = Current();
-    if (&current != &m_root && current.m_parent)
-        m_current = current.m_parent;
+    if (&current == &m_root || !current.m_parent)
+        return;
+    // An empty-element tag ends where it began; another end tag is the element's own.
+    const std::uint32_t at = SourceOffset();
+    if (at != current.m_source)
+        current.m_sourceEnd = at;
+    m_current = current.m_parent;
 }
 
 void CXmlDocument::OnAttribute(const char* name, const char* value)
@@ -179,6 +185,7 @@ void CXmlDocument::OnAttribute(const char* name, const char* value)
     auto attribute = std::make_unique<CXmlAttribute>();
     Store(attribute->m_name, name);
     Store(attribute->m_value, value);
+    attribute->m_source = SourceOffset();
     attributes.push_back(std::move(attribute));
 }
 
@@ -194,8 +201,15 @@ void CXmlDocument::OnText(const char* text)
     auto node = std::make_unique<CXmlNode>();
     node->m_type = CXmlNode::NODE_TEXT;
     Store(node->m_text, text);
+    node->m_source = SourceOffset();
     node->m_parent = &parent;
     parent.m_children.push_back(std::move(node));
+}
+
+std::uint32_t CXmlDocument::SourceOffset() const noexcept
+{
+    return m_loadBegin && m_singleFile && m_markupPos >= 0 ? static_cast<std::uint32_t>(m_markupPos)
+                                                           : kXmlNoSource;
 }
 
 bool CXmlDocument::Load(const char* path) noexcept
@@ -204,12 +218,16 @@ bool CXmlDocument::Load(const char* path) noexcept
     {
         std::unique_ptr<char[]> bytes;
         std::size_t size = 0;
-        return XmlDetail::ReadWholeFile(path, bytes, size) && LoadFile(std::move(bytes), size);
+        XmlFileError error = XmlDetail::ReadWholeFile(path, bytes, size);
+        if (error == XmlFileError::None)
+            return LoadFile(std::move(bytes), size) == XmlFileError::None;
+        m_status = CXmlFileStatus{error, 0};
     }
     catch (...)
     {
-        return false;
+        m_status = CXmlFileStatus{XmlFileError::Failed, 0};
     }
+    return false;
 }
 
 bool CXmlDocument::LoadBytes(const char* bytes, std::size_t size) noexcept
@@ -218,45 +236,109 @@ bool CXmlDocument::LoadBytes(const char* bytes, std::size_t size) noexcept
         size = 0;
     std::unique_ptr<char[]> copy(new (std::nothrow) char[size + 1]);
     if (!copy)
+    {
+        m_status = CXmlFileStatus{XmlFileError::Failed, 0};
         return false;
+    }
     if (size != 0)
         std::memcpy(copy.get(), bytes, size);
     copy[size] = '\0';
     try
     {
-        return LoadFile(std::move(copy), size);
+        return LoadFile(std::move(copy), size) == XmlFileError::None;
     }
     catch (...)
     {
+        m_status = CXmlFileStatus{XmlFileError::Failed, 0};
         return false;
     }
 }
 
-bool CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t size)
+namespace
+{
+// A text file holds no NUL and no other control character than tab, line feed and carriage
+// return; the escape that the ISO-2022 encodings switch character sets with is text in them.
+std::size_t FirstControl(std::string_view bytes, unsigned codePage)
+{
+    const bool escapes = codePage >= 50220 && codePage <= 50229;
+    for (std::size_t i = 0; i < bytes.size(); ++i)
+    {
+        const auto c = static_cast<unsigned char>(bytes[i]);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && !(escapes && c == 0x1B))
+            return i;
+    }
+    return bytes.size();
+}
+
+// The same for UTF-16, by code units.
+std::size_t FirstControlUnit(std::string_view bytes, bool bigEndian)
+{
+    for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
+    {
+        const auto high = static_cast<unsigned char>(bytes[bigEndian ? i : i + 1]);
+        const auto low = static_cast<unsigned char>(bytes[bigEndian ? i + 1 : i]);
+        if (high == 0 && low < 0x20 && low != '\t' && low != '\n' && low != '\r')
+            return i;
+    }
+    return bytes.size();
+}
+} // namespace
+
+XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t size)
 {
     const std::string_view file(bytes.get(), size);
     const CXmlEncoding encoding = DetectEncoding(file);
+    const std::size_t markSize = IsUtf16(encoding.codePage) && encoding.byteOrderMark ? 2 : 0;
+    auto fail = [&](XmlFileError error, std::size_t offset) {
+        m_status = CXmlFileStatus{error, offset};
+        return error;
+    };
+    std::string fileBytes(file);
     if (IsUtf16(encoding.codePage))
     {
+        const std::string_view units = file.substr(markSize);
+        const bool bigEndian = encoding.codePage == kCodePageUtf16BE;
+        const std::size_t control = FirstControlUnit(units, bigEndian);
+        if (control != units.size())
+            return fail(XmlFileError::NotText, markSize + control);
         std::string utf8;
-        if (!Utf16BytesToUtf8(file.substr(encoding.byteOrderMark ? 2 : 0),
-                              encoding.codePage == kCodePageUtf16BE, utf8))
-            return false;
+        if (!Utf16BytesToUtf8(units, bigEndian, utf8))
+            return fail(XmlFileError::BadEncoding, markSize + FirstInvalidByte(units, encoding.codePage));
         size = utf8.size();
         bytes.reset(new char[size + 1]);
         std::memcpy(bytes.get(), utf8.c_str(), size + 1);
     }
-    else if (encoding.declared && encoding.codePage != kCodePageUtf8)
+    else
     {
+        const std::size_t control = FirstControl(file, encoding.codePage);
+        if (control != file.size())
+            return fail(XmlFileError::NotText, control);
         std::u16string text;
-        if (!CodePageToUtf16(file, encoding.codePage, text))
-            return false;
+        if (encoding.declared && encoding.codePage != kCodePageUtf8 && !CodePageToUtf16(file, encoding.codePage, text))
+            return fail(XmlFileError::BadEncoding, FirstInvalidByte(file, encoding.codePage));
     }
-    if (std::memchr(bytes.get(), '\0', size) || !LoadOwned(std::move(bytes), size))
-        return false;
+    // The tree may keep the file's own bytes only while it holds no other file.
+    const bool singleFile = m_root.m_children.empty() && m_root.m_attributes.empty() && m_storage.empty();
+    std::string source(bytes.get(), size);
+    const CXmlSyntax syntax = CheckWellFormed(source.data(), source.size(), encoding.codePage == kCodePageUtf8 ||
+                                                                                IsUtf16(encoding.codePage));
+    const bool wasSingleFile = m_singleFile;
+    m_singleFile = singleFile;
+    if (!LoadOwned(std::move(bytes), size))
+    {
+        m_singleFile = wasSingleFile;
+        return fail(XmlFileError::Failed, 0);
+    }
     m_fileCodePage = encoding.codePage;
     m_fileMark = encoding.byteOrderMark;
-    return true;
+    m_syntax = syntax;
+    m_fileBytes.swap(fileBytes);
+    if (singleFile)
+        m_source.swap(source);
+    else
+        std::string().swap(m_source);
+    m_status = CXmlFileStatus{};
+    return XmlFileError::None;
 }
 
 unsigned CXmlDocument::CodePage() const noexcept

@@ -13,20 +13,18 @@ namespace
 
 constexpr std::size_t kWriteBufferSize = std::size_t(1) << 16;
 
-// Collects the output in a large buffer and hands it on in big pieces: appended to a string, or
-// written to a new file; for a UTF-16 file converted on the way.
+// Collects the output in a large buffer and appends it to a string in big pieces; for a UTF-16
+// file converted on the way.
 class COutput
 {
 public:
     COutput(std::string& target, unsigned codePage, bool mark)
         : m_string(&target), m_buffer(new char[kWriteBufferSize])
     {
-        Start(codePage, mark);
-    }
-    COutput(XmlDetail::CFileReplacement& file, unsigned codePage, bool mark)
-        : m_file(&file), m_buffer(new char[kWriteBufferSize])
-    {
-        Start(codePage, mark);
+        m_utf16 = IsUtf16(codePage);
+        m_bigEndian = codePage == kCodePageUtf16BE;
+        if (m_utf16 && mark)
+            m_string->append(m_bigEndian ? "\xFE\xFF" : "\xFF\xFE", 2);
     }
     COutput(const COutput&) = delete;
     COutput& operator=(const COutput&) = delete;
@@ -61,7 +59,7 @@ public:
         m_buffer[m_used++] = c;
     }
 
-    // False when any write or conversion failed.
+    // False when a conversion failed.
     bool Flush()
     {
         if (m_used != 0)
@@ -71,38 +69,22 @@ public:
     }
 
 private:
-    void Start(unsigned codePage, bool mark)
-    {
-        m_utf16 = IsUtf16(codePage);
-        m_bigEndian = codePage == kCodePageUtf16BE;
-        if (m_utf16 && mark)
-            Send(m_bigEndian ? "\xFE\xFF" : "\xFF\xFE", 2);
-    }
-
     void Deliver(const char* data, std::size_t size)
     {
         if (!m_utf16)
         {
-            Send(data, size);
+            m_string->append(data, size);
             return;
         }
-        // Put never splits a piece of the tree, so a delivery holds whole characters.
+        // Pieces end at markup or at the end of a string of the tree, so a delivery holds whole
+        // characters.
         if (Utf8ToUtf16Bytes(std::string_view(data, size), m_bigEndian, m_converted))
-            Send(m_converted.data(), m_converted.size());
+            m_string->append(m_converted);
         else
             m_ok = false;
     }
 
-    void Send(const char* data, std::size_t size)
-    {
-        if (m_string)
-            m_string->append(data, size);
-        else if (!m_file->Write(data, size))
-            m_ok = false;
-    }
-
-    std::string* m_string = nullptr;
-    XmlDetail::CFileReplacement* m_file = nullptr;
+    std::string* m_string;
     std::unique_ptr<char[]> m_buffer;
     std::size_t m_used = 0;
     bool m_ok = true;
@@ -110,8 +92,6 @@ private:
     bool m_bigEndian = false;
     std::string m_converted;
 };
-
-constexpr char kQuotEntity[] = "&quot;";
 
 // Values are mostly short: a plain loop beats a call for them.
 bool Holds(const CXmlString& s, char c)
@@ -127,125 +107,365 @@ bool Holds(const CXmlString& s, char c)
     return false;
 }
 
-// Double quotes, unless the value holds a double quote and no single quote; a value holding both
-// has its double quotes written as references, the only way it can be read back whole.
-template <class Output> void PutAttribute(Output& out, const CXmlAttribute& attribute)
+bool IsBlank(char c)
 {
-    const CXmlString& value = attribute.m_value;
-    const bool hasDouble = Holds(value, '"');
-    const bool hasSingle = hasDouble && Holds(value, '\'');
-    out.Put(' ');
-    out.Put(attribute.m_name);
-    if (attribute.m_bare && value.empty())
-        return;
-    if (!hasDouble)
-    {
-        out.Put("=\"", 2);
-        out.Put(value);
-        out.Put('"');
-    }
-    else if (!hasSingle)
-    {
-        out.Put("='", 2);
-        out.Put(value);
-        out.Put('\'');
-    }
-    else
-    {
-        out.Put("=\"", 2);
-        const char* p = value.data();
-        const char* end = p + value.size();
-        while (p < end)
-        {
-            const void* hit = std::memchr(p, '"', static_cast<std::size_t>(end - p));
-            const char* stop = hit ? static_cast<const char*>(hit) : end;
-            out.Put(p, static_cast<std::size_t>(stop - p));
-            if (stop == end)
-                break;
-            out.Put(kQuotEntity, sizeof kQuotEntity - 1);
-            p = stop + 1;
-        }
-        out.Put('"');
-    }
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
+
+bool EndsName(char c)
+{
+    return IsBlank(c) || c == '=' || c == '/' || c == '>' || c == '"' || c == '\'';
+}
+
+// An attribute of a start tag as the file has it.
+struct CSourceAttribute
+{
+    std::size_t name;     // first byte of the name
+    std::size_t nameEnd;
+    std::size_t value;    // first byte of the value; nameEnd for an attribute without one
+    std::size_t valueEnd; // the closing quote
+    char quote;           // 0 without a value
+};
 
 // Walks the tree with its own stack. A start tag's ">" waits until the element's first content
 // byte: an element whose content writes nothing (no children, or only nameless elements that
 // hold nothing) is written as an empty-element tag, which is how it reads back.
-template <class Output> void WriteTree(Output& out, const CXmlNode& root)
+//
+// Given the bytes the tree was read from, an element read from them is written as the file had
+// it: its tags are copied, and only the values that differ from the file's, and attributes added
+// since, are written anew. Runs of copied bytes are handed on whole, so an unchanged tree is one
+// copy of its file.
+template <class Output> class CTreeWriter
 {
-    struct Frame
+public:
+    CTreeWriter(Output& out, std::string_view source) : m_out(out), m_source(source)
     {
-        const CXmlNode* node;
-        std::size_t next;
-    };
-    bool tagOpen = false;
-    auto content = [&]() {
-        if (tagOpen)
+    }
+
+    void Write(const CXmlNode& root)
+    {
+        struct Frame
         {
-            out.Put('>');
-            tagOpen = false;
+            const CXmlNode* node;
+            std::size_t next;
+            bool copied; // its start tag came from the source
+        };
+        std::vector<Frame> stack;
+        bool copied = false;
+        if (Open(root, copied))
+            stack.push_back({&root, 0, copied});
+        while (!stack.empty())
+        {
+            Frame& top = stack.back();
+            if (top.next < top.node->m_children.size())
+            {
+                const CXmlNode& child = *top.node->m_children[top.next++];
+                if (Open(child, copied))
+                    stack.push_back({&child, 0, copied});
+            }
+            else
+            {
+                Close(*top.node, top.copied);
+                stack.pop_back();
+            }
         }
-    };
+        Flush();
+    }
+
+private:
     // Writes what comes before a node's children; true when the node needs a frame.
-    auto open = [&](const CXmlNode& node) {
+    bool Open(const CXmlNode& node, bool& copied)
+    {
+        copied = false;
         if (node.m_type == CXmlNode::NODE_TEXT)
         {
             if (!node.m_text.empty())
             {
-                content();
-                out.Put(node.m_text);
+                Content();
+                if (!CopiedText(node))
+                    Put(node.m_text.data(), node.m_text.size());
             }
             return false;
         }
         if (node.m_name.empty())
             return !node.m_children.empty();
-        content();
-        out.Put('<');
-        out.Put(node.m_name);
+        Content();
+        bool emptyTag = false;
+        if (CopiedStartTag(node, emptyTag))
+        {
+            copied = true;
+            return !emptyTag;
+        }
+        Put('<');
+        Put(node.m_name.data(), node.m_name.size());
         for (const auto& attribute : node.m_attributes)
-            PutAttribute(out, *attribute);
+            PutAttribute(*attribute);
         if (node.m_children.empty())
         {
-            out.Put("/>", 2);
+            Put("/>", 2);
             return false;
         }
-        tagOpen = true;
+        m_tagOpen = true;
         return true;
-    };
-    auto close = [&](const CXmlNode& node) {
+    }
+
+    void Close(const CXmlNode& node, bool copied)
+    {
         if (node.m_type != CXmlNode::NODE_ELEMENT || node.m_name.empty())
             return;
-        if (tagOpen)
+        if (m_tagOpen)
         {
-            out.Put("/>", 2);
-            tagOpen = false;
+            Put("/>", 2);
+            m_tagOpen = false;
             return;
         }
-        out.Put("</", 2);
-        out.Put(node.m_name);
-        out.Put('>');
-    };
+        if (copied && CopiedEndTag(node))
+            return;
+        Put("</", 2);
+        Put(node.m_name.data(), node.m_name.size());
+        Put('>');
+    }
 
-    std::vector<Frame> stack;
-    if (open(root))
-        stack.push_back({&root, 0});
-    while (!stack.empty())
+    void Content()
     {
-        Frame& top = stack.back();
-        if (top.next < top.node->m_children.size())
+        if (m_tagOpen)
         {
-            const CXmlNode& child = *top.node->m_children[top.next++];
-            if (open(child))
-                stack.push_back({&child, 0});
+            Put('>');
+            m_tagOpen = false;
+        }
+    }
+
+    bool HasSource(std::uint32_t offset) const
+    {
+        return offset != kXmlNoSource && offset < m_source.size();
+    }
+
+    bool SourceHolds(std::size_t at, const CXmlString& bytes) const
+    {
+        return at <= m_source.size() && bytes.size() <= m_source.size() - at &&
+               std::memcmp(m_source.data() + at, bytes.data(), bytes.size()) == 0;
+    }
+
+    bool CopiedText(const CXmlNode& node)
+    {
+        if (!HasSource(node.m_source) || !SourceHolds(node.m_source, node.m_text))
+            return false;
+        Copy(node.m_source, node.m_source + node.m_text.size());
+        return true;
+    }
+
+    // The tag at the start offset of node: its name, its attributes, and the end of the tag (one
+    // past its ">"). False unless it is a well-formed start tag of node's name.
+    bool ReadStartTag(const CXmlNode& node, std::size_t& nameEnd, std::size_t& end, bool& emptyTag)
+    {
+        const std::size_t size = m_source.size();
+        std::size_t at = node.m_source;
+        if (m_source[at] != '<' || !SourceHolds(at + 1, node.m_name))
+            return false;
+        at += 1 + node.m_name.size();
+        if (at >= size || !EndsName(m_source[at]) || m_source[at] == '=')
+            return false;
+        nameEnd = at;
+        m_tag.clear();
+        for (;;)
+        {
+            while (at < size && IsBlank(m_source[at]))
+                ++at;
+            if (at >= size)
+                return false;
+            if (m_source[at] == '>' || m_source[at] == '/')
+                break;
+            CSourceAttribute attribute{at, at, at, at, 0};
+            while (at < size && !EndsName(m_source[at]))
+                ++at;
+            if (at == attribute.name || at >= size)
+                return false;
+            attribute.nameEnd = attribute.value = attribute.valueEnd = at;
+            std::size_t look = at;
+            while (look < size && IsBlank(m_source[look]))
+                ++look;
+            if (look < size && m_source[look] == '=')
+            {
+                ++look;
+                while (look < size && IsBlank(m_source[look]))
+                    ++look;
+                if (look >= size || (m_source[look] != '"' && m_source[look] != '\''))
+                    return false;
+                attribute.quote = m_source[look];
+                attribute.value = look + 1;
+                const std::size_t close = m_source.find(attribute.quote, attribute.value);
+                if (close == std::string_view::npos)
+                    return false;
+                attribute.valueEnd = close;
+                at = close + 1;
+            }
+            m_tag.push_back(attribute);
+        }
+        emptyTag = m_source[at] == '/';
+        if (emptyTag && (at + 1 >= size || m_source[at + 1] != '>'))
+            return false;
+        end = at + (emptyTag ? 2 : 1);
+        return true;
+    }
+
+    bool CopiedStartTag(const CXmlNode& node, bool& emptyTag)
+    {
+        std::size_t nameEnd = 0;
+        std::size_t end = 0;
+        if (!HasSource(node.m_source) || !ReadStartTag(node, nameEnd, end, emptyTag))
+            return false;
+        if (emptyTag && !node.m_children.empty())
+            return false;
+        // The tree's attributes read from this tag come first and in the file's order, each where
+        // the file has one of its name; those added since come after them.
+        std::size_t matched = 0;
+        for (std::size_t i = 0; i < node.m_attributes.size(); ++i)
+        {
+            const CXmlAttribute& attribute = *node.m_attributes[i];
+            if (attribute.m_source == kXmlNoSource)
+                continue;
+            if (i != matched || matched == m_tag.size() || m_tag[matched].name != attribute.m_source ||
+                m_tag[matched].nameEnd - m_tag[matched].name != attribute.m_name.size() ||
+                !SourceHolds(m_tag[matched].name, attribute.m_name))
+                return false;
+            ++matched;
+        }
+        if (matched != m_tag.size())
+            return false;
+
+        std::size_t from = node.m_source;
+        for (std::size_t i = 0; i < matched; ++i)
+        {
+            const CSourceAttribute& read = m_tag[i];
+            const CXmlAttribute& attribute = *node.m_attributes[i];
+            const CXmlString& value = attribute.m_value;
+            if (read.quote == 0)
+            {
+                if (value.empty())
+                    continue;
+                Copy(from, read.nameEnd);
+                Put("=\"", 2);
+                PutValue(value, '"');
+                Put('"');
+                from = read.nameEnd;
+            }
+            else if (read.valueEnd - read.value != value.size() || !SourceHolds(read.value, value))
+            {
+                Copy(from, read.value);
+                PutValue(value, read.quote);
+                from = read.valueEnd;
+            }
+        }
+        const std::size_t insertAt = m_tag.empty() ? nameEnd
+                                     : m_tag.back().quote ? m_tag.back().valueEnd + 1
+                                                          : m_tag.back().nameEnd;
+        Copy(from, insertAt);
+        for (std::size_t i = matched; i < node.m_attributes.size(); ++i)
+            PutAttribute(*node.m_attributes[i]);
+        Copy(insertAt, end);
+        return true;
+    }
+
+    bool CopiedEndTag(const CXmlNode& node)
+    {
+        if (!HasSource(node.m_sourceEnd))
+            return false;
+        const std::size_t size = m_source.size();
+        std::size_t at = node.m_sourceEnd;
+        if (at + 2 > size || m_source[at + 1] != '/' || !SourceHolds(at + 2, node.m_name))
+            return false;
+        at += 2 + node.m_name.size();
+        while (at < size && IsBlank(m_source[at]))
+            ++at;
+        if (at >= size || m_source[at] != '>')
+            return false;
+        Copy(node.m_sourceEnd, at + 1);
+        return true;
+    }
+
+    // A value between the file's quotes: the quote and "<" escaped, the rest as the tree holds it.
+    void PutValue(const CXmlString& value, char quote)
+    {
+        const char* run = value.data();
+        for (const char& c : value)
+        {
+            const char* entity = c == quote ? (quote == '"' ? "&quot;" : "&apos;") : c == '<' ? "&lt;" : nullptr;
+            if (!entity)
+                continue;
+            Put(run, static_cast<std::size_t>(&c - run));
+            Put(entity, std::strlen(entity));
+            run = &c + 1;
+        }
+        Put(run, static_cast<std::size_t>(value.end() - run));
+    }
+
+    // Double quotes, unless the value holds a double quote and no single quote; a value holding both
+    // has its double quotes written as references, the only way it can be read back whole.
+    void PutAttribute(const CXmlAttribute& attribute)
+    {
+        const CXmlString& value = attribute.m_value;
+        const bool hasDouble = Holds(value, '"');
+        const bool hasSingle = hasDouble && Holds(value, '\'');
+        Put(' ');
+        Put(attribute.m_name.data(), attribute.m_name.size());
+        if (attribute.m_bare && value.empty())
+            return;
+        if (!hasDouble)
+        {
+            Put("=\"", 2);
+            Put(value.data(), value.size());
+            Put('"');
+        }
+        else if (!hasSingle)
+        {
+            Put("='", 2);
+            Put(value.data(), value.size());
+            Put('\'');
         }
         else
         {
-            close(*top.node);
-            stack.pop_back();
+            Put("=\"", 2);
+            PutValue(value, '"');
+            Put('"');
         }
     }
-}
+
+    // Source bytes wait in a run that grows while what is copied follows on.
+    void Copy(std::size_t from, std::size_t to)
+    {
+        if (from == to)
+            return;
+        if (m_runEnd != from || m_runStart == m_runEnd)
+        {
+            Flush();
+            m_runStart = from;
+        }
+        m_runEnd = to;
+    }
+    void Flush()
+    {
+        if (m_runStart != m_runEnd)
+            m_out.Put(m_source.data() + m_runStart, m_runEnd - m_runStart);
+        m_runStart = m_runEnd = 0;
+    }
+    void Put(const char* data, std::size_t size)
+    {
+        Flush();
+        m_out.Put(data, size);
+    }
+    void Put(char c)
+    {
+        Flush();
+        m_out.Put(c);
+    }
+
+    Output& m_out;
+    std::string_view m_source;
+    std::vector<CSourceAttribute> m_tag;
+    std::size_t m_runStart = 0;
+    std::size_t m_runEnd = 0;
+    bool m_tagOpen = false;
+};
 
 } // namespace
 
@@ -256,27 +476,105 @@ std::string CXmlDocument::ToString() const
     std::string text;
     text.reserve(m_loadedSize);
     COutput out(text, m_fileCodePage, m_fileMark);
-    WriteTree(out, m_root);
+    CTreeWriter<COutput> writer(out, m_singleFile ? std::string_view(m_source) : std::string_view());
+    writer.Write(m_root);
     if (!out.Flush())
         text.clear();
     return text;
 }
 
+CXmlPendingSave::CXmlPendingSave() noexcept = default;
+
+CXmlPendingSave::~CXmlPendingSave()
+{
+    Discard();
+}
+
+void CXmlPendingSave::Discard() noexcept
+{
+    if (m_file)
+        m_file->Discard();
+    m_file.reset();
+    m_document = nullptr;
+    std::string().swap(m_bytes);
+}
+
+XmlFileError CXmlPendingSave::Commit() noexcept
+{
+    if (!m_file)
+        return XmlFileError::None;
+    const XmlFileError error = m_file->Commit();
+    if (error == XmlFileError::None && m_document)
+        m_document->m_fileBytes.swap(m_bytes);
+    m_file.reset();
+    m_document = nullptr;
+    std::string().swap(m_bytes);
+    return error;
+}
+
 // A failure at any step, running out of memory included, drops the new file: the replacement's
 // destructor removes it while the exception passes.
-bool CXmlDocument::Save(const char* path) const noexcept
+XmlFileError CXmlDocument::PrepareSave(const char* path, CXmlPendingSave& save) noexcept
 {
+    save.Discard();
     try
     {
-        XmlDetail::CFileReplacement file;
-        if (!file.Create(path))
-            return false;
-        COutput out(file, m_fileCodePage, m_fileMark);
-        WriteTree(out, m_root);
-        return out.Flush() && file.Commit();
+        std::string bytes = ToString();
+        if (bytes.empty() && !(m_root.m_children.empty() && m_root.m_attributes.empty()))
+            return XmlFileError::Failed; // bytes the file's encoding cannot take
+        std::unique_ptr<char[]> onDisk;
+        std::size_t size = 0;
+        if (XmlDetail::ReadWholeFile(path, onDisk, size) == XmlFileError::None && size == bytes.size() &&
+            std::memcmp(onDisk.get(), bytes.data(), size) == 0)
+        {
+            m_fileBytes.swap(bytes);
+            return XmlFileError::None;
+        }
+        onDisk.reset();
+        auto file = std::make_unique<XmlDetail::CFileReplacement>();
+        XmlFileError error = file->Create(path);
+        if (error == XmlFileError::None)
+            error = file->Write(bytes.data(), bytes.size());
+        if (error == XmlFileError::None)
+            error = file->Finish();
+        if (error != XmlFileError::None)
+            return error;
+        save.m_file = std::move(file);
+        save.m_document = this;
+        save.m_bytes.swap(bytes);
+        return XmlFileError::None;
     }
     catch (...)
     {
-        return false;
+        save.Discard();
+        return XmlFileError::Failed;
+    }
+}
+
+bool CXmlDocument::Save(const char* path) noexcept
+{
+    CXmlPendingSave save;
+    m_status = CXmlFileStatus{PrepareSave(path, save), 0};
+    if (m_status.error == XmlFileError::None)
+        m_status.error = save.Commit();
+    return m_status.error == XmlFileError::None;
+}
+
+XmlFileError CXmlDocument::CompareWithFile(const char* path) const noexcept
+{
+    try
+    {
+        std::unique_ptr<char[]> onDisk;
+        std::size_t size = 0;
+        const XmlFileError error = XmlDetail::ReadWholeFile(path, onDisk, size);
+        if (error != XmlFileError::None)
+            return error;
+        return size == m_fileBytes.size() && std::memcmp(onDisk.get(), m_fileBytes.data(), size) == 0
+                   ? XmlFileError::None
+                   : XmlFileError::Changed;
+    }
+    catch (...)
+    {
+        return XmlFileError::Failed;
     }
 }

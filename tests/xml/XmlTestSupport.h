@@ -58,12 +58,10 @@ inline std::unique_ptr<CXmlDocument> Loaded(const std::string& bytes)
     return document;
 }
 
-// Loads text and returns the writer's bytes; checks that a copying parse of it writes the same.
+// The writer's bytes for a tree built from text without a file behind it: the engine's own form.
 inline std::string Rewrite(const std::string& text)
 {
-    const std::string written = Loaded(text)->ToString();
     CXmlDocument parsed;
     parsed.Parse(text);
-    EXPECT_EQ(parsed.ToString(), written) << "a copying parse differs for: " << text;
-    return written;
+    return parsed.ToString();
 }

@@ -1,0 +1,2 @@
+#include "Xml.h"
+CXmlSyntax CheckWellFormed(const char*, std::size_t, bool) noexcept { return {}; }
