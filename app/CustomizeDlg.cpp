@@ -3,6 +3,10 @@
 #include <objbase.h>
 
 #include <array>
+#include <memory>
+#include <vector>
+
+#include "RuntimeLink.h"
 
 #include "AboutBox.h"
 #include "CustomizeDlg.h"
@@ -227,23 +231,100 @@ bool CCustomizeDlg::OnClose(WPARAM, LPARAM, LRESULT&)
     return false;
 }
 
+// Only the files the person changed are written, all or none: each new file is written beside its
+// own first, and only when every one of them is written do they take their files' places. A file
+// that another program changed since it was read is replaced only when the person says so.
 bool CCustomizeDlg::OnSave(WPARAM, LPARAM, LRESULT& result)
 {
-    // Every page writes its file, changed or not; a page whose file was never read writes nothing.
-    std::wstring failed;
+    result = 0;
+    std::wstring leftAsItIs;
+    std::vector<CContentPage*> changed;
     for (CContentPage* page : m_pages)
     {
-        if (!page->SaveContent() && page->IsLoaded())
-            failed += L"\n" + page->m_path;
+        if (!page->CanSave())
+        {
+            const std::wstring why = page->SaveFailure();
+            if (!why.empty())
+                leftAsItIs += L"\n" + page->ShownPath() + why;
+            continue;
+        }
+        if (!page->HasChanges())
+            continue;
+        const XmlFileError onDisk = page->CheckFile();
+        if (onDisk == XmlFileError::Changed || onDisk == XmlFileError::NotFound)
+        {
+            if (!AskReplace(page->ShownPath()))
+            {
+                page->Reload();
+                continue;
+            }
+        }
+        else if (onDisk != XmlFileError::None)
+        {
+            return ReportSave(IDS_SAVE_NOTHING_CHANGED, L"\n" + page->ShownPath() + SaveFailureText(onDisk));
+        }
+        changed.push_back(page);
     }
-    // A file that could not be written must not look saved; the dialog stays open to try again.
-    if (!failed.empty())
+
+    std::vector<std::unique_ptr<CXmlPendingSave>> saves;
+    for (CContentPage* page : changed)
     {
-        const std::wstring message = LoadText(IDS_NOT_SAVED) + failed;
-        MessageBoxW(m_hWnd, message.c_str(), GetText().c_str(), MB_OK | MB_ICONWARNING);
+        saves.push_back(std::make_unique<CXmlPendingSave>());
+        const XmlFileError error = page->PrepareSave(*saves.back());
+        // The new files written so far are removed with the pending saves.
+        if (error != XmlFileError::None)
+            return ReportSave(IDS_SAVE_NOTHING_CHANGED, L"\n" + page->ShownPath() + SaveFailureText(error));
     }
-    result = 0;
+    std::wstring failed;
+    for (size_t i = 0; i < changed.size(); ++i)
+    {
+        const XmlFileError error = saves[i]->Commit();
+        if (error == XmlFileError::None)
+            changed[i]->Saved();
+        else
+            failed += L"\n" + changed[i]->ShownPath() + SaveFailureText(error);
+    }
+    if (!failed.empty())
+        return ReportSave(IDS_NOT_SAVED, failed);
+    if (!leftAsItIs.empty())
+        return ReportSave(IDS_SAVE_LEFT_AS_IT_IS, leftAsItIs);
     return true;
+}
+
+bool CCustomizeDlg::ReportSave(UINT headingId, const std::wstring& lines)
+{
+    const std::wstring message = LoadText(headingId) + lines;
+    MessageBoxW(m_hWnd, message.c_str(), GetText().c_str(), MB_OK | MB_ICONWARNING);
+    return true;
+}
+
+// Yes replaces the file; No, the default, Escape and the close box keep the other program's version.
+bool CCustomizeDlg::AskReplace(const std::wstring& path)
+{
+    const std::wstring title = GetText();
+    const std::wstring question = FormatText(IDS_SAVE_ASK_CHANGED, {path});
+    const std::wstring detail = LoadText(IDS_SAVE_ASK_REPLACE);
+    // The task dialog lets Escape answer; a message box with Yes and No would not.
+    static const auto taskDialog =
+        LookUpFunction<decltype(&TaskDialogIndirect)>(GetModuleHandleW(L"comctl32.dll"), "TaskDialogIndirect");
+    if (taskDialog)
+    {
+        TASKDIALOGCONFIG config{};
+        config.cbSize = sizeof(config);
+        config.hwndParent = m_hWnd;
+        config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
+        config.dwCommonButtons = TDCBF_YES_BUTTON | TDCBF_NO_BUTTON;
+        config.pszWindowTitle = title.c_str();
+        config.pszMainIcon = TD_WARNING_ICON;
+        config.pszMainInstruction = question.c_str();
+        config.pszContent = detail.c_str();
+        config.nDefaultButton = IDNO;
+        int button = IDNO;
+        if (SUCCEEDED(taskDialog(&config, &button, nullptr, nullptr)))
+            return button == IDYES;
+    }
+    const std::wstring message = question + L"\n\n" + detail;
+    return MessageBoxW(m_hWnd, message.c_str(), title.c_str(), MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING) == IDYES;
 }
 
 bool CCustomizeDlg::OnCloseButton(WPARAM, LPARAM, LRESULT& result)

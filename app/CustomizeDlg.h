@@ -58,6 +58,9 @@ private:
     bool OnCycleTab(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnDestroy(WPARAM wParam, LPARAM lParam, LRESULT& result);
 
+    // Tells the person why a save stopped or what it left, under the heading headingId; true.
+    bool ReportSave(UINT headingId, const std::wstring& lines);
+    bool AskReplace(const std::wstring& path);
     void ComputePageArea();
     void SetAllChecks(int check);
 

@@ -20,18 +20,22 @@ CCheckListPage::CCheckListPage(UINT templateId, int listId, CWnd* parent)
 
 void CCheckListPage::DoDataExchange()
 {
+    CContentPage::DoDataExchange();
     Bind(m_checkList, m_listId);
 }
 
 void CCheckListPage::ShowContent()
 {
-    m_checkList.SetCheckMode(BS_AUTOCHECKBOX);
+    m_checkList.Send(LB_RESETCONTENT);
+    m_entries.clear();
+    // A page that may not write its file shows it without letting a press change a box.
+    m_checkList.SetCheckMode(CanSave() ? BS_AUTOCHECKBOX : BS_CHECKBOX);
 
     const CXmlNode* container = m_document->m_documentElement;
     if (container && !container->m_children.empty())
     {
         const auto count = static_cast<WPARAM>(container->m_children.size());
-        m_targets.reserve(count);
+        m_entries.reserve(count);
         m_checkList.Send(LB_INITSTORAGE, count, static_cast<LPARAM>(count) * kBytesPerEntry);
         // A long file would otherwise repaint the list once per entry.
         m_checkList.Send(WM_SETREDRAW, FALSE);
@@ -40,12 +44,13 @@ void CCheckListPage::ShowContent()
             if (child->m_type != CXmlNode::NODE_ELEMENT)
                 continue;
             const CXmlAttribute* name = child->FindAttribute("name");
-            const CXmlAttribute* enabled = child->FindAttribute("enabled");
             const std::wstring text = name ? ShownText(name->m_value, CodePage()) : std::wstring();
-            if (m_checkList.AddItem(text.c_str(), enabled && enabled->m_value == "1" ? 1 : 0) < 0)
+            CReadValue enabled = ReadValue(*child, "enabled");
+            const int check = enabled.value == "1" ? 1 : 0;
+            if (m_checkList.AddItem(text.c_str(), check) < 0)
                 continue;
             // The entry saves to the item it shows: two items of one name, or of none, are two entries.
-            m_targets.push_back(child.get());
+            m_entries.push_back({child.get(), check, std::move(enabled)});
         }
         m_checkList.Send(WM_SETREDRAW, TRUE);
         InvalidateRect(m_checkList.m_hWnd, nullptr, TRUE);
@@ -56,15 +61,48 @@ void CCheckListPage::ShowContent()
         m_checkList.SetEmptyText(DescribeEmpty(IDS_NO_ITEMS));
 }
 
+bool CCheckListPage::HasChanges() const
+{
+    const int count = std::min(m_checkList.GetCount(), static_cast<int>(m_entries.size()));
+    for (int i = 0; i < count; ++i)
+    {
+        if (m_checkList.GetItemCheck(i) != m_entries[static_cast<size_t>(i)].check)
+            return true;
+    }
+    return false;
+}
+
+// Only the entries whose check the person changed are written; the others keep the file's value,
+// also when an earlier save that failed had stored one.
 void CCheckListPage::StoreContent()
 {
-    const int count = std::min(m_checkList.GetCount(), static_cast<int>(m_targets.size()));
+    const int count = std::min(m_checkList.GetCount(), static_cast<int>(m_entries.size()));
     for (int i = 0; i < count; ++i)
-        StoreEnabled(*m_targets[static_cast<size_t>(i)], m_checkList.GetItemCheck(i) == 1);
+    {
+        const CEntry& entry = m_entries[static_cast<size_t>(i)];
+        const int check = m_checkList.GetItemCheck(i);
+        if (check != entry.check)
+            StoreEnabled(*entry.item, check == 1);
+        else
+            RestoreValue(*entry.item, "enabled", entry.enabled);
+    }
+}
+
+void CCheckListPage::MarkSaved()
+{
+    const int count = std::min(m_checkList.GetCount(), static_cast<int>(m_entries.size()));
+    for (int i = 0; i < count; ++i)
+    {
+        CEntry& entry = m_entries[static_cast<size_t>(i)];
+        entry.check = m_checkList.GetItemCheck(i);
+        entry.enabled = ReadValue(*entry.item, "enabled");
+    }
 }
 
 void CCheckListPage::SetAllChecks(int check)
 {
+    if (!CanSave())
+        return;
     const int count = m_checkList.GetCount();
     for (int i = 0; i < count; ++i)
         m_checkList.SetItemCheck(i, check);

@@ -12,8 +12,9 @@ class CCheckListPage : public CContentPage
 public:
     CCheckListPage(UINT templateId, int listId, CWnd* parent);
 
-    // 1 ticks every entry, 0 clears them; the file changes on the next save.
+    // 1 ticks every entry, 0 clears them; the file changes on the next save. Nothing on a read-only page.
     void SetAllChecks(int check) override;
+    bool HasChanges() const override;
 
     CCheckListBox m_checkList;
 
@@ -21,11 +22,22 @@ protected:
     void DoDataExchange() override;
     void ShowContent() override;
     void StoreContent() override;
+    void MarkSaved() override;
+    HWND ContentWindow() const override
+    {
+        return m_checkList.m_hWnd;
+    }
 
 private:
+    struct CEntry
+    {
+        CXmlNode* item; // the item the entry's check is saved to; it belongs to the document
+        int check;      // the check as the file has it
+        CReadValue enabled;
+    };
+
     int m_listId;
-    // Per entry, the item its check is saved to. The items belong to the document.
-    std::vector<CXmlNode*> m_targets;
+    std::vector<CEntry> m_entries;
 };
 
 class CFeaturesDlg : public CCheckListPage

@@ -18,6 +18,7 @@ CInterfaceDlg::CInterfaceDlg(CWnd* parent) : CContentPage(IDD_INTERFACE, parent)
 
 void CInterfaceDlg::DoDataExchange()
 {
+    CContentPage::DoDataExchange();
     Bind(m_linkName, IDC_LINK_NAME);
     Bind(m_linkEnabled, IDC_LINK_ENABLED);
     Bind(m_note, IDC_LINK_NOTE);
@@ -25,49 +26,63 @@ void CInterfaceDlg::DoDataExchange()
 
 void CInterfaceDlg::ShowContent()
 {
-    // Every link item is shown in turn, so the last one stays.
-    const CXmlNode* shown = nullptr;
-    if (const CXmlNode* container = m_document->m_documentElement)
+    m_links.clear();
+    if (CXmlNode* container = m_document->m_documentElement)
     {
         for (const auto& child : container->m_children)
         {
             if (IsLinkItem(*child))
-                shown = child.get();
+                m_links.push_back({child.get(), ReadValue(*child, "value"), ReadValue(*child, "enabled")});
         }
     }
-    EnableWindow(m_linkName.m_hWnd, shown != nullptr);
-    EnableWindow(m_linkEnabled.m_hWnd, shown != nullptr);
+    // Every link item is shown in turn, so the last one stays.
+    const CLinkItem* shown = m_links.empty() ? nullptr : &m_links.back();
+    const bool editable = shown && CanSave();
+    EnableWindow(m_linkName.m_hWnd, editable);
+    EnableWindow(m_linkEnabled.m_hWnd, editable);
     m_note.SetText(shown ? L"" : DescribeEmpty(IDS_NO_LINK_ITEM).c_str());
     ShowWindow(m_note.m_hWnd, shown ? SW_HIDE : SW_SHOWNA);
-    if (!shown)
-        return;
-    const CXmlAttribute value(shown->FindAttribute("value"));
-    const CXmlAttribute enabled(shown->FindAttribute("enabled"));
-    m_linkName.SetText(ShownText(value.m_value, CodePage()).c_str());
-    m_linkEnabled.SetCheck(enabled.m_value == "1" ? BST_CHECKED : BST_UNCHECKED);
-    // Read back: the field may not hold every character of the value as given (a line break).
-    m_shownName = m_linkName.GetText();
-    m_shownSource = value.m_value;
+    m_linkName.SetText(shown ? ShownText(shown->value.value, CodePage()).c_str() : L"");
+    m_linkEnabled.SetCheck(shown && shown->enabled.value == "1" ? BST_CHECKED : BST_UNCHECKED);
+    MarkSaved();
+}
+
+bool CInterfaceDlg::HasChanges() const
+{
+    return !m_links.empty() && (m_linkName.GetText() != m_shownName || m_linkEnabled.GetCheck() != m_shownCheck);
 }
 
 void CInterfaceDlg::StoreContent()
 {
-    CXmlNode* container = m_document->m_documentElement;
-    if (!container)
-        return;
+    // Read back: the field may not hold every character of the value as given (a line break), so
+    // what it showed counts as untouched.
     const std::wstring name = m_linkName.GetText();
-    // An untouched field keeps the references and bytes as the file wrote them.
-    const std::string value = name == m_shownName ? m_shownSource : StoredText(name, CodePage());
-    const bool checked = m_linkEnabled.GetCheck() == BST_CHECKED;
-    for (const auto& child : container->m_children)
+    const bool nameChanged = name != m_shownName;
+    const std::string value = nameChanged ? StoredText(name, CodePage()) : std::string();
+    const int check = m_linkEnabled.GetCheck();
+    for (const CLinkItem& link : m_links)
     {
-        if (!IsLinkItem(*child))
-            continue;
-        if (CXmlAttribute* attribute = child->FindAttribute("value"))
+        if (!nameChanged)
+            RestoreValue(*link.item, "value", link.value);
+        else if (CXmlAttribute* attribute = link.item->FindAttribute("value"))
             attribute->m_value = value;
         else if (!value.empty())
-            child->AddAttribute("value", value.c_str());
-        StoreEnabled(*child, checked);
+            link.item->AddAttribute("value", value.c_str());
+        if (check != m_shownCheck)
+            StoreEnabled(*link.item, check == BST_CHECKED);
+        else
+            RestoreValue(*link.item, "enabled", link.enabled);
+    }
+}
+
+void CInterfaceDlg::MarkSaved()
+{
+    m_shownName = m_linkName.GetText();
+    m_shownCheck = m_linkEnabled.GetCheck();
+    for (CLinkItem& link : m_links)
+    {
+        link.value = ReadValue(*link.item, "value");
+        link.enabled = ReadValue(*link.item, "enabled");
     }
 }
 

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <string>
+#include <vector>
 
 #include "ContentPage.h"
 #include "Controls.h"
@@ -14,6 +15,7 @@ public:
 
     // Enable All and Disable All do not concern this page.
     void SetAllChecks(int check) override;
+    bool HasChanges() const override;
 
     CEdit m_linkName;
     CButton m_linkEnabled;
@@ -24,10 +26,24 @@ protected:
     // Shows the last link item; without one the controls are disabled, since what they hold would be
     // stored nowhere.
     void ShowContent() override;
-    // Writes the field and the box into every link item.
+    // Writes the field, when the person changed it, and the box, when the person changed it, into
+    // every link item.
     void StoreContent() override;
+    void MarkSaved() override;
+    HWND ContentWindow() const override
+    {
+        return nullptr;
+    }
 
 private:
-    std::wstring m_shownName;  // the field's text right after loading
-    std::string m_shownSource; // the value that text was decoded from, as the file has it
+    struct CLinkItem
+    {
+        CXmlNode* item; // belongs to the document
+        CReadValue value;
+        CReadValue enabled;
+    };
+
+    std::wstring m_shownName; // the field's text right after loading or saving
+    int m_shownCheck = BST_UNCHECKED;
+    std::vector<CLinkItem> m_links;
 };

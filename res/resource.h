@@ -21,6 +21,7 @@
 #define IDC_LINK_ENABLED 1024
 #define IDC_LINK_NAME 1025
 #define IDC_LINK_NOTE 1026
+#define IDC_PAGE_NOTE 1027
 
 // Why a page shows nothing: no path, or the path followed by one of the other three.
 #define IDS_NO_FILE 200
@@ -28,6 +29,35 @@
 #define IDS_NO_ITEMS 202
 #define IDS_NO_LINK_ITEM 203
 #define IDS_NOT_SAVED 204
+
+// Why a file could not be read, after its path.
+#define IDS_READ_NOT_FOUND 210
+#define IDS_READ_FOLDER_MISSING 211
+#define IDS_READ_ACCESS_DENIED 212
+#define IDS_READ_IN_USE 213
+#define IDS_READ_BAD_ENCODING 214
+#define IDS_READ_NOT_TEXT 215
+#define IDS_READ_TOO_LARGE 216
+
+// Why a file was not saved, after its path.
+#define IDS_SAVE_READ_ONLY 220
+#define IDS_SAVE_ACCESS_DENIED 221
+#define IDS_SAVE_IN_USE 222
+#define IDS_SAVE_DISK_FULL 223
+#define IDS_SAVE_FOLDER_MISSING 224
+#define IDS_SAVE_CHANGED 225
+#define IDS_SAVE_FAILED 226
+#define IDS_SAVE_NOTHING_CHANGED 227
+#define IDS_SAVE_LEFT_AS_IT_IS 228
+#define IDS_SAVE_ASK_CHANGED 229
+#define IDS_SAVE_ASK_REPLACE 230
+
+// A file shown read-only: why, after its path.
+#define IDS_READ_ONLY_SYNTAX 240
+#define IDS_READ_ONLY_EDITED_ON 241
+
+// What is wrong with a file that is not well-formed XML, in the order of its kinds.
+#define IDS_SYNTAX_FIRST 250
 
 // System-menu command of the About box; the low four bits belong to the system.
 #define IDM_ABOUTBOX 0x0010

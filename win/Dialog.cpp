@@ -125,6 +125,26 @@ std::wstring CDialog::LoadText(UINT id)
     return length > 0 && text ? std::wstring(text, static_cast<size_t>(length)) : std::wstring();
 }
 
+std::wstring CDialog::FormatText(UINT id, std::initializer_list<std::wstring> args)
+{
+    const std::wstring text = LoadText(id);
+    std::wstring result;
+    for (size_t i = 0; i < text.size(); ++i)
+    {
+        const size_t index = i + 1 < text.size() ? static_cast<size_t>(text[i + 1] - L'1') : args.size();
+        if (text[i] == L'%' && index < args.size())
+        {
+            result += *(args.begin() + index);
+            ++i;
+        }
+        else
+        {
+            result += text[i];
+        }
+    }
+    return result;
+}
+
 INT_PTR CALLBACK CDialog::DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam)
 {
     CDialog* self = nullptr;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ public:
     {
         return ::GetModuleHandleW(nullptr);
     }
+    // A string of the program's string table; empty when it has none of that id.
+    static std::wstring LoadText(UINT id);
+    // The same with %1, %2 ... replaced by the arguments in turn.
+    static std::wstring FormatText(UINT id, std::initializer_list<std::wstring> args);
 
 protected:
     // Binds member controls to their ids: a list of Bind lines.
@@ -43,8 +48,6 @@ protected:
 
     void Bind(CWnd& control, int id);
     void ForgetControl(CWnd* control) override;
-    // A string of the program's string table; empty when it has none of that id.
-    static std::wstring LoadText(UINT id);
 
 private:
     static INT_PTR CALLBACK DialogProc(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam);

@@ -30,7 +30,7 @@ struct SRow
     const char* checks;     // after loading: a digit per entry, or the link box
     const wchar_t* note;    // after loading, following the path: the empty list's line or the link note
     const char* expected;   // the file after Save, twice; null: as it was
-    int saved = 1;          // what Save returns
+    bool readable = true;   // false: the file was not read, and Save says so
 };
 
 const wchar_t kFeatures[] =
@@ -50,7 +50,8 @@ const wchar_t kHelp1251[] = L"\u0421\u043f\u0440\u0430\u0432\u043a\u0430";
 const wchar_t kHelp1251Typed[] = L"\u0421\u043f\u0440\u0430\u0432\u043a\u0430 \u263A A\u00f1o";
 const wchar_t kGuide[] = L"Gu\u00eda & manual \u263A";
 const wchar_t kNoItems[] = L" holds no items";
-const wchar_t kUnread[] = L" could not be read";
+const wchar_t kMissing[] = L" was not found";
+const wchar_t kBadUtf16[] = L" is not valid text in its encoding (byte 60)";
 const wchar_t kNoFile[] = L"No file is set for this tab";
 
 // The formatter of the toolchain breaks tables whose rows differ in length and span lines.
@@ -70,10 +71,10 @@ const SRow kRows[] = {
     {"CommentOnly", EPage::Features, "comment_only.xml", L"E", nullptr, L"", "", kNoItems, nullptr},
     {"EmptyFile", EPage::Features, "empty.xml", L"E", nullptr, L"", "", kNoItems, nullptr},
     {"TextOnly", EPage::StartHere, "text_only.xml", L"E", nullptr, L"", "", kNoItems, nullptr},
-    {"MissingFile", EPage::Features, "missing.xml", L"E", nullptr, L"", "", kUnread, nullptr, 0},
-    {"EmptyPath", EPage::Softkeys, "", L"E", nullptr, L"", "", kNoFile, nullptr, 0},
-    {"NullPath", EPage::StartHere, nullptr, L"E", nullptr, L"", "", kNoFile, nullptr, 0},
-    {"BrokenUtf16", EPage::Features, "broken_utf16.xml", L"E", nullptr, L"", "", kUnread, nullptr, 0},
+    {"MissingFile", EPage::Features, "missing.xml", L"E", nullptr, L"", "", kMissing, nullptr, false},
+    {"EmptyPath", EPage::Softkeys, "", L"E", nullptr, L"", "", kNoFile, nullptr, false},
+    {"NullPath", EPage::StartHere, nullptr, L"E", nullptr, L"", "", kNoFile, nullptr, false},
+    {"BrokenUtf16", EPage::Features, "broken_utf16.xml", L"E", nullptr, L"", "", kBadUtf16, nullptr, false},
     // Two items of one name keep a tick each, and the nameless item is saved too.
     {"Utf8Duplicates", EPage::Features, "features_utf8.xml", L"b2 b4 b5 b6", nullptr, kUtf8Names,
      "1000100", L"", "features_utf8_expected.xml"},
@@ -82,14 +83,11 @@ const SRow kRows[] = {
     {"Utf16", EPage::StartHere, "features_utf16.xml", L"b0 b1", nullptr, kUtf16Names, "01", L"",
      "features_utf16_expected.xml"},
     // "LinkItem" is another element; the untouched field keeps "&#x26;" and "&#38;" as written.
-    {"LinkUntouched", EPage::Interface, "interface_in.xml", L"E D", nullptr, kLink, "0", L"",
-     "interface_unchanged.xml"},
-    {"LinkTypedAsShown", EPage::Interface, "interface_in.xml", L"", kLink, kLink, "0", L"",
-     "interface_unchanged.xml"},
+    {"LinkUntouched", EPage::Interface, "interface_in.xml", L"E D", nullptr, kLink, "0", L"", nullptr},
+    {"LinkTypedAsShown", EPage::Interface, "interface_in.xml", L"", kLink, kLink, "0", L"", nullptr},
     {"LinkTypedMarkup", EPage::Interface, "interface_in.xml", L"c", L"Say \"hi\" & <wave> 'now'", kLink, "0",
      L"", "interface_typed.xml"},
-    {"LinksTakeTheLast", EPage::Interface, "links_in.xml", L"", nullptr, L"Quick Guide", "0", L"",
-     "links_expected.xml"},
+    {"LinksTakeTheLast", EPage::Interface, "links_in.xml", L"", nullptr, L"Quick Guide", "0", L"", nullptr},
     {"LinkBare", EPage::Interface, "link_bare_in.xml", L"", nullptr, L"", "0", L"", nullptr},
     {"LinkBareTicked", EPage::Interface, "link_bare_in.xml", L"c", nullptr, L"", "0", L"",
      "link_bare_ticked.xml"},
@@ -105,8 +103,8 @@ const SRow kRows[] = {
     // With no link item to hold them, what reaches the controls is stored nowhere.
     {"NoLinkItem", EPage::Interface, "softkeys_in.xml", L"c", L"Nowhere", L"", "0",
      L" holds no PDF link to edit", nullptr},
-    {"LinkUnread", EPage::Interface, "broken_utf16.xml", L"c", L"typed", L"", "0", kUnread, nullptr, 0},
-    {"LinkNoPath", EPage::Interface, "", L"c", L"typed", L"", "0", kNoFile, nullptr, 0},
+    {"LinkUnread", EPage::Interface, "broken_utf16.xml", L"c", L"typed", L"", "0", kBadUtf16, nullptr, false},
+    {"LinkNoPath", EPage::Interface, "", L"c", L"typed", L"", "0", kNoFile, nullptr, false},
 };
 // clang-format on
 
@@ -202,15 +200,19 @@ TEST_P(PageTable, ShowsTheFileAndSavesWhatThePersonDid)
     EXPECT_EQ(before, ReadBytes(path)) << "nothing is written before Save";
 
     const std::string expected = row.expected ? ReadBytes(DataFile(row.expected)) : before;
+    // A second save finds nothing changed since the first.
     for (int save = 0; save < 2; ++save)
     {
-        EXPECT_EQ(row.saved, loaded.page->SaveContent());
+        const PageSave saved = !row.readable              ? PageSave::NotSaved
+                               : row.expected && save == 0 ? PageSave::Saved
+                                                           : PageSave::Unchanged;
+        EXPECT_EQ(saved, loaded.page->SaveContent()) << "save " << save + 1;
         EXPECT_TRUE(expected == ReadBytes(path)) << "save " << save + 1 << " wrote:\n" << ReadBytes(path);
     }
     EXPECT_EQ(existed, FileExists(path)) << "a file that was not read is not written";
 
     // Read back by a new page, the file shows what was typed.
-    if (row.saved)
+    if (row.readable)
     {
         CLoadedPage reread(row.page, &path);
         EXPECT_EQ(row.typed && !*row.note ? row.typed : row.shown, reread.Shown());
@@ -232,8 +234,8 @@ TEST(Pages, FileHeldOpenIsNotReadAndFailedWriteIsRetriedByTheNextSave)
     {
         CLoadedPage loaded(EPage::Features, &held);
         CloseHandle(hFile);
-        EXPECT_EQ(W(held) + kUnread, loaded.list->m_checkList.GetEmptyText());
-        EXPECT_EQ(0, loaded.page->SaveContent());
+        EXPECT_EQ(W(held) + L" is in use by another program and could not be read", loaded.list->m_checkList.GetEmptyText());
+        EXPECT_EQ(PageSave::NotSaved, loaded.page->SaveContent());
     }
     EXPECT_EQ(ReadBytes(DataFile("features_in.xml")), ReadBytes(held));
 
@@ -242,9 +244,9 @@ TEST(Pages, FileHeldOpenIsNotReadAndFailedWriteIsRetriedByTheNextSave)
     SpaceOn(loaded.list->m_checkList.m_hWnd, 1);
     PressItem(loaded.list->m_checkList.m_hWnd, 3, 5);
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_READONLY));
-    EXPECT_EQ(0, loaded.page->SaveContent());
+    EXPECT_EQ(PageSave::NotSaved, loaded.page->SaveContent());
     EXPECT_EQ(ReadBytes(DataFile("starthere_in.xml")), ReadBytes(path));
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL));
-    EXPECT_EQ(1, loaded.page->SaveContent());
+    EXPECT_EQ(PageSave::Saved, loaded.page->SaveContent());
     EXPECT_EQ(ReadBytes(DataFile("starthere_expected.xml")), ReadBytes(path));
 }
