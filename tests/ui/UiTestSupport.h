@@ -27,6 +27,26 @@ inline bool FileExists(const std::string& path)
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
+inline FILETIME WriteTime(const std::string& path)
+{
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data);
+    return data.ftLastWriteTime;
+}
+
+// How many files and folders a folder holds.
+inline size_t FolderFiles(const std::string& folder)
+{
+    size_t count = 0;
+    WIN32_FIND_DATAA found;
+    HANDLE hFind = FindFirstFileA((folder + "\\*").c_str(), &found);
+    for (BOOL more = hFind != INVALID_HANDLE_VALUE; more; more = FindNextFileA(hFind, &found))
+        count += std::string(found.cFileName) != "." && std::string(found.cFileName) != "..";
+    if (hFind != INVALID_HANDLE_VALUE)
+        FindClose(hFind);
+    return count;
+}
+
 inline void RemoveTree(const std::string& path)
 {
     WIN32_FIND_DATAA data;

@@ -187,37 +187,95 @@ TEST_F(MainDialog, TabsShowOnePageInOnePlaceAndTheButtonsActOnItsListOnly)
         EXPECT_EQ(ReadBytes(File(page)), kBytes[page]) << "nothing written before Save";
 }
 
-TEST_F(MainDialog, SaveWritesEveryPageEveryTimeAndNamesWhatItCouldNotWrite)
+// Save writes only the files the person changed, only the values changed, and all of them or none. A file
+// another program changed meanwhile is replaced only when the person answers Yes; No and Escape keep it
+// and show it.
+TEST_F(MainDialog, SaveWritesOnlyWhatChangedAllOrNoneAndAsksBeforeReplacingAnotherProgramsWork)
 {
-    Open();
-    Click(IDC_DISABLE_ALL);
-    PressTab(GetDlgItem(Dialog(), IDC_TAB), 1);
-    Click(IDC_ENABLE_ALL);
-    const std::string stale = "changed behind the tool's back";
-    const std::string saved[] = {AllFlags(0, '0'), AllFlags(1, '1'), kBytes[2], kBytes[3]};
-    // Every save writes every page over what changed behind the tool's back. The second cannot write
-    // Features and StartHere: it names them in page order, writes the others, and the dialog stays.
-    const char* const warnings[] = {
-        "",
-        "The following files could not be saved:\nContent\\XML\\features.xml\nContent\\XML\\starthere.xml",
-        ""};
-    for (int pass = 0; pass < 3; ++pass)
+    const std::string other = "<features>\r\n<i name=\"New\" enabled=\"1\"/>\r\n</features>\r\n";
+    const std::string changed[] = {AllFlags(0, '0'), AllFlags(1, '1'), kBytes[2], kBytes[3]};
+    enum Disk
     {
+        Kept,       // no other program touched the files
+        Edited,     // another program rewrote features.xml
+        ReadOnly,   // starthere.xml, changed too, is read-only
+        HeldOpen,   // another program holds softkeys.xml open without letting it be replaced
+    };
+    const struct
+    {
+        Disk disk;
+        WPARAM answer;        // to the question about features.xml
+        const char* message;  // the warning after Save; "" for none
+        const char* features; // features.xml afterwards; null: the person's choices
+        bool othersSaved;     // softkeys.xml and starthere.xml hold the person's choices
+        const char* shown;    // the checks shown afterwards
+    } rows[] = {
+        {Kept,     0,        "",                                                nullptr,                true,  "00 11 0"},
+        {Edited,   IDYES,    "",                                                nullptr,                true,  "00 11 0"},
+        {Edited,   IDNO,     "",                                                other.c_str(),          true,  "1 11 0" },
+        {Edited,   IDCANCEL, "",                                                other.c_str(),          true,  "1 11 0" },
+        {ReadOnly, 0,        "Nothing was saved, and every file is as it was:\n"
+                             "Content\\XML\\starthere.xml is marked read-only", kBytes[0],              false, "00 11 0"},
+        {HeldOpen, 0,        "Nothing was saved, and every file is as it was:\n"
+                             "Content\\XML\\softkeys.xml is in use by another program", kBytes[0],      false, "00 11 0"},
+    };
+    for (const auto& row : rows)
+    {
+        SCOPED_TRACE(static_cast<int>(&row - rows));
         for (int page = 0; page < kPageCount; ++page)
         {
             SetFileAttributesA(File(page).c_str(), FILE_ATTRIBUTE_NORMAL);
-            ASSERT_TRUE(WriteBytes(File(page), stale));
-            if (pass == 1 && page % 2 == 0)
-                SetFileAttributesA(File(page).c_str(), FILE_ATTRIBUTE_READONLY);
+            WriteBytes(File(page), kBytes[page]);
         }
-        const ModalWatch warning = AnswerModal(kCaption, Dialog(), IDOK, [this] { Click(IDC_SAVE); });
-        EXPECT_EQ(warning.count, pass == 1 ? 1 : 0) << "pass " << pass;
-        EXPECT_EQ(warning.text, warnings[pass]);
-        EXPECT_EQ(warning.owner, pass == 1 ? Dialog() : nullptr);
-        EXPECT_TRUE(IsWindowVisible(Dialog()));
+        Open();
+        // Ticked and unticked again is no change: the Interface file is not written.
+        SendMessageW(m_dialog->m_interfacePage.m_linkEnabled.m_hWnd, BM_CLICK, 0, 0);
+        SendMessageW(m_dialog->m_interfacePage.m_linkEnabled.m_hWnd, BM_CLICK, 0, 0);
+        Click(IDC_DISABLE_ALL);
+        PressTab(GetDlgItem(Dialog(), IDC_TAB), 1);
+        Click(IDC_ENABLE_ALL);
+        PressTab(GetDlgItem(Dialog(), IDC_TAB), 2);
+        Click(IDC_DISABLE_ALL);
+        const std::string mine[] = {AllFlags(0, '0'), AllFlags(1, '1'), AllFlags(2, '0'), kBytes[3]};
+        if (row.disk == Edited)
+            WriteBytes(File(0), other);
+        if (row.disk == ReadOnly)
+            SetFileAttributesA(File(2).c_str(), FILE_ATTRIBUTE_READONLY);
+        HANDLE held = row.disk == HeldOpen ? CreateFileA(File(1).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                                         nullptr, OPEN_EXISTING, 0, nullptr)
+                                           : INVALID_HANDLE_VALUE;
+        FILETIME written[kPageCount] = {};
         for (int page = 0; page < kPageCount; ++page)
-            EXPECT_EQ(ReadBytes(File(page)), pass == 1 && page % 2 == 0 ? stale : saved[page])
-                << "pass " << pass << ", " << kFiles[page];
+            written[page] = WriteTime(File(page));
+
+        const ModalWatch question = AnswerModal(kCaption, Dialog(), row.answer, [this] { Click(IDC_SAVE); });
+        if (held != INVALID_HANDLE_VALUE)
+            CloseHandle(held);
+        SetFileAttributesA(File(2).c_str(), FILE_ATTRIBUTE_NORMAL);
+        EXPECT_EQ(question.count, (row.disk == Edited) + (*row.message != 0));
+        EXPECT_EQ(question.text, row.message);
+        EXPECT_TRUE(IsWindowVisible(Dialog()));
+        EXPECT_EQ(ReadBytes(File(0)), row.features ? row.features : mine[0]);
+        EXPECT_EQ(ReadBytes(File(1)), row.othersSaved ? mine[1] : kBytes[1]);
+        EXPECT_EQ(ReadBytes(File(2)), row.othersSaved ? mine[2] : kBytes[2]);
+        EXPECT_EQ(ReadBytes(File(3)), kBytes[3]);
+        const FILETIME interfaceTime = WriteTime(File(3));
+        EXPECT_EQ(CompareFileTime(&interfaceTime, &written[3]), 0) << "a file nobody changed is not written";
+        EXPECT_EQ(FolderFiles(m_dir / "Content\\XML"), 4u) << "nothing is left beside the files";
+        EXPECT_EQ(Checks(), row.shown);
+
+        // A second Save writes what the first could not, and nothing a first that succeeded wrote.
+        for (int page = 0; page < kPageCount; ++page)
+            written[page] = WriteTime(File(page));
+        EXPECT_EQ(AnswerModal(kCaption, Dialog(), IDOK, [this] { Click(IDC_SAVE); }).count, 0);
+        EXPECT_EQ(ReadBytes(File(0)), row.features == other.c_str() ? other : mine[0]);
+        EXPECT_EQ(ReadBytes(File(1)) + ReadBytes(File(2)), mine[1] + mine[2]);
+        for (int page = 0; page < kPageCount && row.othersSaved; ++page)
+        {
+            const FILETIME now = WriteTime(File(page));
+            EXPECT_EQ(CompareFileTime(&now, &written[page]), 0) << kFiles[page];
+        }
+        m_dialog.reset();
     }
 }
 
