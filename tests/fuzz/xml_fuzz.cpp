@@ -1,6 +1,7 @@
 // Loads arbitrary bytes and checks: a failed load leaves the document empty; parsing in place (as a
 // file is) and copying give the same events; the tree holds what the events said; and the bytes
-// written read back to themselves, apart from the cases the writer's tests pin as no fixed point.
+// written read back to themselves, apart from the cases the writer's tests pin as no fixed point. The
+// well-formedness check takes the same bytes and places any error it finds within them.
 #include "Xml.h"
 #include "XmlText.h"
 
@@ -125,6 +126,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     if (encoding.codePage == kCodePageUtf16LE || encoding.codePage == kCodePageUtf16BE)
         Utf16BytesToUtf8(input.substr(encoding.byteOrderMark ? 2 : 0), encoding.codePage == kCodePageUtf16BE,
                          bytes);
+    for (const bool utf8 : {true, false})
+    {
+        const CXmlSyntax syntax = CheckWellFormed(bytes.data(), bytes.size(), utf8);
+        Require(syntax.error == XmlSyntaxError::None ||
+                (syntax.offset <= bytes.size() && syntax.line >= 1 && syntax.column >= 1));
+    }
     CRecordingDocument document;
     document.m_size = bytes.size();
     if (!document.LoadBytes(input.data(), input.size()))
