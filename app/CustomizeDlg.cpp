@@ -298,6 +298,31 @@ bool CCustomizeDlg::ReportSave(UINT headingId, const std::wstring& lines)
     return true;
 }
 
+namespace
+{
+// Escape and the close box reach a dialog as IDCANCEL from no button. Wine's task dialog ignores a
+// command without a button, so without this a Yes/No question could not be dismissed there; the
+// answer is No, as Windows gives it with cancellation allowed.
+LRESULT CALLBACK CancelAnswersNo(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR)
+{
+    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL && lParam == 0)
+    {
+        SendMessageW(hWnd, TDM_CLICK_BUTTON, IDNO, 0);
+        return 0;
+    }
+    if (message == WM_NCDESTROY)
+        RemoveWindowSubclass(hWnd, CancelAnswersNo, id);
+    return DefSubclassProc(hWnd, message, wParam, lParam);
+}
+
+HRESULT CALLBACK OnQuestionEvent(HWND hWnd, UINT notification, WPARAM, LPARAM, LONG_PTR)
+{
+    if (notification == TDN_CREATED)
+        SetWindowSubclass(hWnd, CancelAnswersNo, 0, 0);
+    return S_OK;
+}
+} // namespace
+
 // Yes replaces the file; No, the default, Escape and the close box keep the other program's version.
 bool CCustomizeDlg::AskReplace(const std::wstring& path)
 {
@@ -319,6 +344,7 @@ bool CCustomizeDlg::AskReplace(const std::wstring& path)
         config.pszMainInstruction = question.c_str();
         config.pszContent = detail.c_str();
         config.nDefaultButton = IDNO;
+        config.pfCallback = OnQuestionEvent;
         int button = IDNO;
         if (SUCCEEDED(taskDialog(&config, &button, nullptr, nullptr)))
             return button == IDYES;

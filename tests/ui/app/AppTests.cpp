@@ -54,7 +54,10 @@ BOOL CALLBACK AnswerWindow(HWND hWnd, LPARAM)
     ++g_watch.count;
     g_watch.text = text;
     g_watch.owner = GetWindow(hWnd, GW_OWNER);
-    PostMessageW(hWnd, WM_COMMAND, g_watch.command, 0);
+    // As a click on the button sends it; a task dialog has no Cancel button, so IDCANCEL comes from
+    // no button, as Escape and the close box send it.
+    const HWND button = GetDlgItem(hWnd, static_cast<int>(g_watch.command));
+    PostMessageW(hWnd, WM_COMMAND, MAKEWPARAM(g_watch.command, BN_CLICKED), reinterpret_cast<LPARAM>(button));
     return FALSE;
 }
 
@@ -204,7 +207,7 @@ TEST_F(MainDialog, SaveWritesOnlyWhatChangedAllOrNoneAndAsksBeforeReplacingAnoth
     const struct
     {
         Disk disk;
-        WPARAM answer;        // to the question about features.xml
+        WPARAM answer;        // to the question about features.xml; the warning is answered with OK
         const char* message;  // the warning after Save; "" for none
         const char* features; // features.xml afterwards; null: the person's choices
         bool othersSaved;     // softkeys.xml and starthere.xml hold the person's choices
@@ -248,7 +251,7 @@ TEST_F(MainDialog, SaveWritesOnlyWhatChangedAllOrNoneAndAsksBeforeReplacingAnoth
         for (int page = 0; page < kPageCount; ++page)
             written[page] = WriteTime(File(page));
 
-        const ModalWatch question = AnswerModal(kCaption, Dialog(), row.answer, [this] { Click(IDC_SAVE); });
+        const ModalWatch question = AnswerModal(kCaption, Dialog(), row.answer ? row.answer : IDOK, [this] { Click(IDC_SAVE); });
         if (held != INVALID_HANDLE_VALUE)
             CloseHandle(held);
         SetFileAttributesA(File(2).c_str(), FILE_ATTRIBUTE_NORMAL);
