@@ -112,7 +112,6 @@ BOOL CCustomizeDlg::OnInitDialog()
     controls.dwICC =
         ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_HOTKEY_CLASS | ICC_NATIVEFNTCTL_CLASS;
     InitCommonControlsEx(&controls);
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
 
     ComputePageArea();
     for (CContentPage* page : m_pages)
