@@ -31,9 +31,11 @@ win32: deps
 	    -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/i686-w64-mingw32.cmake -DCUSTOMIZE_TESTS=OFF
 	cmake --build $(BUILD)/win32
 
-win64: deps
-	cmake -S . -B $(BUILD)/win64 $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+WIN64_CONFIGURE := cmake -S . -B $(BUILD)/win64 $(CMAKE_COMMON) -DCMAKE_BUILD_TYPE=RelWithDebInfo \
 	    -DCMAKE_TOOLCHAIN_FILE=$(CURDIR)/cmake/x86_64-w64-mingw32.cmake
+
+win64: deps
+	$(WIN64_CONFIGURE) -DCUSTOMIZE_TESTS=ON
 	cmake --build $(BUILD)/win64
 
 test-native: native
@@ -54,8 +56,13 @@ test-ratio:
 
 # Opens the tool under Wine on a copy of the bundled samples, or on your own project folder (the one
 # that holds xml.ini or Content\XML), edited in place: make run CONTENT=DIR
-run: win64 win32
-	tools/run.sh $(BUILD) $(CONTENT)
+# Builds only the 64-bit program it opens; a new build folder is set up without the tests, one that
+# make test set up keeps them. CONTENT reaches the script through the environment, spaces and all.
+run:
+	tools/install-deps.sh run
+	[ -f $(BUILD)/win64/CMakeFiles/cmake.check_cache ] || $(WIN64_CONFIGURE) -DCUSTOMIZE_TESTS=OFF
+	cmake --build $(BUILD)/win64 --target customize
+	tools/run.sh $(BUILD) "$$CONTENT"
 
 dist: win32
 	tools/dist.sh $(BUILD) $(VERSION)

@@ -1,5 +1,6 @@
 #include <windows.h>
 #include <commctrl.h>
+#include <objbase.h>
 
 #include "CustomizeApp.h"
 #include "CustomizeDlg.h"
@@ -10,10 +11,17 @@ BOOL CCustomizeApp::InitInstance()
     InitCommonControls();
     CWinApp::InitInstance();
     SetRegistryKey(L"Local AppWizard-Generated Applications");
+    // A single-threaded apartment: the check lists' accessible objects are then called on this thread, in
+    // turn with its messages, and never from the accessibility service's own threads.
+    const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
 
-    CCustomizeDlg dialog;
-    m_pMainWnd = &dialog;
-    dialog.DoModal();
-    m_pMainWnd = nullptr;
+    {
+        CCustomizeDlg dialog;
+        m_pMainWnd = &dialog;
+        dialog.DoModal();
+        m_pMainWnd = nullptr;
+    }
+    if (SUCCEEDED(com))
+        CoUninitialize();
     return FALSE;
 }

@@ -112,7 +112,6 @@ BOOL CCustomizeDlg::OnInitDialog()
     controls.dwICC =
         ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_HOTKEY_CLASS | ICC_NATIVEFNTCTL_CLASS;
     InitCommonControlsEx(&controls);
-    CoInitializeEx(nullptr, COINIT_MULTITHREADED);
 
     ComputePageArea();
     for (CContentPage* page : m_pages)
@@ -127,9 +126,9 @@ BOOL CCustomizeDlg::OnInitDialog()
         m_tabCtrl.InsertItem(index, kTabLabels[index]);
 
     m_iniFileName = L"xml.ini";
-    const std::array<std::wstring, kPageCount> paths = ResolveContentPaths(m_iniFileName);
+    const std::array<CContentLocation, kPageCount> locations = ResolveContentPaths(m_iniFileName);
     for (size_t index = 0; index < m_pages.size(); ++index)
-        m_pages[index]->LoadContent(paths[index].c_str());
+        m_pages[index]->LoadContent(locations[index].fullPath.c_str(), locations[index].shown.c_str());
 
     SetPropW(m_hWnd, kCycleTabProp, reinterpret_cast<HANDLE>(1));
     m_hKeyHook = SetWindowsHookExW(WH_MSGFILTER, CycleTabFilter, nullptr, GetCurrentThreadId());

@@ -1,4 +1,4 @@
-// Where the four content files are: named in "xml.ini" in the current directory, or at fixed places.
+// Where the four content files are: named in "xml.ini" in the start folder, or at fixed places.
 #pragma once
 
 #include <array>
@@ -11,12 +11,18 @@ extern const wchar_t* const kLocationsSection;
 extern const std::array<const wchar_t*, kPageCount> kLocationKeys;
 extern const std::array<const wchar_t*, kPageCount> kDefaultContentPaths;
 
-// The process's current directory, whole, whatever its length; empty when it cannot be read.
-std::wstring GetCurrentDir();
+struct CContentLocation
+{
+    std::wstring shown; // as xml.ini or the default gives it, for the tab's messages; empty when none is set
+    std::wstring fullPath; // resolved against the current directory, the file's own letter case when it
+                           // exists; empty when none is set
+};
 
-// A value of a private-profile file, whole, whatever its length; empty when missing.
-std::wstring ReadProfileValue(const std::wstring& path, const wchar_t* section, const wchar_t* key);
+// The content locations, in page order. Call it at start-up: relative paths are resolved against the
+// current directory. With iniFileName there, each page has its own key (a missing key sets no file);
+// otherwise the defaults.
+std::array<CContentLocation, kPageCount> ResolveContentPaths(const std::wstring& iniFileName);
 
-// The content paths, in page order: from iniFileName (relative to the current directory) when that
-// exists, each key on its own (a missing key gives an empty path); otherwise the defaults.
-std::array<std::wstring, kPageCount> ResolveContentPaths(const std::wstring& iniFileName);
+// True when a and b name the same file on disk, however the paths are spelled (case, "..", short
+// names, forward slashes): by file identity when both exist, else by their normalised full paths.
+bool SameFile(const std::wstring& a, const std::wstring& b);

@@ -29,6 +29,8 @@
 #define IDS_NO_ITEMS 202
 #define IDS_NO_LINK_ITEM 203
 #define IDS_NOT_SAVED 204
+// An xml.ini is there and names no file for the page.
+#define IDS_INI_NO_FILE 205
 
 // Why a file could not be read, after its path.
 #define IDS_READ_NOT_FOUND 210

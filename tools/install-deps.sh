@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
-# Installs what a fresh Debian 12 machine lacks to build and test the tool.
+# Installs what a fresh Debian 12 machine lacks to build and test the tool, or with "run" only what
+# building the 64-bit program and opening it under Wine need.
 # Idempotent: when every package is present it returns at once, without touching apt.
+# Usage: tools/install-deps.sh [run]
 set -euo pipefail
 
 packages=(
-    cmake ninja-build make g++ clang libclang-rt-14-dev googletest libgtest-dev
-    g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
-    wine wine64 fonts-wine xvfb xauth xdotool x11-utils imagemagick
-    libpugixml-dev libtinyxml2-dev zip unzip python3
+    cmake ninja-build make g++-mingw-w64-x86-64-posix
+    wine wine64 fonts-wine xvfb xauth xdotool imagemagick
 )
+if [ "${1:-}" != run ]; then
+    packages+=(
+        g++ clang libclang-rt-14-dev googletest libgtest-dev g++-mingw-w64-i686-posix x11-utils
+        libpugixml-dev libtinyxml2-dev zip unzip python3
+    )
+fi
 
 missing=()
 for p in "${packages[@]}"; do

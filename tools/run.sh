@@ -7,6 +7,11 @@ set -euo pipefail
 top=$(cd "$(dirname "$0")/.." && pwd)
 out=$(cd "${1:-build}" && pwd)
 content=${2:-}
+# make run CONTENT="~/My Project": the quotes kept the shell from expanding the ~.
+case $content in
+"~") content=$HOME ;;
+"~/"*) content=$HOME/${content#"~/"} ;;
+esac
 if [ -n "$content" ]; then
     [ -d "$content" ] || { echo "no folder $content" >&2; exit 1; }
     content=$(cd "$content" && pwd)
@@ -14,7 +19,7 @@ if [ -n "$content" ]; then
         || { echo "$content holds neither xml.ini nor Content/XML: not a content project" >&2; exit 1; }
 fi
 exe="$out/win64/customize.exe"
-[ -f "$exe" ] || { echo "no $exe: run make win64 first" >&2; exit 1; }
+[ -f "$exe" ] || { echo "no $exe: run make run or make win64 first" >&2; exit 1; }
 
 . "$top/cmake/wine-env.sh" "$out/win64"
 wine_init_prefix

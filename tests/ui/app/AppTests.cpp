@@ -282,6 +282,25 @@ TEST_F(MainDialog, SaveWritesOnlyWhatChangedAllOrNoneAndAsksBeforeReplacingAnoth
     }
 }
 
+TEST_F(MainDialog, SaveKeepsTheNameOnDiskOfAFileNamedBareInXmlIni)
+{
+    // Wine's ReplaceFileW refuses a target without a folder part, and a name in another letter case
+    // would be a second file beside the first on a case-sensitive disk.
+    WriteBytes(m_dir / "xml.ini", "[XMLFiles]\r\nFeatures=FEATURES.XML\r\n");
+    WriteBytes(m_dir / "features.xml", kBytes[0]);
+    Open();
+    Click(IDC_DISABLE_ALL);
+    const ModalWatch warning = AnswerModal(kCaption, Dialog(), IDOK, [this] { Click(IDC_SAVE); });
+    EXPECT_EQ(warning.text, "");
+    EXPECT_EQ(ReadBytes(m_dir / "features.xml"), AllFlags(0, '0'));
+    WIN32_FIND_DATAA found{};
+    const HANDLE find = FindFirstFileA((m_dir / "*.xml").c_str(), &found);
+    ASSERT_NE(find, INVALID_HANDLE_VALUE);
+    EXPECT_STREQ(found.cFileName, "features.xml");
+    EXPECT_FALSE(FindNextFileA(find, &found)) << "a second file: " << found.cFileName;
+    FindClose(find);
+}
+
 TEST_F(MainDialog, EveryWayToCloseWritesNothing)
 {
     // The Close button, Escape (the dialog manager's Cancel), the caption's box and the system menu's Close.
@@ -316,45 +335,5 @@ TEST_F(MainDialog, AboutBoxIsOwnedByTheDialogWhileAnotherWindowIsActive)
     EXPECT_EQ(about.count, 1);
     EXPECT_EQ(about.owner, Dialog());
     EXPECT_TRUE(IsWindowEnabled(Dialog())) << "enabled again once the box is gone";
-}
-
-using Paths = std::array<std::wstring, kPageCount>;
-
-TEST(Locations, EachKeyOnItsOwnOrTheDefaultsWithoutAFile)
-{
-    const Paths defaults = {L"Content\\XML\\features.xml", L"Content\\XML\\softkeys.xml",
-                            L"Content\\XML\\starthere.xml", L"Content\\XML\\interface.xml"};
-    const std::wstring unicode = L"C:\\Jos\u00e9\\\u30E6\u30FC\u30B6\u30FC.xml";
-    const std::wstring text = L"\uFEFF[XMLFiles]\r\nInterface=" + unicode + L"\r\n";
-    const std::string utf16(reinterpret_cast<const char*>(text.data()), text.size() * sizeof(wchar_t));
-    const std::string longValue = "Long\\" + std::string(300, 'v') + ".xml";
-    const std::wstring wideLong(longValue.begin(), longValue.end());
-    // In the current directory: no file ("-") gives the defaults; a file gives each page its own key (keys in
-    // any order), a missing key the empty path, not the default. A folder named xml.ini counts as a file.
-    // Values are never cut, and a file in UTF-16 may name any path.
-    const struct
-    {
-        std::string ini; // "<dir>": a folder
-        Paths expected;
-    } cases[] = {
-        {"-",                                                                    defaults                    },
-        {"[XMLFiles]\r\nInterface=i\r\nStartHere=h\r\nSoftkeys=s\r\nFeatures=f", {L"f", L"s", L"h", L"i"}    },
-        {"[XMLFiles]\r\nSoftkeys=only.xml\r\n",                                  {L"", L"only.xml", L"", L""}},
-        {"<dir>",                                                                {}                          },
-        {"[XMLFiles]\r\nStartHere=" + longValue + "\r\n",                        {L"", L"", wideLong, L""}   },
-        {utf16,                                                                  {L"", L"", L"", unicode}    },
-    };
-    int index = 0;
-    for (const auto& c : cases)
-    {
-        SCOPED_TRACE(index);
-        // A folder per case: a profile read must not be answered from an earlier case's file.
-        CScratchDir dir(std::string(TEST_WORK_DIR) + "\\locations" + std::to_string(index++), true);
-        if (c.ini == "<dir>")
-            CreateDirectoryA((dir / "xml.ini").c_str(), nullptr);
-        else if (c.ini != "-")
-            WriteBytes(dir / "xml.ini", c.ini);
-        EXPECT_EQ(ResolveContentPaths(L"xml.ini"), c.expected);
-    }
 }
 } // namespace
