@@ -128,7 +128,22 @@ BOOL CCustomizeDlg::OnInitDialog()
     m_iniFileName = L"xml.ini";
     const std::array<CContentLocation, kPageCount> locations = ResolveContentPaths(m_iniFileName);
     for (size_t index = 0; index < m_pages.size(); ++index)
+    {
         m_pages[index]->LoadContent(locations[index].fullPath.c_str(), locations[index].shown.c_str());
+        // One file, one editor: the first tab that names a file edits it, a later one only shows it.
+        for (size_t editor = 0; editor < index; ++editor)
+        {
+            if (!locations[index].fullPath.empty() && !locations[editor].fullPath.empty() &&
+                SameFile(locations[editor].fullPath, locations[index].fullPath))
+            {
+                std::wstring label = kTabLabels[editor];
+                label.erase(0, label.find_first_not_of(L' '));
+                label.erase(label.find_last_not_of(L' ') + 1);
+                m_pages[index]->ShowEditedOn(label);
+                break;
+            }
+        }
+    }
 
     SetPropW(m_hWnd, kCycleTabProp, reinterpret_cast<HANDLE>(1));
     m_hKeyHook = SetWindowsHookExW(WH_MSGFILTER, CycleTabFilter, nullptr, GetCurrentThreadId());
@@ -252,7 +267,7 @@ bool CCustomizeDlg::OnSave(WPARAM, LPARAM, LRESULT& result)
         const XmlFileError onDisk = page->CheckFile();
         if (onDisk == XmlFileError::Changed || onDisk == XmlFileError::NotFound)
         {
-            if (!AskReplace(page->ShownPath()))
+            if (!AskReplace(page->ShownPath(), onDisk == XmlFileError::Changed ? IDS_SAVE_ASK_CHANGED : IDS_SAVE_ASK_GONE))
             {
                 page->Reload();
                 continue;
@@ -323,10 +338,10 @@ HRESULT CALLBACK OnQuestionEvent(HWND hWnd, UINT notification, WPARAM, LPARAM, L
 } // namespace
 
 // Yes replaces the file; No, the default, Escape and the close box keep the other program's version.
-bool CCustomizeDlg::AskReplace(const std::wstring& path)
+bool CCustomizeDlg::AskReplace(const std::wstring& path, UINT questionId)
 {
     const std::wstring title = GetText();
-    const std::wstring question = FormatText(IDS_SAVE_ASK_CHANGED, {path});
+    const std::wstring question = FormatText(questionId, {path});
     const std::wstring detail = LoadText(IDS_SAVE_ASK_REPLACE);
     // The task dialog lets Escape answer; a message box with Yes and No would not.
     static const auto taskDialog =

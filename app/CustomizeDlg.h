@@ -60,7 +60,9 @@ private:
 
     // Tells the person why a save stopped or what it left, under the heading headingId; true.
     bool ReportSave(UINT headingId, const std::wstring& lines);
-    bool AskReplace(const std::wstring& path);
+    // Asks whether to write over a file another program changed (or removed: questionId says which);
+    // true for Yes.
+    bool AskReplace(const std::wstring& path, UINT questionId);
     void ComputePageArea();
     void SetAllChecks(int check);
 

@@ -199,9 +199,7 @@ std::wstring CContentPage::SaveFailure() const
         return std::wstring();
     if (!m_loaded)
         return LoadText(ReadFailureId(m_document->FileStatus().error));
-    if (!m_editorTab.empty())
-        return FormatText(IDS_READ_ONLY_EDITED_ON, {m_editorTab});
-    if (!m_document->m_documentElement)
+    if (!m_editorTab.empty() || !m_document->m_documentElement)
         return std::wstring();
     const CXmlSyntax& syntax = m_document->Syntax();
     return FormatText(IDS_READ_ONLY_SYNTAX, {std::to_wstring(syntax.line), std::to_wstring(syntax.column),
@@ -242,7 +240,7 @@ void CContentPage::StoreEnabled(CXmlNode& item, bool on)
 std::wstring CContentPage::DescribeEmpty(UINT noContentId) const
 {
     if (m_path.empty())
-        return LoadText(IDS_NO_FILE);
+        return LoadText(IDS_INI_NO_FILE);
     if (m_loaded)
         return m_shownPath + LoadText(noContentId);
     const CXmlFileStatus& status = m_document->FileStatus();

@@ -24,7 +24,6 @@
 #define IDC_PAGE_NOTE 1027
 
 // Why a page shows nothing: no path, or the path followed by one of the other three.
-#define IDS_NO_FILE 200
 #define IDS_NOT_READ 201
 #define IDS_NO_ITEMS 202
 #define IDS_NO_LINK_ITEM 203
@@ -53,6 +52,7 @@
 #define IDS_SAVE_LEFT_AS_IT_IS 228
 #define IDS_SAVE_ASK_CHANGED 229
 #define IDS_SAVE_ASK_REPLACE 230
+#define IDS_SAVE_ASK_GONE 231
 
 // A file shown read-only: why, after its path.
 #define IDS_READ_ONLY_SYNTAX 240

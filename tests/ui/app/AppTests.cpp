@@ -301,6 +301,46 @@ TEST_F(MainDialog, SaveKeepsTheNameOnDiskOfAFileNamedBareInXmlIni)
     FindClose(find);
 }
 
+// A tab edits a file only when it alone names it and understood it whole; the others show theirs
+// read-only, say why, and Save leaves their files as they are. A file another program removed comes
+// back only when the person says so.
+TEST_F(MainDialog, TabsThatMayNotWriteSayWhyAndSaveLeavesTheirFiles)
+{
+    const std::string bad = "<topics>\r\n<topic name=\"Welcome enabled=\"1\"/>\r\n</topics>\r\n";
+    CreateDirectoryA((m_dir / "sub").c_str(), nullptr);
+    WriteBytes(m_dir / "xml.ini", "[XMLFiles]\r\nFeatures=a.xml\r\nSoftkeys=.\\sub\\..\\A.XML\r\n"
+                                  "StartHere=bad.xml\r\n");
+    WriteBytes(m_dir / "a.xml", kBytes[0]);
+    WriteBytes(m_dir / "bad.xml", bad);
+    Open();
+    const std::wstring notes[] = {L"", L".\\sub\\..\\A.XML is edited on the Features tab. It is shown read-only here.",
+                                  L"bad.xml is not well-formed XML (line 2, column 31: an attribute lacks its equals sign, a quotation mark or the space before it). It is "
+                                  L"shown read-only; Save leaves it as it is.", L""};
+    for (int page = 0; page < kPageCount; ++page)
+    {
+        const CContentPage& shown = *m_dialog->m_pages[static_cast<size_t>(page)];
+        EXPECT_EQ(shown.m_pageNote.GetText(), notes[page]) << page;
+        EXPECT_EQ((GetWindowLongPtrW(shown.m_pageNote.m_hWnd, GWL_STYLE) & WS_VISIBLE) != 0, !notes[page].empty())
+            << page;
+    }
+    ASSERT_EQ(Checks(), "10 10 0");
+    for (int page = 0; page < 3; ++page)
+    {
+        PressTab(GetDlgItem(Dialog(), IDC_TAB), page);
+        Click(IDC_DISABLE_ALL);
+    }
+    EXPECT_EQ(Checks(), "00 10 0") << "read-only lists keep their checks";
+
+    DeleteFileA((m_dir / "a.xml").c_str());
+    const ModalWatch save = AnswerModal(kCaption, Dialog(), IDYES, [this] { Click(IDC_SAVE); });
+    EXPECT_EQ(save.count, 2) << "the question about a.xml, then the warning";
+    EXPECT_EQ(save.text, "Save left these files as they are:\n"
+                         "bad.xml is not well-formed XML (line 2, column 31: an attribute lacks its equals sign, a quotation mark or the space before it). It is shown "
+                         "read-only; Save leaves it as it is.");
+    EXPECT_EQ(ReadBytes(m_dir / "a.xml"), AllFlags(0, '0'));
+    EXPECT_EQ(ReadBytes(m_dir / "bad.xml"), bad);
+}
+
 TEST_F(MainDialog, EveryWayToCloseWritesNothing)
 {
     // The Close button, Escape (the dialog manager's Cancel), the caption's box and the system menu's Close.

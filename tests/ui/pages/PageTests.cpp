@@ -52,7 +52,7 @@ const wchar_t kGuide[] = L"Gu\u00eda & manual \u263A";
 const wchar_t kNoItems[] = L" holds no items";
 const wchar_t kMissing[] = L" was not found";
 const wchar_t kBadUtf16[] = L" is not valid text in its encoding (byte 60)";
-const wchar_t kNoFile[] = L"No file is set for this tab";
+const wchar_t kNoFile[] = L"xml.ini sets no file for this tab";
 
 // The formatter of the toolchain breaks tables whose rows differ in length and span lines.
 // clang-format off
