@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
 
 inline std::string ReadBytes(const std::string& path)
 {
@@ -136,3 +137,46 @@ inline void PressTab(HWND hTab, int index)
     PerformInput(hTab, Input::Press, (item.left + item.right) / 2, (item.top + item.bottom) / 2);
     PumpMessages();
 }
+
+// A window's client area as pixels: as the window paints itself whole (PrintWindow), or as the screen
+// shows it now, after whatever repaints it had.
+struct CSnapshot
+{
+    CSnapshot(HWND hWnd, bool onScreen)
+    {
+        RECT client{};
+        GetClientRect(hWnd, &client);
+        width = client.right;
+        height = client.bottom;
+        HDC screen = GetDC(hWnd);
+        HDC memory = CreateCompatibleDC(screen);
+        HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+        HGDIOBJ previous = SelectObject(memory, bitmap);
+        if (onScreen)
+            BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
+        else
+            PrintWindow(hWnd, memory, PW_CLIENTONLY);
+        SelectObject(memory, previous);
+        BITMAPINFO info{};
+        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+        pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
+        GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
+        DeleteObject(bitmap);
+        DeleteDC(memory);
+        ReleaseDC(hWnd, screen);
+    }
+    // As a COLORREF (the bitmap holds 0x00RRGGBB).
+    COLORREF At(int x, int y) const
+    {
+        const DWORD p = pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    }
+    bool operator==(const CSnapshot& other) const
+    {
+        return width == other.width && pixels == other.pixels;
+    }
+
+    int width = 0;
+    int height = 0;
+    std::vector<DWORD> pixels;
+};
