@@ -21,6 +21,7 @@
 #define IDC_LINK_ENABLED 1024
 #define IDC_LINK_NAME 1025
 #define IDC_LINK_NOTE 1026
+#define IDC_ABOUT_ICON 1027
 
 // Why a page shows nothing: no path, or the path followed by one of the other three.
 #define IDS_NO_FILE 200
