@@ -44,14 +44,12 @@ int Major()
 {
     return g_major;
 }
-const struct
+
+// A high-contrast scheme: light text on black, with a grey text colour of its own.
+COLORREF SchemeColour(int index)
 {
-    const char* name;
-    int major;
-} kPaths[] = {
-    {"strip", 5},
-    {"theme", 6},
-};
+    return index == COLOR_WINDOW ? RGB(0, 0, 0) : index == COLOR_GRAYTEXT ? RGB(0, 255, 0) : RGB(255, 255, 0);
+}
 
 // Run at 96, 144 and 192 DPI (LogPixels set before the program starts).
 class EveryDpi : public CheckListTest
@@ -63,29 +61,14 @@ protected:
         CCheckListBox::ReplaceSystemLook({nullptr, nullptr});
         CheckListTest::TearDown();
     }
-    // The list sizes its box again when the theme changes.
-    void UsePath(int major)
+    // The list sizes its box again when the theme changes. Entries without text show the box alone.
+    void Refill(int major, std::initializer_list<const wchar_t*> texts)
     {
         g_major = major;
         CCheckListBox::ReplaceVersionQuery(&Major);
         SendMessageW(m_list, WM_THEMECHANGED, 0, 0);
         SendMessageW(m_list, LB_RESETCONTENT, 0, 0);
-    }
-    int TextHeight() const
-    {
-        CWindowDC dc(m_list);
-        CSelectObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(m_list, WM_GETFONT, 0, 0)));
-        TEXTMETRICW metrics{};
-        GetTextMetricsW(dc, &metrics);
-        return metrics.tmHeight;
-    }
-    SIZE ThemeBoxSize() const
-    {
-        HTHEME theme = OpenThemeData(m_list, L"Button");
-        SIZE size{};
-        GetThemePartSize(theme, nullptr, BP_CHECKBOX, CBS_UNCHECKEDNORMAL, nullptr, TS_TRUE, &size);
-        CloseThemeData(theme);
-        return size;
+        Fill(List(), texts);
     }
     RECT ItemRect(int index) const
     {
@@ -95,52 +78,47 @@ protected:
     }
 };
 
-TEST_F(EveryDpi, BoxIsSizedForTheTextAndPressedRepaintedAndIndentedAsDrawn)
+TEST_F(EveryDpi, BoxIsSizedForTheTextAndPressedRepaintedAndIndentedAsDrawnOnBothPaths)
 {
-    const UINT dpi = static_cast<UINT>(GetDeviceCaps(CWindowDC(nullptr), LOGPIXELSY));
-    for (const auto& path : kPaths)
+    const int dpi = GetDeviceCaps(CWindowDC(nullptr), LOGPIXELSY);
+    for (int major : {5, 6})
     {
-        SCOPED_TRACE(std::string(path.name) + " at " + std::to_string(dpi) + " DPI");
-        UsePath(path.major);
-        // An entry without text shows the box alone.
-        Fill(List(), {L"Hold", L"Park", L""});
+        SCOPED_TRACE(std::string(major >= 6 ? "theme" : "strip") + " at " + std::to_string(dpi) + " DPI");
+        Refill(major, {L"Hold", L"Park", L""});
         const SIZE box = List().GetBoxSize();
-        const int text = TextHeight();
         const int column = List().GetBoxColumnWidth();
-        if (path.major >= 6)
+        TEXTMETRICW text{};
+        CWindowDC dc(m_list);
         {
-            EXPECT_EQ(box.cx, ThemeBoxSize().cx) << "the theme's box at the window's DPI";
-            EXPECT_EQ(box.cy, ThemeBoxSize().cy);
+            CSelectObject font(dc, reinterpret_cast<HGDIOBJ>(SendMessageW(m_list, WM_GETFONT, 0, 0)));
+            GetTextMetricsW(dc, &text);
         }
+        HTHEME theme = OpenThemeData(m_list, L"Button");
+        SIZE themed{};
+        GetThemePartSize(theme, nullptr, BP_CHECKBOX, CBS_UNCHECKEDNORMAL, nullptr, TS_TRUE, &themed);
+        CloseThemeData(theme);
+        // The theme's box at the window's DPI, or the strip's about as high as the text (its own at 96).
+        if (major >= 6)
+            EXPECT_TRUE(box.cx == themed.cx && box.cy == themed.cy) << box.cx << " x " << box.cy;
         else
-        {
-            EXPECT_EQ(box.cx, box.cy);
-            EXPECT_GE(box.cy * 4, text * 3) << "a box of " << box.cy << " beside text " << text << " high";
-            EXPECT_LE(box.cy, text);
-        }
-        if (dpi == 96)
-        {
-            EXPECT_EQ(box.cy, path.major >= 6 ? 13 : 11);
-        }
+            EXPECT_TRUE(box.cx == box.cy && box.cy * 4 >= text.tmHeight * 3 && box.cy <= text.tmHeight &&
+                        (dpi != 96 || box.cy == 11))
+                << "a box of " << box.cy << " beside text " << text.tmHeight << " high";
         const int line = List().GetItemHeight(0);
-        EXPECT_GE(line, std::max<int>(text, box.cy) + 2) << "text " << text << ", box " << box.cy;
-        EXPECT_LE(line, std::max<int>(text, box.cy) * 3 / 2);
+        const int tallest = std::max<int>(text.tmHeight, box.cy);
+        EXPECT_TRUE(line >= tallest + 2 && line <= tallest * 3 / 2) << "line " << line << ", text and box " << tallest;
 
-        // Where the box is drawn: inside its line and filling the column that a press toggles.
+        // Where the box is drawn: inside its line, and filling the column that a press toggles.
         const RECT item = ItemRect(2);
         const CSnapshot shot(m_list, false);
-        const COLORREF window = GetSysColor(COLOR_WINDOW);
         RECT ink{item.right, item.bottom, -1, -1};
         for (int y = item.top; y < item.bottom; ++y)
             for (int x = 0; x < column + 8; ++x)
-                if (shot.At(x, y) != window)
+                if (shot.At(x, y) != GetSysColor(COLOR_WINDOW))
                     ink = {std::min<LONG>(ink.left, x), std::min<LONG>(ink.top, y), std::max<LONG>(ink.right, x + 1),
                            std::max<LONG>(ink.bottom, y + 1)};
-        EXPECT_GE(ink.right, column - 2) << "drawn box " << ink.right - ink.left << " wide, column " << column;
-        EXPECT_LE(ink.right, column);
-        EXPECT_GE(ink.bottom - ink.top, box.cy - 2);
-        EXPECT_GT(ink.top, item.top);
-        EXPECT_LT(ink.bottom, item.bottom);
+        EXPECT_TRUE(ink.right >= column - 2 && ink.right <= column) << "box drawn to " << ink.right << ", column " << column;
+        EXPECT_TRUE(ink.bottom - ink.top >= box.cy - 2 && ink.top > item.top && ink.bottom < item.bottom);
 
         // Every column of the drawn box toggles, the first beyond it does not.
         for (int x = 0; x <= column; ++x)
@@ -167,59 +145,36 @@ TEST_F(EveryDpi, BoxIsSizedForTheTextAndPressedRepaintedAndIndentedAsDrawn)
         large.lfHeight *= 2;
         CGdiObject<HFONT> font(CreateFontIndirectW(&large));
         SendMessageW(m_list, WM_SETFONT, reinterpret_cast<WPARAM>(static_cast<HFONT>(font)), TRUE);
-        EXPECT_GE(List().GetItemHeight(0), TextHeight() + 2);
+        EXPECT_GE(List().GetItemHeight(0), text.tmHeight * 2);
         SendMessageW(m_list, WM_SETFONT, reinterpret_cast<WPARAM>(dialogFont), TRUE);
         EXPECT_EQ(List().GetItemHeight(0), line);
-    }
-}
 
-// A high-contrast scheme: light text on black, with a grey text colour of its own.
-COLORREF SchemeColour(int index)
-{
-    switch (index)
-    {
-    case COLOR_WINDOW:
-        return RGB(0, 0, 0);
-    case COLOR_GRAYTEXT:
-        return RGB(0, 255, 0);
-    case COLOR_HIGHLIGHT:
-        return RGB(0, 0, 255);
-    default:
-        return RGB(255, 255, 0);
-    }
-}
-
-TEST_F(EveryDpi, HighContrastDrawsBoxesAndGreyTextInTheSystemsColours)
-{
-    CCheckListBox::ReplaceSystemLook({[] { return true; }, &SchemeColour});
-    for (const auto& path : kPaths)
-    {
-        SCOPED_TRACE(path.name);
-        UsePath(path.major);
-        Fill(List(), {L"", L"", L"", L"Disabled"});
+        // High contrast: boxes and grey text in the system's colours, whatever the box's own look.
+        CCheckListBox::ReplaceSystemLook({[] { return true; }, &SchemeColour});
+        Refill(major, {L"", L"", L"", L"Disabled"});
         SetCheck(BS_AUTOCHECKBOX, 1, 1);
         SetCheck(BS_AUTOCHECKBOX, 2, 2);
         List().SetItemEnabled(3, FALSE);
         List().SetCurSel(-1);
         SetFocus(nullptr); // the focus rectangle inverts what is beneath it
-        const CSnapshot shot(m_list, false);
+        const CSnapshot contrast(m_list, false);
         for (int index = 0; index < 3; ++index)
         {
-            const RECT item = ItemRect(index);
             int frame = 0;
-            for (int y = item.top; y < item.bottom; ++y)
-                for (int x = 0; x < List().GetBoxColumnWidth(); ++x)
+            for (int y = ItemRect(index).top; y < ItemRect(index).bottom; ++y)
+                for (int x = 0; x < column; ++x)
                 {
-                    const COLORREF colour = shot.At(x, y);
+                    const COLORREF colour = contrast.At(x, y);
                     frame += colour == SchemeColour(COLOR_WINDOWTEXT);
                     ASSERT_TRUE(colour == SchemeColour(COLOR_WINDOW) || colour == SchemeColour(COLOR_WINDOWTEXT) ||
                                 colour == SchemeColour(COLOR_GRAYTEXT))
                         << "item " << index << " (" << x << ", " << y << "): " << std::hex << colour;
                 }
-            EXPECT_GE(frame, 4 * (List().GetBoxSize().cy - 2)) << "item " << index << " shows its box";
+            EXPECT_GE(frame, 4 * (box.cy - 2)) << "item " << index << " shows its box";
         }
-        EXPECT_GT(CountColour(shot, SchemeColour(COLOR_GRAYTEXT)), 20) << "the disabled entry's text";
-        EXPECT_EQ(CountColour(shot, RGB(128, 128, 128)), 0) << "a grey of our own";
+        EXPECT_GT(CountColour(contrast, SchemeColour(COLOR_GRAYTEXT)), 20) << "the disabled entry's text";
+        EXPECT_EQ(CountColour(contrast, RGB(128, 128, 128)), 0) << "a grey of our own";
+        CCheckListBox::ReplaceSystemLook({nullptr, nullptr});
     }
 }
 } // namespace
