@@ -35,6 +35,8 @@ start() {
     # Base units, the tabs', buttons' and link controls' centres, the list's first line and line height.
     eval "$("$WINE" "$probe" "$caption" </dev/null 2>/dev/null | tr -d '\r')"
     [ -n "${ih:-}" ] || { fail "the probe found no list"; return 1; }
+    # Tahoma 8 is 13 pixels high at 96 DPI.
+    [ $(( buy * 96 / dpi )) -ge 12 ] && [ $(( buy * 96 / dpi )) -le 14 ] || fail "text $buy pixels high at $dpi DPI"
     sleep 0.5
 }
 
@@ -88,7 +90,7 @@ except Exception as e:
     print("unreadable:", e, end="")' "$1"
 }
 
-logpixels() { "$WINE" reg add 'HKCU\\Control Panel\\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 </dev/null; }
+logpixels() { "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 </dev/null; }
 trap 'logpixels 96' EXIT
 
 every_check() {
