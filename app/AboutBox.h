@@ -20,10 +20,12 @@ protected:
     {
         CDialog::OnInitDialog();
         const UINT dpi = WindowDpi(m_hWnd);
-        m_icon = CIcon(static_cast<HICON>(LoadImageW(ResourceInstance(), MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON,
-                                                     MetricForDpi(SM_CXICON, dpi), MetricForDpi(SM_CYICON, dpi), 0)));
+        m_icon = CIcon(
+            static_cast<HICON>(LoadImageW(ResourceInstance(), MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON,
+                                          MetricForDpi(SM_CXICON, dpi), MetricForDpi(SM_CYICON, dpi), 0)));
         if (m_icon)
-            SendDlgItemMessageW(m_hWnd, IDC_ABOUT_ICON, STM_SETICON, reinterpret_cast<WPARAM>(static_cast<HICON>(m_icon)), 0);
+            SendDlgItemMessageW(m_hWnd, IDC_ABOUT_ICON, STM_SETICON,
+                                reinterpret_cast<WPARAM>(static_cast<HICON>(m_icon)), 0);
         return TRUE;
     }
 

@@ -29,7 +29,8 @@ HWND FirstTabStop(HWND hPage)
 {
     for (HWND child = GetWindow(hPage, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
     {
-        if ((GetWindowLongPtrW(child, GWL_STYLE) & WS_TABSTOP) && IsWindowVisible(child) && IsWindowEnabled(child))
+        if ((GetWindowLongPtrW(child, GWL_STYLE) & WS_TABSTOP) && IsWindowVisible(child) &&
+            IsWindowEnabled(child))
             return child;
     }
     return nullptr;
@@ -165,7 +166,8 @@ void CCustomizeDlg::ShowPage(int index, bool fromKeyboard)
         focusLeaves = focusLeaves || (page->m_hWnd != hShown && focus && IsChild(page->m_hWnd, focus));
     // Enable All and Disable All have nothing to act on where the page has no list.
     const bool hasList = m_pages[static_cast<size_t>(index)] != &m_interfacePage;
-    focusLeaves = focusLeaves || (!hasList && (focus == m_enableAllButton.m_hWnd || focus == m_disableAllButton.m_hWnd));
+    focusLeaves = focusLeaves ||
+                  (!hasList && (focus == m_enableAllButton.m_hWnd || focus == m_disableAllButton.m_hWnd));
 
     SetWindowPos(hShown, HWND_TOP, m_pageRect.left, m_pageRect.top, m_pageRect.width, m_pageRect.height,
                  SWP_SHOWWINDOW);

@@ -31,7 +31,14 @@ constexpr COLORREF kStripInterior[kStripCells] = {RGB(255, 255, 255), RGB(255, 2
 constexpr COLORREF kStripMark[kStripCells] = {RGB(0, 0, 0), RGB(0, 0, 0), RGB(128, 128, 128)};
 // The strip's check mark as an outline in its cell's pixels: three pixels high along a V from (2, 4)
 // down to (4, 8) and up to (8, 2).
-constexpr double kCheckMark[][2] = {{2, 3.5}, {4.5, 6}, {9, 1.5}, {9, 4.5}, {4.5, 9}, {2, 6.5}};
+constexpr double kCheckMark[][2] = {
+    {2,   3.5},
+    {4.5, 6  },
+    {9,   1.5},
+    {9,   4.5},
+    {4.5, 9  },
+    {2,   6.5}
+};
 // The accessibility default-action names are the strings of these ids, in check-state order.
 constexpr UINT kActionNameIds[kStripCells] = {IDS_CHECKLIST_UNCHECK, IDS_CHECKLIST_CHECK,
                                               IDS_CHECKLIST_MIXED};
@@ -117,7 +124,8 @@ void DrawScaledBox(HDC hDC, const RECT& box, int cell, bool highContrast)
     const int size = box.right - box.left;
     const COLORREF frame = highContrast ? SystemColor(COLOR_WINDOWTEXT) : kStripFrame;
     const COLORREF interior = highContrast ? SystemColor(COLOR_WINDOW) : kStripInterior[cell];
-    const COLORREF mark = highContrast ? SystemColor(cell == 2 ? COLOR_GRAYTEXT : COLOR_WINDOWTEXT) : kStripMark[cell];
+    const COLORREF mark =
+        highContrast ? SystemColor(cell == 2 ? COLOR_GRAYTEXT : COLOR_WINDOWTEXT) : kStripMark[cell];
     CGdiObject<HBRUSH> frameBrush(::CreateSolidBrush(frame));
     ::FillRect(hDC, &box, frameBrush);
     const int line = std::max(1, size / kDefaultCellSize);
@@ -131,7 +139,8 @@ void DrawScaledBox(HDC hDC, const RECT& box, int cell, bool highContrast)
     for (size_t i = 0; i < std::size(kCheckMark); ++i)
     {
         outline[i].x = box.left + static_cast<LONG>(kCheckMark[i][0] * size / kDefaultCellSize + 0.5);
-        outline[i].y = box.top + static_cast<LONG>(kCheckMark[i][1] * (box.bottom - box.top) / kDefaultCellSize + 0.5);
+        outline[i].y =
+            box.top + static_cast<LONG>(kCheckMark[i][1] * (box.bottom - box.top) / kDefaultCellSize + 0.5);
     }
     CGdiObject<HBRUSH> markBrush(::CreateSolidBrush(mark));
     CSelectObject brush(hDC, markBrush);
@@ -627,8 +636,9 @@ void CCheckListBox::UpdateMetrics()
     {
         CThemeData theme(m_hWnd, L"Button", m_dpi);
         SIZE size{};
-        if (theme && SUCCEEDED(CUxTheme::Get().GetPartSize(theme, nullptr, BP_CHECKBOX, CBS_UNCHECKEDNORMAL,
-                                                           TS_TRUE, &size)) &&
+        if (theme &&
+            SUCCEEDED(CUxTheme::Get().GetPartSize(theme, nullptr, BP_CHECKBOX, CBS_UNCHECKEDNORMAL, TS_TRUE,
+                                                  &size)) &&
             size.cx > 0 && size.cy > 0)
         {
             m_box = size;
@@ -1083,8 +1093,9 @@ void CCheckListBox::DrawItemContent(DRAWITEMSTRUCT& request)
     {
         const bool disabled = !::IsWindowEnabled(m_hWnd) || !IsItemEnabled(index);
         const bool highlighted = (request.itemState & ODS_SELECTED) && !disabled;
-        const COLORREF text =
-            SystemColor(disabled ? COLOR_GRAYTEXT : highlighted ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
+        const COLORREF text = SystemColor(disabled      ? COLOR_GRAYTEXT
+                                          : highlighted ? COLOR_HIGHLIGHTTEXT
+                                                        : COLOR_WINDOWTEXT);
         const COLORREF background = SystemColor(highlighted ? COLOR_HIGHLIGHT : COLOR_WINDOW);
         if (m_textHeight == 0)
             MinimumItemHeight();

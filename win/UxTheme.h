@@ -61,7 +61,8 @@ private:
 class CThemeData
 {
 public:
-    CThemeData(HWND hWnd, const wchar_t* classList, UINT dpi) : m_theme(CUxTheme::Get().Open(hWnd, classList, dpi))
+    CThemeData(HWND hWnd, const wchar_t* classList, UINT dpi)
+        : m_theme(CUxTheme::Get().Open(hWnd, classList, dpi))
     {
     }
     ~CThemeData()

@@ -32,11 +32,14 @@ start() {
     window=$(timeout 60 xdotool search --sync --onlyvisible --name "$title" | head -n 1)
     [ -n "$window" ] || { fail "the dialog did not open"; return 1; }
     eval "$(xdotool getwindowgeometry --shell "$window")"
-    # Base units, the tabs', buttons' and link controls' centres, the list's first line and line height.
+    # The client area and its size, the page shown, its list and line height, the tabs' centres.
     eval "$("$WINE" "$probe" "$caption" </dev/null 2>/dev/null | tr -d '\r')"
     [ -n "${ih:-}" ] || { fail "the probe found no list"; return 1; }
-    # Tahoma 8 is 13 pixels high at 96 DPI.
-    [ $(( buy * 96 / dpi )) -ge 12 ] && [ $(( buy * 96 / dpi )) -le 14 ] || fail "text $buy pixels high at $dpi DPI"
+    # The client area is 320 x 218 dialog units: the base units of the dialog's font follow. Tahoma 8 has
+    # 6 x 13 at 96 DPI.
+    bux=$(( cw / 80 ))
+    buy=$(( (ch * 8 + 109) / 218 ))
+    [ $(( buy * 96 / dpi )) -ge 12 ] && [ $(( buy * 96 / dpi )) -le 14 ] || fail "base units $bux x $buy at $dpi DPI"
     sleep 0.5
 }
 
@@ -52,12 +55,23 @@ type_text() {
     sleep 0.3
 }
 key() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
-click_at() { click "$(eval echo "\$${1}_x")" "$(eval echo "\$${1}_y")"; }
-click_button() { click_at "$1"; }
+dux() { echo $(( ($1 * bux + 2) / 4 )); }
+duy() { echo $(( ($1 * buy + 4) / 8 )); }
+# In the dialog's client area, and in the shown page, in dialog units.
+click_du() { click $(( cx + $(dux "$1") )) $(( cy + $(duy "$2") )); }
+click_page_du() { click $(( px + $(dux "$1") )) $(( py + $(duy "$2") )); }
+click_button() {
+    case $1 in
+        enable) click_du 32 204 ;;
+        disable) click_du 93 204 ;;
+        save) click_du 227 204 ;;
+        close) click_du 288 204 ;;
+    esac
+}
 # The box of item N of the shown list (a dialog unit in), and its text.
-click_box() { click $(( lx + bux )) $(( ly + ih * $1 + ih / 2 )); }
+click_box() { click $(( lx + bux / 4 + 1 )) $(( ly + ih * $1 + ih / 2 )); }
 click_text() { click $(( lx + 10 * bux )) $(( ly + ih * $1 + ih / 2 )); }
-click_tab() { click_at "tab$1"; }
+click_tab() { click "${tab_x[$1]}" "$tab_y"; }
 
 # Waits for the program to end; false when it is still running after the timeout.
 ended() {
@@ -105,10 +119,10 @@ if start; then
     key ctrl+Tab                        # on to StartHere
     click_button disable                # every topic off
     click_tab 3
-    click_at name                       # into the link name
+    click_page_du 78 43                 # into the link name
     key End shift+Home
     type_text "$typed"
-    click_at enabled                    # Enable PDF Link
+    click_page_du 30 57                 # Enable PDF Link
     click_button save
     # The files change when the click has been handled; give a busy machine a few seconds.
     for _ in $(seq 50); do

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "GdiGuards.h"
+
 inline std::string ReadBytes(const std::string& path)
 {
     std::ifstream file(path, std::ios::binary);
@@ -138,8 +140,8 @@ inline void PressTab(HWND hTab, int index)
     PumpMessages();
 }
 
-// A window's client area as pixels: as the window paints itself whole (PrintWindow), or as the screen
-// shows it now, after whatever repaints it had.
+// A window's client area as pixels (0x00RRGGBB): as the window paints itself whole (PrintWindow), or as
+// the screen shows it now, after whatever repaints it had.
 struct CSnapshot
 {
     CSnapshot(HWND hWnd, bool onScreen)
@@ -147,36 +149,27 @@ struct CSnapshot
         RECT client{};
         GetClientRect(hWnd, &client);
         width = client.right;
-        height = client.bottom;
-        HDC screen = GetDC(hWnd);
-        HDC memory = CreateCompatibleDC(screen);
-        HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
-        HGDIOBJ previous = SelectObject(memory, bitmap);
-        if (onScreen)
-            BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-        else
-            PrintWindow(hWnd, memory, PW_CLIENTONLY);
-        SelectObject(memory, previous);
-        BITMAPINFO info{};
-        info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-        pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(height));
-        GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), &info, DIB_RGB_COLORS);
-        DeleteObject(bitmap);
-        DeleteDC(memory);
-        ReleaseDC(hWnd, screen);
+        CWindowDC screen(hWnd);
+        CMemoryDC memory(screen);
+        CGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen, width, client.bottom));
+        {
+            CSelectObject select(memory, bitmap);
+            onScreen ? BitBlt(memory, 0, 0, width, client.bottom, screen, 0, 0, SRCCOPY)
+                     : PrintWindow(hWnd, memory, PW_CLIENTONLY);
+        }
+        BITMAPINFO info{
+            {sizeof(BITMAPINFOHEADER), width, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0},
+            {                     }
+        };
+        pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(client.bottom));
+        GetDIBits(memory, bitmap, 0, static_cast<UINT>(client.bottom), pixels.data(), &info, DIB_RGB_COLORS);
     }
-    // As a COLORREF (the bitmap holds 0x00RRGGBB).
     COLORREF At(int x, int y) const
     {
         const DWORD p = pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
         return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
     }
-    bool operator==(const CSnapshot& other) const
-    {
-        return width == other.width && pixels == other.pixels;
-    }
 
     int width = 0;
-    int height = 0;
     std::vector<DWORD> pixels;
 };
