@@ -4,12 +4,14 @@
 
 #include <array>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "RuntimeLink.h"
 
 #include "AboutBox.h"
 #include "CustomizeDlg.h"
+#include "Dpi.h"
 #include "UxTheme.h"
 #include "resource.h"
 
@@ -17,14 +19,26 @@ namespace
 {
 // Sent by the keyboard filter to the dialog: wParam 1 moves to the next tab, 0 to the previous one.
 constexpr UINT kMsgCycleTab = WM_APP + 1;
+// Posted to the dialog once a DPI change has rescaled its controls: the page goes over the tab control
+// again.
+constexpr UINT kMsgPlacePage = WM_APP + 2;
 // Marks the window whose modal loop the filter serves.
 const wchar_t kCycleTabProp[] = L"CustomizeDlg.CycleTab";
 
 const wchar_t* const kTabLabels[kPageCount] = {L"  Features   ", L"  Softkeys   ", L"  StartHere   ",
                                                L"  Interface   "};
 
-constexpr int kPageWidthMargin = 7;
-constexpr int kPageHeightMargin = 38;
+// The first control a person reaches with Tab in a page; null when none can take the focus.
+HWND FirstTabStop(HWND hPage)
+{
+    for (HWND child = GetWindow(hPage, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+    {
+        if ((GetWindowLongPtrW(child, GWL_STYLE) & WS_TABSTOP) && IsWindowVisible(child) &&
+            IsWindowEnabled(child))
+            return child;
+    }
+    return nullptr;
+}
 
 // Ctrl+Tab and Ctrl+Shift+Tab move between the tabs, as in the platform's other tabbed dialogs. The
 // dialog manager's loop offers every message to this filter before it handles the keyboard itself.
@@ -59,12 +73,13 @@ const TMsgEntry<CCustomizeDlg> CCustomizeDlg::s_msgMap[] = {
     {WM_COMMAND,       BN_CLICKED,    IDC_DISABLE_ALL, &CCustomizeDlg::OnDisableAll   },
     {kMsgCycleTab,     0,             0,               &CCustomizeDlg::OnCycleTab     },
     {WM_DESTROY,       0,             0,               &CCustomizeDlg::OnDestroy      },
+    {WM_DPICHANGED,    0,             0,               &CCustomizeDlg::OnDpiChanged   },
+    {kMsgPlacePage,    0,             0,               &CCustomizeDlg::OnPlacePage    },
 };
 
 CCustomizeDlg::CCustomizeDlg(CWnd* parent)
     : CDialog(IDD_CUSTOMIZE, parent), m_pages{&m_featuresPage, &m_softkeysPage, &m_startHerePage,
-                                              &m_interfacePage},
-      m_hIcon(LoadIconW(ResourceInstance(), MAKEINTRESOURCEW(IDI_MAIN)))
+                                              &m_interfacePage}
 {
 }
 
@@ -104,8 +119,7 @@ BOOL CCustomizeDlg::OnInitDialog()
         }
     }
 
-    Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
-    Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
+    UpdateIcons();
 
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
@@ -113,17 +127,17 @@ BOOL CCustomizeDlg::OnInitDialog()
         ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_HOTKEY_CLASS | ICC_NATIVEFNTCTL_CLASS;
     InitCommonControlsEx(&controls);
 
-    ComputePageArea();
     for (CContentPage* page : m_pages)
     {
         page->Create(this);
         CUxTheme::Get().EnableTabPageTexture(page->m_hWnd);
     }
-    ShowPage(0);
-
     m_tabCtrl.SetExtendedStyle(m_tabCtrl.GetExtendedStyle() | TCS_EX_FLATSEPARATORS);
     for (int index = 0; index < kPageCount; ++index)
         m_tabCtrl.InsertItem(index, kTabLabels[index]);
+    // The row of tabs decides where the display area begins.
+    ComputePageArea();
+    ShowPage(0);
 
     m_iniFileName = L"xml.ini";
     const std::array<CContentLocation, kPageCount> locations = ResolveContentPaths(m_iniFileName);
@@ -150,44 +164,61 @@ BOOL CCustomizeDlg::OnInitDialog()
     return TRUE;
 }
 
-// The page covers the tab control's display area below the row of tabs: its corner lies right of and
-// below the tab control's by the offset of the client area within the window (frame, and frame plus
-// caption), and it is 7 pixels narrower and 38 pixels lower than the tab control.
 void CCustomizeDlg::ComputePageArea()
 {
-    RECT tab{};
-    GetWindowRect(m_tabCtrl.m_hWnd, &tab);
-    RECT window{};
-    GetWindowRect(m_hWnd, &window);
-    POINT clientOrigin{0, 0};
-    ClientToScreen(m_hWnd, &clientOrigin);
-    POINT tabInClient{tab.left, tab.top};
-    ScreenToClient(m_hWnd, &tabInClient);
-
-    m_pageRect.left = tabInClient.x + (clientOrigin.x - window.left);
-    m_pageRect.top = tabInClient.y + (clientOrigin.y - window.top);
-    m_pageRect.width = (tab.right - tab.left) - kPageWidthMargin;
-    m_pageRect.height = (tab.bottom - tab.top) - kPageHeightMargin;
+    RECT area{};
+    GetClientRect(m_tabCtrl.m_hWnd, &area);
+    m_tabCtrl.AdjustRect(area);
+    MapWindowPoints(m_tabCtrl.m_hWnd, m_hWnd, reinterpret_cast<POINT*>(&area), 2);
+    m_pageRect = {area.left, area.top, area.right - area.left, area.bottom - area.top};
 }
 
-void CCustomizeDlg::ShowPage(int index)
+void CCustomizeDlg::ShowPage(int index, bool fromKeyboard)
 {
     if (index < 0 || index >= kPageCount)
         return;
-    for (int page = 0; page < kPageCount; ++page)
+    HWND hShown = m_pages[static_cast<size_t>(index)]->m_hWnd;
+    HWND focus = GetFocus();
+    bool focusLeaves = false;
+    for (const CContentPage* page : m_pages)
+        focusLeaves = focusLeaves || (page->m_hWnd != hShown && focus && IsChild(page->m_hWnd, focus));
+    // Enable All and Disable All have nothing to act on where the page has no list.
+    const bool hasList = m_pages[static_cast<size_t>(index)] != &m_interfacePage;
+    focusLeaves = focusLeaves ||
+                  (!hasList && (focus == m_enableAllButton.m_hWnd || focus == m_disableAllButton.m_hWnd));
+
+    SetWindowPos(hShown, HWND_TOP, m_pageRect.left, m_pageRect.top, m_pageRect.width, m_pageRect.height,
+                 SWP_SHOWWINDOW);
+    m_tabCtrl.SetCurSel(index);
+    // A hidden window keeps the focus, and the keys with it: it moves before the page goes.
+    if (focusLeaves)
     {
-        HWND hPage = m_pages[static_cast<size_t>(page)]->m_hWnd;
-        if (page == index)
-        {
-            SetWindowPos(hPage, HWND_TOP, m_pageRect.left, m_pageRect.top, m_pageRect.width,
-                         m_pageRect.height, SWP_SHOWWINDOW);
-            m_tabCtrl.SetCurSel(index);
-        }
-        else
-        {
-            ShowWindow(hPage, SW_HIDE);
-        }
+        HWND target = fromKeyboard ? FirstTabStop(hShown) : nullptr;
+        Send(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target ? target : m_tabCtrl.m_hWnd), TRUE);
     }
+    for (const CContentPage* page : m_pages)
+    {
+        if (page->m_hWnd != hShown)
+            ShowWindow(page->m_hWnd, SW_HIDE);
+    }
+    EnableWindow(m_enableAllButton.m_hWnd, hasList);
+    EnableWindow(m_disableAllButton.m_hWnd, hasList);
+}
+
+void CCustomizeDlg::UpdateIcons()
+{
+    const UINT dpi = WindowDpi(m_hWnd);
+    const auto load = [dpi](int width, int height) {
+        return CIcon(static_cast<HICON>(LoadImageW(ResourceInstance(), MAKEINTRESOURCEW(IDI_MAIN), IMAGE_ICON,
+                                                   MetricForDpi(width, dpi), MetricForDpi(height, dpi), 0)));
+    };
+    CIcon bigIcon = load(SM_CXICON, SM_CYICON);
+    CIcon smallIcon = load(SM_CXSMICON, SM_CYSMICON);
+    Send(WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(static_cast<HICON>(bigIcon)));
+    Send(WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(static_cast<HICON>(smallIcon)));
+    // The window lets go of the previous icons before they are destroyed.
+    m_bigIcon = std::move(bigIcon);
+    m_smallIcon = std::move(smallIcon);
 }
 
 bool CCustomizeDlg::OnSysCommand(WPARAM wParam, LPARAM, LRESULT& result)
@@ -214,7 +245,7 @@ bool CCustomizeDlg::OnPaint(WPARAM, LPARAM, LRESULT& result)
     GetClientRect(m_hWnd, &client);
     const int x = (client.right - client.left - iconWidth + 1) / 2;
     const int y = (client.bottom - client.top - iconHeight + 1) / 2;
-    DrawIcon(hDC, x, y, m_hIcon);
+    DrawIcon(hDC, x, y, m_bigIcon);
     EndPaint(m_hWnd, &paint);
     result = 0;
     return true;
@@ -222,7 +253,7 @@ bool CCustomizeDlg::OnPaint(WPARAM, LPARAM, LRESULT& result)
 
 bool CCustomizeDlg::OnQueryDragIcon(WPARAM, LPARAM, LRESULT& result)
 {
-    result = reinterpret_cast<LRESULT>(m_hIcon);
+    result = reinterpret_cast<LRESULT>(static_cast<HICON>(m_bigIcon));
     return true;
 }
 
@@ -404,8 +435,31 @@ bool CCustomizeDlg::OnCycleTab(WPARAM wParam, LPARAM, LRESULT& result)
         const int next = wParam ? (current + 1) % count : (current + count - 1) % count;
         // Selecting through the focus request would leave the tab control's own press state behind,
         // after which clicks on its tabs went unanswered; selecting the page directly keeps both in step.
-        ShowPage(next);
+        ShowPage(next, true);
+        // The keys never reached the dialog manager, which would have shown the focus for them.
+        Send(WM_CHANGEUISTATE, MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS));
     }
+    result = 0;
+    return true;
+}
+
+// On a monitor of another DPI: the window takes the size the system suggests, and the dialog manager
+// rescales the controls and their fonts once this returns (the lists size their lines again as their
+// fonts change).
+bool CCustomizeDlg::OnDpiChanged(WPARAM, LPARAM lParam, LRESULT&)
+{
+    if (const auto* suggested = reinterpret_cast<const RECT*>(lParam))
+        SetWindowPos(m_hWnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
+                     suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
+    UpdateIcons();
+    PostMessageW(m_hWnd, kMsgPlacePage, 0, 0);
+    return false;
+}
+
+bool CCustomizeDlg::OnPlacePage(WPARAM, LPARAM, LRESULT& result)
+{
+    ComputePageArea();
+    ShowPage(m_tabCtrl.GetCurSel());
     result = 0;
     return true;
 }

@@ -8,6 +8,7 @@
 #include "CheckListPage.h"
 #include "Controls.h"
 #include "Dialog.h"
+#include "GdiGuards.h"
 #include "InterfaceDlg.h"
 #include "Locations.h"
 
@@ -25,8 +26,10 @@ public:
     explicit CCustomizeDlg(CWnd* parent = nullptr);
     ~CCustomizeDlg() override;
 
-    // Shows page index (0 to 3) over the tab control's display area and selects its tab.
-    void ShowPage(int index);
+    // Shows page index (0 to 3) over the tab control's display area and selects its tab. Focus that was
+    // in a page it hides moves to the tab control, or, when the change came from the keyboard, into the
+    // page shown.
+    void ShowPage(int index, bool fromKeyboard = false);
     const PageRect& GetPageRect() const
     {
         return m_pageRect;
@@ -57,6 +60,8 @@ private:
     bool OnDisableAll(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnCycleTab(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnDestroy(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnDpiChanged(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnPlacePage(WPARAM wParam, LPARAM lParam, LRESULT& result);
 
     // Tells the person why a save stopped or what it left, under the heading headingId; true.
     bool ReportSave(UINT headingId, const std::wstring& lines);
@@ -64,9 +69,12 @@ private:
     // true for Yes.
     bool AskReplace(const std::wstring& path, UINT questionId);
     void ComputePageArea();
+    // The caption's icons at the sizes of the window's DPI.
+    void UpdateIcons();
     void SetAllChecks(int check);
 
-    HICON m_hIcon; // shared icon, not destroyed
+    CIcon m_bigIcon;
+    CIcon m_smallIcon;
     PageRect m_pageRect;
     CTabCtrl m_tabCtrl;
     CButton m_saveButton;

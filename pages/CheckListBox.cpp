@@ -9,6 +9,7 @@
 #include <string>
 
 #include "CheckListBox.h"
+#include "Dpi.h"
 #include "GdiGuards.h"
 #include "RuntimeLink.h"
 #include "UxTheme.h"
@@ -22,7 +23,22 @@ constexpr int kStripCells = 3;
 // The strip's cell size, used for the geometry when the strip cannot be loaded.
 constexpr int kDefaultCellSize = 11;
 constexpr int kMaxCheck = 2;
-constexpr COLORREF kDisabledText = RGB(128, 128, 128);
+// Space above and below a line's text or box, at 96 DPI.
+constexpr int kLineSpacing = 3;
+// The strip's colours, for its boxes drawn at other sizes.
+constexpr COLORREF kStripFrame = RGB(128, 128, 128);
+constexpr COLORREF kStripInterior[kStripCells] = {RGB(255, 255, 255), RGB(255, 255, 255), RGB(192, 192, 192)};
+constexpr COLORREF kStripMark[kStripCells] = {RGB(0, 0, 0), RGB(0, 0, 0), RGB(128, 128, 128)};
+// The strip's check mark as an outline in its cell's pixels: three pixels high along a V from (2, 4)
+// down to (4, 8) and up to (8, 2).
+constexpr double kCheckMark[][2] = {
+    {2,   3.5},
+    {4.5, 6  },
+    {9,   1.5},
+    {9,   4.5},
+    {4.5, 9  },
+    {2,   6.5}
+};
 // The accessibility default-action names are the strings of these ids, in check-state order.
 constexpr UINT kActionNameIds[kStripCells] = {IDS_CHECKLIST_UNCHECK, IDS_CHECKLIST_CHECK,
                                               IDS_CHECKLIST_MIXED};
@@ -52,6 +68,17 @@ CheckBoxResources& Resources()
         return resources;
     }();
     return s_resources;
+}
+
+CCheckListBox::SystemLook& SystemLookInUse()
+{
+    static CCheckListBox::SystemLook s_look = {&CCheckListBox::QueryHighContrast, &::GetSysColor};
+    return s_look;
+}
+
+COLORREF SystemColor(int index)
+{
+    return SystemLookInUse().color(index);
 }
 
 CCheckListBox::VersionQuery& VersionQueryInUse()
@@ -88,6 +115,37 @@ void RaiseStateChange(HWND hWnd, int index)
         LookUpFunction<NotifyWinEventFn>(::GetModuleHandleW(L"user32.dll"), "NotifyWinEvent");
     if (s_notify)
         s_notify(EVENT_OBJECT_STATECHANGE, hWnd, OBJID_CLIENT, index + 1);
+}
+
+// The strip's box at any size, crisp: its frame, interior and check mark scaled from the 11-pixel cell.
+// With high contrast on, in the system's colours.
+void DrawScaledBox(HDC hDC, const RECT& box, int cell, bool highContrast)
+{
+    const int size = box.right - box.left;
+    const COLORREF frame = highContrast ? SystemColor(COLOR_WINDOWTEXT) : kStripFrame;
+    const COLORREF interior = highContrast ? SystemColor(COLOR_WINDOW) : kStripInterior[cell];
+    const COLORREF mark =
+        highContrast ? SystemColor(cell == 2 ? COLOR_GRAYTEXT : COLOR_WINDOWTEXT) : kStripMark[cell];
+    CGdiObject<HBRUSH> frameBrush(::CreateSolidBrush(frame));
+    ::FillRect(hDC, &box, frameBrush);
+    const int line = std::max(1, size / kDefaultCellSize);
+    RECT inside = box;
+    ::InflateRect(&inside, -line, -line);
+    CGdiObject<HBRUSH> interiorBrush(::CreateSolidBrush(interior));
+    ::FillRect(hDC, &inside, interiorBrush);
+    if (cell == 0)
+        return;
+    POINT outline[std::size(kCheckMark)];
+    for (size_t i = 0; i < std::size(kCheckMark); ++i)
+    {
+        outline[i].x = box.left + static_cast<LONG>(kCheckMark[i][0] * size / kDefaultCellSize + 0.5);
+        outline[i].y =
+            box.top + static_cast<LONG>(kCheckMark[i][1] * (box.bottom - box.top) / kDefaultCellSize + 0.5);
+    }
+    CGdiObject<HBRUSH> markBrush(::CreateSolidBrush(mark));
+    CSelectObject brush(hDC, markBrush);
+    CSelectObject pen(hDC, ::GetStockObject(NULL_PEN));
+    ::Polygon(hDC, outline, static_cast<int>(std::size(outline)));
 }
 
 BSTR ToBstr(const std::wstring& text)
@@ -366,7 +424,28 @@ bool CCheckListBox::Attach(HWND hWnd)
         ReleaseRecords();
         Detach();
     }
-    return SubclassControl(hWnd);
+    if (!SubclassControl(hWnd))
+        return false;
+    // The template's font was set before we took the list over.
+    UpdateMetrics();
+    return true;
+}
+
+CCheckListBox::SystemLook CCheckListBox::ReplaceSystemLook(SystemLook look)
+{
+    SystemLook& inUse = SystemLookInUse();
+    const SystemLook previous = inUse;
+    inUse.highContrast = look.highContrast ? look.highContrast : &CCheckListBox::QueryHighContrast;
+    inUse.color = look.color ? look.color : &::GetSysColor;
+    return previous;
+}
+
+bool CCheckListBox::QueryHighContrast()
+{
+    HIGHCONTRASTW contrast{};
+    contrast.cbSize = sizeof(contrast);
+    return ::SystemParametersInfoW(SPI_GETHIGHCONTRAST, sizeof(contrast), &contrast, 0) &&
+           (contrast.dwFlags & HCF_HIGHCONTRASTON);
 }
 
 CCheckListBox::VersionQuery CCheckListBox::ReplaceVersionQuery(VersionQuery query)
@@ -545,9 +624,37 @@ void CCheckListBox::SetItemEnabled(int index, BOOL enabled)
         ::InvalidateRect(m_hWnd, &item, FALSE);
 }
 
+void CCheckListBox::UpdateMetrics()
+{
+    if (!m_hWnd)
+        return;
+    m_dpi = WindowDpi(m_hWnd);
+    const CheckBoxResources& resources = Resources();
+    m_box = {ScaleForDpi(resources.cellWidth, m_dpi), ScaleForDpi(resources.cellHeight, m_dpi)};
+    m_themedBox = false;
+    if (CommonControlsMajor() >= 6 && CUxTheme::Get().IsAppThemed())
+    {
+        CThemeData theme(m_hWnd, L"Button", m_dpi);
+        SIZE size{};
+        if (theme &&
+            SUCCEEDED(CUxTheme::Get().GetPartSize(theme, nullptr, BP_CHECKBOX, CBS_UNCHECKEDNORMAL, TS_TRUE,
+                                                  &size)) &&
+            size.cx > 0 && size.cy > 0)
+        {
+            m_box = size;
+            m_themedBox = true;
+        }
+    }
+    if (IsFixedWithStrings())
+        Send(LB_SETITEMHEIGHT, 0, MAKELPARAM(MinimumItemHeight(), 0));
+    ::InvalidateRect(m_hWnd, nullptr, TRUE);
+}
+
 int CCheckListBox::MinimumItemHeight()
 {
-    const int boxHeight = Resources().cellHeight + 1;
+    if (m_dpi == 0)
+        UpdateMetrics();
+    const int boxHeight = (m_box.cy > 0 ? m_box.cy : kDefaultCellSize) + 1;
     if (!m_hWnd || !IsFixedWithStrings())
         return boxHeight;
     CWindowDC dc(m_hWnd);
@@ -558,7 +665,7 @@ int CCheckListBox::MinimumItemHeight()
     if (!::GetTextMetricsW(dc, &metrics))
         return boxHeight;
     m_textHeight = metrics.tmHeight;
-    return std::max(m_textHeight, boxHeight);
+    return std::max(m_textHeight, static_cast<int>(m_box.cy)) + ScaleForDpi(kLineSpacing, m_dpi);
 }
 
 void CCheckListBox::InvalidateItemBox(int index)
@@ -569,7 +676,7 @@ void CCheckListBox::InvalidateItemBox(int index)
     if (!m_hWnd || !m_redraw || !::IsWindowVisible(m_hWnd) ||
         Send(LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&box)) == LB_ERR)
         return;
-    box.right = box.left + Resources().cellWidth + 2;
+    box.right = box.left + GetBoxColumnWidth();
     ::InvalidateRect(m_hWnd, &box, FALSE);
 }
 
@@ -578,7 +685,7 @@ int CCheckListBox::HitTestCheck(POINT point, bool& inBox) const
     inBox = false;
     if (!m_hWnd)
         return -1;
-    const int boxColumn = Resources().cellWidth + 2;
+    const int boxColumn = GetBoxColumnWidth();
     const LONG_PTR style = ::GetWindowLongPtrW(m_hWnd, GWL_STYLE);
     int index = -1;
     int itemLeft = 0;
@@ -707,10 +814,11 @@ LRESULT CCheckListBox::WindowProc(UINT msg, WPARAM wParam, LPARAM lParam)
         m_redraw = wParam != FALSE;
         return Default(msg, wParam, lParam);
 
-    case WM_SETFONT: {
+    case WM_SETFONT:
+    case WM_DPICHANGED_AFTERPARENT:
+    case WM_THEMECHANGED: {
         const LRESULT result = Default(msg, wParam, lParam);
-        if (IsFixedWithStrings())
-            Send(LB_SETITEMHEIGHT, 0, MAKELPARAM(MinimumItemHeight(), 0));
+        UpdateMetrics();
         return result;
     }
 
@@ -880,68 +988,56 @@ void CCheckListBox::OnDrawItem(const DRAWITEMSTRUCT& request)
     const int index = static_cast<int>(request.itemID);
     if (index >= 0 && (request.itemAction & (ODA_DRAWENTIRE | ODA_SELECT)))
     {
-        const int itemHeight = GetItemHeight(index);
         const bool disabled = !::IsWindowEnabled(m_hWnd) || !IsItemEnabled(index);
         const bool highlighted = (request.itemState & ODS_SELECTED) && !disabled;
-        const COLORREF background = ::GetSysColor(highlighted ? COLOR_HIGHLIGHT : COLOR_WINDOW);
-        const int state = GetItemCheck(index);
-        if (CommonControlsMajor() < 6 || !DrawThemedBox(copy, itemHeight, state))
-            DrawStripBox(copy, itemHeight, state, background);
+        RECT column = request.rcItem;
+        column.right = column.left + GetBoxColumnWidth();
+        // The text keeps the distance from a themed box that it has always had.
+        RECT beforeText = column;
+        beforeText.right += m_themedBox ? 1 : 0;
+        CGdiObject<HBRUSH> background(
+            ::CreateSolidBrush(SystemColor(highlighted ? COLOR_HIGHLIGHT : COLOR_WINDOW)));
+        ::FillRect(request.hDC, &beforeText, background);
+        const RECT place = PlaceCheckBox(column, BoxRect(request.rcItem, GetItemHeight(index), m_box));
+        const int cell = std::clamp(GetItemCheck(index), 0, kStripCells - 1);
+        const bool highContrast = SystemLookInUse().highContrast();
+        if (highContrast)
+            DrawScaledBox(request.hDC, place, cell, true);
+        else if (!m_themedBox || !DrawThemedBox(request.hDC, place, cell))
+            DrawStripBox(request.hDC, place, cell);
+        copy.rcItem.left = beforeText.right;
     }
     copy.itemData = UserValue(request.itemData);
     DrawItemContent(copy);
 }
 
-bool CCheckListBox::DrawThemedBox(DRAWITEMSTRUCT& request, int itemHeight, int state)
+bool CCheckListBox::DrawThemedBox(HDC hDC, const RECT& place, int state) const
 {
-    const CUxTheme& uxTheme = CUxTheme::Get();
-    if (!uxTheme.IsAppThemed())
-        return false;
-    CThemeData theme(m_hWnd, L"Button");
+    CThemeData theme(m_hWnd, L"Button", m_dpi);
     if (!theme)
         return false;
     // The indeterminate item shows the unchecked disabled box, as the strip shows it grey.
     const int themeState = state == 1   ? CBS_CHECKEDNORMAL
                            : state == 2 ? CBS_UNCHECKEDDISABLED
                                         : CBS_UNCHECKEDNORMAL;
-    SIZE size{};
-    if (FAILED(uxTheme.GetPartSize(theme, request.hDC, BP_CHECKBOX, themeState, TS_TRUE, &size)))
-        return false;
-    RECT column = request.rcItem;
-    column.right = column.left + size.cx + 2;
-    const RECT place = PlaceCheckBox(column, BoxRect(request.rcItem, itemHeight, size));
-    if (FAILED(uxTheme.DrawBackground(theme, request.hDC, BP_CHECKBOX, themeState, &place)))
-        return false;
-    request.rcItem.left += size.cx + 3;
-    return true;
+    return SUCCEEDED(CUxTheme::Get().DrawBackground(theme, hDC, BP_CHECKBOX, themeState, &place));
 }
 
-void CCheckListBox::DrawStripBox(DRAWITEMSTRUCT& request, int itemHeight, int state, COLORREF background)
+void CCheckListBox::DrawStripBox(HDC hDC, const RECT& place, int state) const
 {
     const CheckBoxResources& resources = Resources();
-    const SIZE cell{resources.cellWidth, resources.cellHeight};
-    RECT column = request.rcItem;
-    column.right = column.left + cell.cx + 2;
-    const RECT place = PlaceCheckBox(column, BoxRect(request.rcItem, itemHeight, cell));
-
-    CGdiObject<HBRUSH> brush(::CreateSolidBrush(background));
-    ::FillRect(request.hDC, &column, brush);
-    const int cellIndex = std::clamp(state, 0, kStripCells - 1);
-    if (resources.strip)
+    const bool stripSize = m_box.cx == resources.cellWidth && m_box.cy == resources.cellHeight;
+    if (!resources.strip || !stripSize)
     {
-        CMemoryDC source(request.hDC);
-        CSelectObject strip(source, resources.strip);
-        // The strip's cells are not mirrored in a right-to-left layout: a check mark keeps its shape.
-        ::BitBlt(request.hDC, place.left, place.top, cell.cx, cell.cy, source, cellIndex * cell.cx, 0,
-                 SRCCOPY | NOMIRRORBITMAP);
+        // A stretched strip would be blurred; its boxes are drawn at the size instead.
+        DrawScaledBox(hDC, place, state, false);
+        return;
     }
-    else
-    {
-        RECT box{place.left, place.top, place.left + cell.cx, place.top + cell.cy};
-        const UINT look = cellIndex == 1 ? DFCS_CHECKED : cellIndex == 2 ? DFCS_CHECKED | DFCS_INACTIVE : 0;
-        ::DrawFrameControl(request.hDC, &box, DFC_BUTTON, DFCS_BUTTONCHECK | DFCS_FLAT | look);
-    }
-    request.rcItem.left += cell.cx + 2;
+    CMemoryDC source(hDC);
+    CSelectObject strip(source, resources.strip);
+    // The strip's cells are not mirrored in a right-to-left layout: a check mark keeps its shape.
+    ::BitBlt(hDC, place.left, place.top, m_box.cx, m_box.cy, source, state * m_box.cx, 0,
+             SRCCOPY | NOMIRRORBITMAP);
 }
 
 // The empty list's line
@@ -962,16 +1058,19 @@ void CCheckListBox::PaintEmptyText(HDC hDC)
 {
     RECT client{};
     ::GetClientRect(m_hWnd, &client);
-    ::FillRect(hDC, &client, ::GetSysColorBrush(COLOR_WINDOW));
+    CGdiObject<HBRUSH> background(::CreateSolidBrush(SystemColor(COLOR_WINDOW)));
+    ::FillRect(hDC, &client, background);
     CSelectObject font(hDC, reinterpret_cast<HGDIOBJ>(Send(WM_GETFONT)));
-    CTextColors colors(hDC, ::GetSysColor(COLOR_GRAYTEXT), ::GetSysColor(COLOR_WINDOW));
+    CTextColors colors(hDC, SystemColor(COLOR_GRAYTEXT), SystemColor(COLOR_WINDOW));
     // Where an entry's text would begin, on the first row.
     RECT line = client;
-    line.left += Resources().cellWidth + 4;
+    line.left += GetBoxColumnWidth() + 2;
     line.right -= 2;
     line.top += 2;
+    // The line is a path followed by why it shows nothing: a long path gives way in its middle, and the
+    // file's name and the reason stay.
     ::DrawTextW(hDC, m_emptyText.c_str(), static_cast<int>(m_emptyText.size()), &line,
-                DT_SINGLELINE | DT_END_ELLIPSIS | DT_NOPREFIX);
+                DT_SINGLELINE | DT_PATH_ELLIPSIS | DT_NOPREFIX);
 }
 
 LRESULT CCheckListBox::ChangeItems(UINT msg, WPARAM wParam, LPARAM lParam)
@@ -994,9 +1093,10 @@ void CCheckListBox::DrawItemContent(DRAWITEMSTRUCT& request)
     {
         const bool disabled = !::IsWindowEnabled(m_hWnd) || !IsItemEnabled(index);
         const bool highlighted = (request.itemState & ODS_SELECTED) && !disabled;
-        const COLORREF text =
-            disabled ? kDisabledText : ::GetSysColor(highlighted ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
-        const COLORREF background = ::GetSysColor(highlighted ? COLOR_HIGHLIGHT : COLOR_WINDOW);
+        const COLORREF text = SystemColor(disabled      ? COLOR_GRAYTEXT
+                                          : highlighted ? COLOR_HIGHLIGHTTEXT
+                                                        : COLOR_WINDOWTEXT);
+        const COLORREF background = SystemColor(highlighted ? COLOR_HIGHLIGHT : COLOR_WINDOW);
         if (m_textHeight == 0)
             MinimumItemHeight();
         const int top = request.rcItem.top + std::max(0, (GetItemHeight(index) - m_textHeight) / 2);

@@ -74,10 +74,21 @@ public:
         return m_emptyText;
     }
 
+    // The line height that holds the font's text and the box, with the lines' spacing.
     int MinimumItemHeight();
     void InvalidateItemBox(int index);
     // The item under a point of the client area, or -1; inBox tells whether the point is in its box column.
     int HitTestCheck(POINT point, bool& inBox) const;
+    // The box as drawn at the window's DPI, and the column at the start of a line that it stands in: the
+    // column is what a press toggles and what a change repaints.
+    SIZE GetBoxSize() const
+    {
+        return m_box;
+    }
+    int GetBoxColumnWidth() const
+    {
+        return m_box.cx + 2;
+    }
 
     bool OnChildNotify(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
 
@@ -87,6 +98,16 @@ public:
     static VersionQuery ReplaceVersionQuery(VersionQuery query);
     // The query the control uses unless replaced: DllGetVersion of the loaded common controls, or 5.
     static int QueryCommonControlsVersion();
+
+    // Whether high contrast is on, and the system's colours; replaceable by the tests, since Wine ignores
+    // the high-contrast setting. Lists made after the replacement use it.
+    struct SystemLook
+    {
+        bool (*highContrast)();
+        DWORD(WINAPI* color)(int index); // as GetSysColor
+    };
+    static SystemLook ReplaceSystemLook(SystemLook look);
+    static bool QueryHighContrast();
 
 protected:
     LRESULT WindowProc(UINT msg, WPARAM wParam, LPARAM lParam) override;
@@ -131,9 +152,11 @@ private:
     LRESULT OnGetObject(WPARAM wParam, LPARAM lParam);
     void DisconnectAccessible();
 
+    // Sizes the box for the window's DPI and theme, then the lines for the font and the box.
+    void UpdateMetrics();
     void OnDrawItem(const DRAWITEMSTRUCT& request);
-    bool DrawThemedBox(DRAWITEMSTRUCT& request, int itemHeight, int state);
-    void DrawStripBox(DRAWITEMSTRUCT& request, int itemHeight, int state, COLORREF background);
+    bool DrawThemedBox(HDC hDC, const RECT& place, int state) const;
+    void DrawStripBox(HDC hDC, const RECT& place, int state) const;
     void OnMeasureItem(MEASUREITEMSTRUCT& request);
     bool ShowsEmptyText() const;
     void PaintEmptyText(HDC hDC);
@@ -143,6 +166,10 @@ private:
     std::unordered_map<const CheckItemRecord*, std::unique_ptr<CheckItemRecord>> m_records;
     CCheckListAccessible* m_accessible = nullptr; // one reference held while the list lives
     std::wstring m_emptyText;
+    SIZE m_box{};
+    bool m_themedBox = false; // the theme draws the box; else the strip or its drawing at other sizes
+    bool m_highContrast = false;
+    UINT m_dpi = 0;
     bool m_redraw = true; // WM_SETREDRAW's last word
     bool m_swallowSpaceChar = false;
     mutable bool m_rawSlotRequest = false; // the next item-value request is ours, for the list's own slot

@@ -22,6 +22,7 @@
 #define IDC_LINK_NAME 1025
 #define IDC_LINK_NOTE 1026
 #define IDC_PAGE_NOTE 1027
+#define IDC_ABOUT_ICON 1028
 
 // Why a page shows nothing: no path, or the path followed by one of the other three.
 #define IDS_NOT_READ 201

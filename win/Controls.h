@@ -99,6 +99,11 @@ public:
     {
         return static_cast<int>(Send(TCM_GETCURFOCUS));
     }
+    // The display area within a rectangle of the control's client area.
+    void AdjustRect(RECT& rect) const
+    {
+        Send(TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&rect));
+    }
     DWORD GetExtendedStyle() const
     {
         return static_cast<DWORD>(Send(TCM_GETEXTENDEDSTYLE));

@@ -137,3 +137,42 @@ private:
     COLORREF m_text;
     COLORREF m_background;
 };
+
+// An icon that we loaded at a size of our choosing (not shared) and must destroy. Moves, never copies.
+class CIcon
+{
+public:
+    explicit CIcon(HICON hIcon = nullptr) : m_hIcon(hIcon)
+    {
+    }
+    ~CIcon()
+    {
+        if (m_hIcon)
+            ::DestroyIcon(m_hIcon);
+    }
+    CIcon(const CIcon&) = delete;
+    CIcon& operator=(const CIcon&) = delete;
+    CIcon(CIcon&& other) noexcept : m_hIcon(other.m_hIcon)
+    {
+        other.m_hIcon = nullptr;
+    }
+    CIcon& operator=(CIcon&& other) noexcept
+    {
+        if (this != &other)
+        {
+            if (m_hIcon)
+                ::DestroyIcon(m_hIcon);
+            m_hIcon = other.m_hIcon;
+            other.m_hIcon = nullptr;
+        }
+        return *this;
+    }
+
+    operator HICON() const
+    {
+        return m_hIcon;
+    }
+
+private:
+    HICON m_hIcon;
+};

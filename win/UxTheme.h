@@ -14,8 +14,12 @@ public:
     {
         return m_isAppThemed && m_isAppThemed();
     }
-    HTHEME Open(HWND hWnd, const wchar_t* classList) const
+    // The theme's parts at dpi where the system has per-DPI themes (Windows 10 1703 on), else at the
+    // system's DPI.
+    HTHEME Open(HWND hWnd, const wchar_t* classList, UINT dpi) const
     {
+        if (m_openThemeDataForDpi)
+            return m_openThemeDataForDpi(hWnd, classList, dpi);
         return m_openThemeData ? m_openThemeData(hWnd, classList) : nullptr;
     }
     void Close(HTHEME theme) const
@@ -46,6 +50,7 @@ private:
 
     decltype(&::IsAppThemed) m_isAppThemed = nullptr;
     decltype(&::OpenThemeData) m_openThemeData = nullptr;
+    HTHEME(WINAPI* m_openThemeDataForDpi)(HWND, LPCWSTR, UINT) = nullptr;
     decltype(&::CloseThemeData) m_closeThemeData = nullptr;
     decltype(&::GetThemePartSize) m_getThemePartSize = nullptr;
     decltype(&::DrawThemeBackground) m_drawThemeBackground = nullptr;
@@ -56,7 +61,8 @@ private:
 class CThemeData
 {
 public:
-    CThemeData(HWND hWnd, const wchar_t* classList) : m_theme(CUxTheme::Get().Open(hWnd, classList))
+    CThemeData(HWND hWnd, const wchar_t* classList, UINT dpi)
+        : m_theme(CUxTheme::Get().Open(hWnd, classList, dpi))
     {
     }
     ~CThemeData()

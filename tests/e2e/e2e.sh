@@ -1,28 +1,27 @@
 #!/usr/bin/env bash
 # Drives the real program under Wine on a virtual display with the mouse and keyboard, as a person
-# would, and checks the files it saved. Usage: e2e.sh BUILD_DIR PROGRAM DATA_DIR
+# would, and checks the files it saved, at 96 and 144 DPI. A probe program tells where the controls are.
+# Usage: e2e.sh BUILD_DIR PROGRAM DATA_DIR PROBE
 set -u
 top=$(cd "$(dirname "$0")/../.." && pwd)
 . "$top/cmake/wine-env.sh" "$1"
 exe=$2
 data=$3
+probe=$4
 wine_init_prefix
 wine_use_display || { echo "no display: run through CTest, whose fixture starts one" >&2; exit 1; }
 
 # The project folder's name is not ASCII: the tool opens and saves there as anywhere else.
 work="$build/e2e/Téléphone ユーザー"
-title='^Corvale IP Phone XML Customization Tool$'
+caption='Corvale IP Phone XML Customization Tool'
+title="^$caption\$"
 failures=0
 passes=0
 pid=""
 window=""
 
-fail() { echo "FAIL: $*"; failures=$((failures + 1)); }
-pass() { echo "ok: $*"; passes=$((passes + 1)); }
-
-# The dialog's font gives 6 x 13 pixels of base units: a dialog unit is 6/4 pixels wide, 13/8 high.
-dux() { echo $(( ($1 * 6 + 2) / 4 )); }
-duy() { echo $(( ($1 * 13 + 4) / 8 )); }
+fail() { echo "FAIL (${dpi:-96} DPI): $*"; failures=$((failures + 1)); }
+pass() { echo "ok (${dpi:-96} DPI): $*"; passes=$((passes + 1)); }
 
 start() {
     rm -rf "$work"
@@ -33,16 +32,14 @@ start() {
     window=$(timeout 60 xdotool search --sync --onlyvisible --name "$title" | head -n 1)
     [ -n "$window" ] || { fail "the dialog did not open"; return 1; }
     eval "$(xdotool getwindowgeometry --shell "$window")"
-    # The client area is 320 x 218 dialog units; the rest of the window is frame and caption.
-    frame=$(( (WIDTH - $(dux 320)) / 2 ))
-    cx=$(( X + frame ))
-    cy=$(( Y + HEIGHT - $(duy 218) - frame ))
-    # The pages stand right of and below the tab control by the client area's offset in the window.
-    px=$(( cx + $(dux 7) + frame ))
-    py=$(( cy + $(duy 7) + (cy - Y) ))
-    # A page's list: 7, 10 dialog units into the page, inside a one-pixel border, 16-pixel items.
-    lx=$(( px + $(dux 7) + 1 ))
-    ly=$(( py + $(duy 10) + 1 ))
+    # The client area and its size, the page shown, its list and line height, the tabs' centres.
+    eval "$("$WINE" "$probe" "$caption" </dev/null 2>/dev/null | tr -d '\r')"
+    [ -n "${ih:-}" ] || { fail "the probe found no list"; return 1; }
+    # The client area is 320 x 218 dialog units: the base units of the dialog's font follow. Tahoma 8 has
+    # 6 x 13 at 96 DPI.
+    bux=$(( cw / 80 ))
+    buy=$(( (ch * 8 + 109) / 218 ))
+    [ $(( buy * 96 / dpi )) -ge 12 ] && [ $(( buy * 96 / dpi )) -le 14 ] || fail "base units $bux x $buy at $dpi DPI"
     sleep 0.5
 }
 
@@ -58,6 +55,8 @@ type_text() {
     sleep 0.3
 }
 key() { xdotool key --clearmodifiers "$@"; sleep 0.3; }
+dux() { echo $(( ($1 * bux + 2) / 4 )); }
+duy() { echo $(( ($1 * buy + 4) / 8 )); }
 # In the dialog's client area, and in the shown page, in dialog units.
 click_du() { click $(( cx + $(dux "$1") )) $(( cy + $(duy "$2") )); }
 click_page_du() { click $(( px + $(dux "$1") )) $(( py + $(duy "$2") )); }
@@ -69,12 +68,10 @@ click_button() {
         close) click_du 288 204 ;;
     esac
 }
-# The box of item N of the shown list, and its text.
-click_box() { click $(( lx + 6 )) $(( ly + 16 * $1 + 8 )); }
-click_text() { click $(( lx + 60 )) $(( ly + 16 * $1 + 8 )); }
-# The tabs' labels, left to right along the top of the tab control.
-tab_x=(48 122 196 272)
-click_tab() { click $(( cx + ${tab_x[$1]} )) $(( cy + $(duy 7) + 10 )); }
+# The box of item N of the shown list (a dialog unit in), and its text.
+click_box() { click $(( lx + bux / 4 + 1 )) $(( ly + ih * $1 + ih / 2 )); }
+click_text() { click $(( lx + 10 * bux )) $(( ly + ih * $1 + ih / 2 )); }
+click_tab() { click "${tab_x[$1]}" "$tab_y"; }
 
 # Waits for the program to end; false when it is still running after the timeout.
 ended() {
@@ -107,6 +104,10 @@ except Exception as e:
     print("unreadable:", e, end="")' "$1"
 }
 
+logpixels() { "$WINE" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d "$1" /f >/dev/null 2>&1 </dev/null; }
+trap 'logpixels 96' EXIT
+
+every_check() {
 # 1. Ticks, space bar, tabs, Enable All and Disable All on their own tab, the link, Save.
 typed='Guía & <manual> "Año" ☺'
 if start; then
@@ -131,7 +132,7 @@ if start; then
     if same_files "$data/expected"; then pass "Save wrote all four files as expected"; else fail "Save"; fi
     value=$(link_value "$work/Content/XML/interface.xml")
     if [ "$value" = "$typed" ]; then pass "an XML reader reads the link as typed"; else fail "the link reads as '$value'"; fi
-    import -window "$window" "$build/e2e-after-save.png" 2>/dev/null
+    import -window "$window" "$build/e2e-after-save-$dpi.png" 2>/dev/null
     click_button close
     if ended; then pass "Close ends the program"; else fail "Close did not end the program"; fi
     if same_files "$data/expected"; then pass "Close wrote nothing"; else fail "Close wrote"; fi
@@ -159,7 +160,7 @@ if start; then
     about=$(timeout 10 xdotool search --sync --onlyvisible --name '^About Tavrin$' | head -n 1)
     if [ -n "$about" ]; then
         pass "the About box opens from the system menu"
-        import -window "$about" "$build/e2e-about.png" 2>/dev/null
+        import -window "$about" "$build/e2e-about-$dpi.png" 2>/dev/null
         key Return
         sleep 0.5
         if xdotool search --onlyvisible --name '^About Tavrin$' >/dev/null; then
@@ -174,6 +175,14 @@ if start; then
     if ended; then pass "Escape ends the program after the About box"; else fail "still running"; kill "$pid"; fi
     if same_files "$data/input"; then pass "nothing written"; else fail "files changed"; fi
 fi
+}
+
+# A program started after LogPixels changes draws at the new DPI.
+for dpi in 96 144; do
+    echo "at $dpi DPI"
+    logpixels "$dpi"
+    every_check
+done
 
 echo "e2e: $passes passed, $failures failed"
 [ "$failures" -eq 0 ]

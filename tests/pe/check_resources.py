@@ -15,6 +15,16 @@ VERSION_STRINGS = {"FileVersion": "1.2.0.1", "ProductVersion": "1.2.0.1", "FileD
                    "ProductName": "Tavrin"}
 FIXED_VERSION = (0x00010000, 0x00000001)  # 1.0.0.1 as most and least significant halves
 
+# Vista, 7, 8, 8.1, 10 and 11: without them the version queries report Windows 8.
+SUPPORTED_OS = {"{e2011457-1546-43c5-a5fe-008deee3d3f0}", "{35138b9a-5d96-4fbd-8e2d-a2440225f93a}",
+                "{4a2f28e3-53b9-4441-ba9c-d69d4a4a6e38}", "{1f676c76-80e1-4239-95bb-83d0f6d0da78}",
+                "{8e0f7a12-bfb3-4fe8-b9a5-48fd50a15a9a}"}
+WINDOWS_SETTINGS = [
+    ("dpiAware", "http://schemas.microsoft.com/SMI/2005/WindowsSettings", "true"),
+    ("dpiAwareness", "http://schemas.microsoft.com/SMI/2016/WindowsSettings", "PerMonitorV2"),
+    ("longPathAware", "http://schemas.microsoft.com/SMI/2016/WindowsSettings", "true"),
+]
+
 errors = []
 
 
@@ -163,6 +173,14 @@ def check_manifest(res, arch):
                       "{urn:schemas-microsoft-com:asm.v3}requestedPrivileges/"
                       "{urn:schemas-microsoft-com:asm.v3}requestedExecutionLevel")
     expect("manifest requested execution level", None if level is None else level.get("level"), "asInvoker")
+    supported = {e.get("Id") for e in root.findall("{urn:schemas-microsoft-com:compatibility.v1}compatibility/"
+                                                  "{urn:schemas-microsoft-com:compatibility.v1}application/"
+                                                  "{urn:schemas-microsoft-com:compatibility.v1}supportedOS")}
+    expect("manifest supported systems", sorted(supported), sorted(SUPPORTED_OS))
+    settings = root.find("{urn:schemas-microsoft-com:asm.v3}application/{urn:schemas-microsoft-com:asm.v3}windowsSettings")
+    for name, namespace, want in WINDOWS_SETTINGS:
+        element = None if settings is None else settings.find(f"{{{namespace}}}{name}")
+        expect(f"manifest {name}", None if element is None else element.text, want)
 
 
 def check_icon(res):
@@ -175,7 +193,7 @@ def check_icon(res):
     for i in range(count):
         w, h, _, _, _, bpp, _, _ = struct.unpack_from("<BBBBHHIH", data, 6 + 14 * i)
         images.add((w or 256, h or 256, bpp))
-    want = {(s, s, bpp) for s in (48, 32, 24, 16) for bpp in (8, 32)}
+    want = {(s, s, 8) for s in (48, 32, 24, 16)} | {(s, s, 32) for s in (16, 20, 24, 32, 40, 48, 64, 256)}
     expect("icon 128 images (width, height, bits)", sorted(images), sorted(want))
 
 

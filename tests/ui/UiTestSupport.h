@@ -7,6 +7,9 @@
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <vector>
+
+#include "GdiGuards.h"
 
 inline std::string ReadBytes(const std::string& path)
 {
@@ -156,3 +159,37 @@ inline void PressTab(HWND hTab, int index)
     PerformInput(hTab, Input::Press, (item.left + item.right) / 2, (item.top + item.bottom) / 2);
     PumpMessages();
 }
+
+// A window's client area as pixels (0x00RRGGBB): as the window paints itself whole (PrintWindow), or as
+// the screen shows it now, after whatever repaints it had.
+struct CSnapshot
+{
+    CSnapshot(HWND hWnd, bool onScreen)
+    {
+        RECT client{};
+        GetClientRect(hWnd, &client);
+        width = client.right;
+        CWindowDC screen(hWnd);
+        CMemoryDC memory(screen);
+        CGdiObject<HBITMAP> bitmap(CreateCompatibleBitmap(screen, width, client.bottom));
+        {
+            CSelectObject select(memory, bitmap);
+            onScreen ? BitBlt(memory, 0, 0, width, client.bottom, screen, 0, 0, SRCCOPY)
+                     : PrintWindow(hWnd, memory, PW_CLIENTONLY);
+        }
+        BITMAPINFO info{
+            {sizeof(BITMAPINFOHEADER), width, -client.bottom, 1, 32, BI_RGB, 0, 0, 0, 0, 0},
+            {                     }
+        };
+        pixels.resize(static_cast<size_t>(width) * static_cast<size_t>(client.bottom));
+        GetDIBits(memory, bitmap, 0, static_cast<UINT>(client.bottom), pixels.data(), &info, DIB_RGB_COLORS);
+    }
+    COLORREF At(int x, int y) const
+    {
+        const DWORD p = pixels[static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)];
+        return RGB((p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF);
+    }
+
+    int width = 0;
+    std::vector<DWORD> pixels;
+};

@@ -1,6 +1,7 @@
 // The main dialog over four content files in a scratch folder, and where it finds them.
 #include <windows.h>
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <gtest/gtest.h>
 
@@ -42,7 +43,19 @@ struct ModalWatch
     int count = 0;
     std::string text;
     HWND owner = nullptr;
+    int iconWidth = 0; // the About box's icon
 } g_watch;
+
+int IconWidth(HICON icon)
+{
+    ICONINFO info{};
+    BITMAP bitmap{};
+    if (GetIconInfo(icon, &info))
+        GetObjectW(info.hbmColor, sizeof(bitmap), &bitmap);
+    DeleteObject(info.hbmColor);
+    DeleteObject(info.hbmMask);
+    return bitmap.bmWidth;
+}
 
 BOOL CALLBACK AnswerWindow(HWND hWnd, LPARAM)
 {
@@ -54,6 +67,8 @@ BOOL CALLBACK AnswerWindow(HWND hWnd, LPARAM)
     ++g_watch.count;
     g_watch.text = text;
     g_watch.owner = GetWindow(hWnd, GW_OWNER);
+    g_watch.iconWidth =
+        IconWidth(reinterpret_cast<HICON>(SendDlgItemMessageW(hWnd, IDC_ABOUT_ICON, STM_GETICON, 0, 0)));
     // As a click on the button sends it; a task dialog has no Cancel button, so IDCANCEL comes from
     // no button, as Escape and the close box send it.
     const HWND button = GetDlgItem(hWnd, static_cast<int>(g_watch.command));
@@ -66,7 +81,7 @@ BOOL CALLBACK AnswerWindow(HWND hWnd, LPARAM)
 template <class TAction>
 ModalWatch AnswerModal(const char* caption, HWND main, WPARAM command, TAction action)
 {
-    g_watch = {caption, main, command, 0, {}, nullptr};
+    g_watch = {caption, main, command, 0, {}, nullptr, 0};
     const UINT_PTR timer = SetTimer(nullptr, 0, 20, [](HWND, UINT, UINT_PTR, DWORD) {
         EnumThreadWindows(GetCurrentThreadId(), AnswerWindow, 0);
     });
@@ -99,10 +114,20 @@ protected:
     {
         return m_dialog->m_hWnd;
     }
+    // As a person clicks: a disabled button takes no click.
     void Click(int id) const
     {
-        SendMessageW(GetDlgItem(Dialog(), id), BM_CLICK, 0, 0);
+        if (IsWindowEnabled(GetDlgItem(Dialog(), id)))
+            SendMessageW(GetDlgItem(Dialog(), id), BM_CLICK, 0, 0);
         PumpMessages();
+    }
+    // The first control of a page, where Tab enters it.
+    HWND FirstControl(int page) const
+    {
+        const CContentPage* shown = m_dialog->m_pages[static_cast<size_t>(page)];
+        return GetDlgItem(shown->m_hWnd,
+                          page < 3 ? static_cast<const CCheckListPage*>(shown)->m_checkList.GetDlgCtrlID()
+                                   : IDC_LINK_ENABLED);
     }
     // The pages shown, and where the first of them stands.
     std::vector<int> ShownPages(RECT* place = nullptr) const
@@ -144,27 +169,39 @@ TEST_F(MainDialog, TabsShowOnePageInOnePlaceAndTheButtonsActOnItsListOnly)
     ASSERT_EQ(Checks(), "10 01 1");
     // What a person does, the page shown after it and the entries' checks. Ctrl+Tab and Ctrl+Shift+Tab
     // reach the dialog through its message filter, as its modal loop offers the keys to it.
-    // Tabs 0 to 3 are pressed by their number.
+    // Tabs 0 to 3 are pressed by their number. The focus is in the shown page's first control ('p') or on
+    // Enable All ('e') before the step, and after it there, on the tab control ('t') or on the button
+    // clicked ('e', 'd'). Enable All and Disable All are disabled on the Interface tab.
     constexpr int kNext = 4, kPrevious = 5, kEnableAll = 6, kDisableAll = 7;
     const struct
     {
         int action, shown;
         const char* checks;
+        char focusBefore, focusAfter;
     } steps[] = {
-        {kDisableAll, 0, "00 01 1"},
-        {2,           2, "00 01 1"},
-        {kDisableAll, 2, "00 01 0"},
-        {kNext,       3, "00 01 0"},
-        {kDisableAll, 3, "00 01 0"},
-        {kNext,       0, "00 01 0"},
-        {kPrevious,   3, "00 01 0"},
-        {1,           1, "00 01 0"},
-        {kEnableAll,  1, "00 11 0"},
-        {0,           0, "00 11 0"},
-        {kEnableAll,  0, "11 11 0"},
+        {kDisableAll, 0, "00 01 1", 'p', 'd'},
+        {2,           2, "00 01 1", 'p', 't'},
+        {kDisableAll, 2, "00 01 0", 'p', 'd'},
+        {kNext,       3, "00 01 0", 'e', 'p'},
+        {kDisableAll, 3, "00 01 0", 'p', 'p'},
+        {kNext,       0, "00 01 0", 'p', 'p'},
+        {kPrevious,   3, "00 01 0", 'p', 'p'},
+        {1,           1, "00 01 0", 'p', 't'},
+        {kEnableAll,  1, "00 11 0", 'p', 'e'},
+        {3,           3, "00 11 0", 'e', 't'},
+        {0,           0, "00 11 0", 'p', 't'},
+        {kEnableAll,  0, "11 11 0", 'p', 'e'},
     };
+    const auto focusOf = [this](char which, int shown) {
+        return which == 'p'   ? FirstControl(shown)
+               : which == 't' ? GetDlgItem(Dialog(), IDC_TAB)
+                              : GetDlgItem(Dialog(), which == 'e' ? IDC_ENABLE_ALL : IDC_DISABLE_ALL);
+    };
+    int shown = 0;
     for (size_t step = 0; step < std::size(steps); ++step)
     {
+        SendMessageW(Dialog(), WM_NEXTDLGCTL,
+                     reinterpret_cast<WPARAM>(focusOf(steps[step].focusBefore, shown)), TRUE);
         const int action = steps[step].action;
         if (action < kNext)
             PressTab(GetDlgItem(Dialog(), IDC_TAB), action);
@@ -183,6 +220,13 @@ TEST_F(MainDialog, TabsShowOnePageInOnePlaceAndTheButtonsActOnItsListOnly)
         EXPECT_EQ(TabCtrl_GetCurSel(GetDlgItem(Dialog(), IDC_TAB)), steps[step].shown) << "step " << step;
         EXPECT_TRUE(EqualRect(&place, &first)) << "step " << step;
         EXPECT_EQ(Checks(), steps[step].checks) << "step " << step;
+        shown = steps[step].shown;
+        EXPECT_EQ(GetFocus(), focusOf(steps[step].focusAfter, shown)) << "step " << step;
+        EXPECT_TRUE(IsWindowVisible(GetFocus()) && IsWindowEnabled(GetFocus())) << "step " << step;
+        EXPECT_EQ(IsWindowEnabled(GetDlgItem(Dialog(), IDC_ENABLE_ALL)) +
+                      IsWindowEnabled(GetDlgItem(Dialog(), IDC_DISABLE_ALL)),
+                  shown != 3 ? 2 : 0)
+            << "step " << step;
     }
     EXPECT_EQ(SendDlgItemMessageW(m_dialog->m_interfacePage.m_hWnd, IDC_LINK_ENABLED, BM_GETCHECK, 0, 0),
               BST_CHECKED);
@@ -375,5 +419,97 @@ TEST_F(MainDialog, AboutBoxIsOwnedByTheDialogWhileAnotherWindowIsActive)
     EXPECT_EQ(about.count, 1);
     EXPECT_EQ(about.owner, Dialog());
     EXPECT_TRUE(IsWindowEnabled(Dialog())) << "enabled again once the box is gone";
+}
+
+// Run at 96, 144 and 192 DPI (LogPixels set before the program starts).
+TEST_F(MainDialog, EveryDpiPagesFillTheDisplayAreaControlsLieInTheirParentsIconsFitTheirPlaces)
+{
+    Open();
+    const HWND tab = GetDlgItem(Dialog(), IDC_TAB);
+    RECT area{};
+    GetClientRect(tab, &area);
+    SendMessageW(tab, TCM_ADJUSTRECT, FALSE, reinterpret_cast<LPARAM>(&area));
+    MapWindowPoints(tab, nullptr, reinterpret_cast<POINT*>(&area), 2);
+    for (int page = 0; page < kPageCount; ++page)
+    {
+        PressTab(tab, page);
+        RECT place{};
+        ASSERT_EQ(ShownPages(&place), std::vector<int>{page});
+        EXPECT_TRUE(EqualRect(&place, &area)) << "page " << page << " ends at " << place.bottom;
+    }
+    const auto& pages = m_dialog->m_pages;
+    for (HWND parent : {Dialog(), pages[0]->m_hWnd, pages[1]->m_hWnd, pages[2]->m_hWnd, pages[3]->m_hWnd})
+    {
+        RECT client{};
+        GetClientRect(parent, &client);
+        MapWindowPoints(parent, nullptr, reinterpret_cast<POINT*>(&client), 2);
+        for (HWND child = GetWindow(parent, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT))
+        {
+            RECT place{}, inside{};
+            GetWindowRect(child, &place);
+            IntersectRect(&inside, &place, &client);
+            EXPECT_TRUE(EqualRect(&inside, &place)) << "control " << GetDlgCtrlID(child) << " of " << parent;
+        }
+    }
+    // The images drawn for the sizes, not others scaled.
+    EXPECT_EQ(IconWidth(reinterpret_cast<HICON>(SendMessageW(Dialog(), WM_GETICON, ICON_SMALL, 0))),
+              GetSystemMetrics(SM_CXSMICON));
+    EXPECT_EQ(IconWidth(reinterpret_cast<HICON>(SendMessageW(Dialog(), WM_GETICON, ICON_BIG, 0))),
+              GetSystemMetrics(SM_CXICON));
+    EXPECT_EQ(AnswerModal("About Tavrin", Dialog(), IDCANCEL,
+                          [this] { SendMessageW(Dialog(), WM_SYSCOMMAND, IDM_ABOUTBOX, 0); })
+                  .iconWidth,
+              GetSystemMetrics(SM_CXICON));
+}
+
+TEST_F(MainDialog, LinkFieldIsNamedByItsLabelAndTheNoteKeepsItsReason)
+{
+    Open();
+    IAccessible* field = nullptr;
+    ASSERT_EQ(AccessibleObjectFromWindow(m_dialog->m_interfacePage.m_linkName.m_hWnd,
+                                         static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                         reinterpret_cast<void**>(&field)),
+              S_OK);
+    VARIANT self{};
+    self.vt = VT_I4; // CHILDID_SELF
+    BSTR name = nullptr;
+    EXPECT_EQ(field->get_accName(self, &name), S_OK);
+    EXPECT_STREQ(name ? name : L"", L"PDF Link Name");
+    SysFreeString(name);
+    field->Release();
+
+    // A long path gives way in its middle: the reason after it stays in sight.
+    const CWnd& note = m_dialog->m_interfacePage.m_note;
+    PressTab(GetDlgItem(Dialog(), IDC_TAB), 3);
+    ShowWindow(note.m_hWnd, SW_SHOWNA);
+    const std::wstring path = L"C:\\Projects\\" + std::wstring(150, L'x') + L"\\Content\\XML\\interface.xml";
+    note.SetText((path + L" could not be read").c_str());
+    const CSnapshot notRead(note.m_hWnd, false);
+    note.SetText((path + L" holds no PDF link to edit").c_str());
+    EXPECT_TRUE(CSnapshot(note.m_hWnd, false).pixels != notRead.pixels)
+        << "the note was cut before the reason";
+}
+
+// The tool started in a folder whose path is longer than the old limit of 260 characters, with the files
+// named relative to it; saving writes a new file beside each, under a longer name still.
+TEST_F(MainDialog, ProjectUnderALongPathOpensAndSaves)
+{
+    for (int level = 0; level < 3; ++level)
+    {
+        CreateDirectoryA(std::string(100, 'd').c_str(), nullptr);
+        ASSERT_TRUE(SetCurrentDirectoryA(std::string(100, 'd').c_str()));
+    }
+    ASSERT_GT(GetCurrentDirectoryW(0, nullptr), 300u);
+    CreateDirectoryA("Content", nullptr);
+    CreateDirectoryA("Content\\XML", nullptr);
+    for (int page = 0; page < kPageCount; ++page)
+        WriteBytes(std::string("Content\\XML\\") + kFiles[page], kBytes[page]);
+    Open();
+    Click(IDC_ENABLE_ALL);
+    EXPECT_EQ(AnswerModal(kCaption, Dialog(), IDOK, [this] { Click(IDC_SAVE); }).count, 0);
+    EXPECT_EQ(ReadBytes("Content\\XML\\features.xml"), AllFlags(0, '1'));
+    WIN32_FIND_DATAA found{};
+    EXPECT_EQ(FindFirstFileA("Content\\XML\\*.tmp", &found), INVALID_HANDLE_VALUE)
+        << "a new file left behind";
 }
 } // namespace

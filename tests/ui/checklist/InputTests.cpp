@@ -3,8 +3,8 @@
 
 namespace
 {
-constexpr int kInBox = 12;  // the last column of the box column
-constexpr int kOnText = 13; // the first column of the text, however wide a themed box is
+constexpr int kInBox = 12;  // the last column of the strip box's column at 96 DPI
+constexpr int kOnText = 13; // the first column of its text
 
 using InputTest = CheckListTest;
 
