@@ -27,6 +27,7 @@ start() {
     rm -rf "$work"
     mkdir -p "$work/Content/XML"
     cp "$data"/input/*.xml "$work/Content/XML/"
+    [ -z "${slip:-}" ] || sed -i 's/name="Welcome" enabled/name="Welcome enabled/' "$work/Content/XML/starthere.xml"
     (cd "$work" && exec "$WINE" "$exe" </dev/null >/dev/null 2>&1) &
     pid=$!
     window=$(timeout 60 xdotool search --sync --onlyvisible --name "$title" | head -n 1)
@@ -175,6 +176,63 @@ if start; then
     if ended; then pass "Escape ends the program after the About box"; else fail "still running"; kill "$pid"; fi
     if same_files "$data/input"; then pass "nothing written"; else fail "files changed"; fi
 fi
+
+# 4. Another program changes features.xml while the tool is open, and starthere.xml has a slip (a
+# missing quote). Save asks about features.xml: Escape keeps the other program's version, Yes replaces
+# it. The file with the slip is shown read-only and never written.
+question() { # the window, other than the dialog, that opens with the dialog's caption
+    local other
+    for _ in $(seq 50); do
+        other=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | grep -vx "$window" | head -n 1)
+        [ -n "$other" ] && { echo "$other"; return 0; }
+        sleep 0.1
+    done
+    return 1
+}
+other_program() { sed -i 's/name="Paging" enabled="yes"/name="Paging" enabled="no"/' "$work/Content/XML/features.xml"; }
+for answer in Escape Yes; do
+    slip=1 start || continue
+    cp "$work/Content/XML/starthere.xml" "$build/e2e-slip.xml"
+    click_box 1                         # CallPark: 0 -> 1
+    click_tab 2
+    click_button disable                # refused: the page is read-only
+    import -window "$window" "$build/e2e-read-only-$dpi.png" 2>/dev/null
+    other_program
+    cp "$work/Content/XML/features.xml" "$build/e2e-other.xml"
+    click_button save
+    if ask=$(question); then
+        pass "Save asks before replacing another program's change ($answer)"
+        import -window "$ask" "$build/e2e-question-$dpi.png" 2>/dev/null
+        if [ "$answer" = Yes ]; then key shift+Tab space; else key Escape; fi
+    else
+        fail "Save did not ask about features.xml"
+    fi
+    # Then the warning that starthere.xml was left as it is.
+    if warning=$(question) && [ "$warning" != "${ask:-}" ]; then
+        pass "Save says it left the file it did not understand"
+        key Return
+    else
+        fail "no warning about starthere.xml"
+    fi
+    if [ "$answer" = Yes ]; then
+        sed 's/enabled="no"/enabled="yes"/' "$build/e2e-other.xml" >"$build/e2e-want.xml"
+        sed -i "s/name='CallPark' enabled='0'/name='CallPark' enabled='1'/" "$build/e2e-want.xml"
+    else
+        cp "$build/e2e-other.xml" "$build/e2e-want.xml"
+    fi
+    if cmp -s "$build/e2e-want.xml" "$work/Content/XML/features.xml"; then
+        pass "features.xml holds what the answer $answer keeps"
+    else
+        fail "features.xml after $answer:"; diff "$build/e2e-want.xml" "$work/Content/XML/features.xml" | head -n 6
+    fi
+    if cmp -s "$build/e2e-slip.xml" "$work/Content/XML/starthere.xml"; then
+        pass "the file with the slip is as it was"
+    else
+        fail "the file with the slip was written"
+    fi
+    click_button close
+    ended || { fail "still running"; kill "$pid"; }
+done
 }
 
 # A program started after LogPixels changes draws at the new DPI.
