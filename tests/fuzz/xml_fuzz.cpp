@@ -1,7 +1,8 @@
 // Loads arbitrary bytes and checks: a failed load leaves the document empty; parsing in place (as a
 // file is) and copying give the same events; the tree holds what the events said; and the bytes
-// written read back to themselves, apart from the cases the writer's tests pin as no fixed point. The
-// well-formedness check takes the same bytes and places any error it finds within them.
+// written read back to themselves, apart from the cases the writer's tests pin as no fixed point; a
+// well-formed file, unchanged, is written as it was read. The well-formedness check takes the same
+// bytes and places any error it finds within them.
 #include "Xml.h"
 #include "XmlText.h"
 
@@ -115,6 +116,33 @@ bool CheckTree(const CRecordingDocument& document)
     return pinned || (document.m_depth > 0 && !document.m_lastText.empty() &&
                       (children.size() != 2 || children[1]->m_name != "z"));
 }
+// A well-formed file is written back byte for byte while unchanged; with one value changed, it reads
+// back as before apart from that value.
+void CheckSourceKept(CRecordingDocument& document, const std::string& input)
+{
+    Require(document.ToString() == input);
+    // The document element's first attribute: its event follows the element's start.
+    CXmlNode* element = document.m_documentElement;
+    if (!element || element->m_attributes.empty() || element->m_attributes.front()->m_bare)
+        return;
+    CXmlAttribute* changed = element->m_attributes.front().get();
+    const std::string start = Entry('S', 0, element->m_name.str());
+    std::size_t first = document.m_log.find(start);
+    Require(first != std::string::npos);
+    first += start.size();
+    Require(document.m_log.compare(first, 3, "A0:") == 0);
+    // The tree holds values as written between quotes, references and all; neither quote nor "<".
+    const std::string value = "a&amp;b>\tc";
+    std::string expected = document.m_log;
+    const std::size_t end = expected.find('\0', first);
+    expected.replace(first, end + 1 - first, Entry('A', 0, changed->m_name + "=\"" + value));
+    changed->m_value = value;
+    const std::string written = document.ToString();
+    CRecordingDocument reread;
+    reread.m_size = SIZE_MAX; // UTF-16 is parsed as longer UTF-8
+    Require(reread.LoadBytes(written.data(), written.size()) && reread.Syntax().error == XmlSyntaxError::None);
+    Require(reread.m_log == expected);
+}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -146,6 +174,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     copied.Finished();
     Require(copied.m_log == document.m_log);
     const bool pinned = CheckTree(document);
+    if (document.Syntax().error == XmlSyntaxError::None)
+        CheckSourceKept(document, input);
     const std::string first = document.ToString();
     CXmlDocument reread;
     // Markup dropped from the start may leave a mark or a declaration there that tells another encoding.
