@@ -198,7 +198,10 @@ std::wstring CContentPage::SaveFailure() const
     if (m_path.empty())
         return std::wstring();
     if (!m_loaded)
-        return LoadText(ReadFailureId(m_document->FileStatus().error));
+    {
+        const CXmlFileStatus& status = m_document->FileStatus();
+        return FormatText(ReadFailureId(status.error), {std::to_wstring(status.offset)});
+    }
     if (!m_editorTab.empty() || !m_document->m_documentElement)
         return std::wstring();
     const CXmlSyntax& syntax = m_document->Syntax();

@@ -353,7 +353,8 @@ TEST_F(MainDialog, TabsThatMayNotWriteSayWhyAndSaveLeavesTheirFiles)
     const std::string bad = "<topics>\r\n<topic name=\"Welcome enabled=\"1\"/>\r\n</topics>\r\n";
     CreateDirectoryA((m_dir / "sub").c_str(), nullptr);
     WriteBytes(m_dir / "xml.ini", "[XMLFiles]\r\nFeatures=a.xml\r\nSoftkeys=.\\sub\\..\\A.XML\r\n"
-                                  "StartHere=bad.xml\r\n");
+                                  "StartHere=bad.xml\r\nInterface=bin.xml\r\n");
+    WriteBytes(m_dir / "bin.xml", std::string("<interface>\0</interface>", 24));
     WriteBytes(m_dir / "a.xml", kBytes[0]);
     WriteBytes(m_dir / "bad.xml", bad);
     Open();
@@ -380,7 +381,8 @@ TEST_F(MainDialog, TabsThatMayNotWriteSayWhyAndSaveLeavesTheirFiles)
     EXPECT_EQ(save.count, 2) << "the question about a.xml, then the warning";
     EXPECT_EQ(save.text, "Save left these files as they are:\n"
                          "bad.xml is not well-formed XML (line 2, column 31: an attribute lacks its equals sign, a quotation mark or the space before it). It is shown "
-                         "read-only; Save leaves it as it is.");
+                         "read-only; Save leaves it as it is.\n"
+                         "bin.xml is not a text file (byte 11)");
     EXPECT_EQ(ReadBytes(m_dir / "a.xml"), AllFlags(0, '0'));
     EXPECT_EQ(ReadBytes(m_dir / "bad.xml"), bad);
 }
