@@ -426,8 +426,14 @@ private:
     // while the tree holds a single file, which the writer then copies around what changed.
     std::string m_source;
     bool m_singleFile = true;
-    // The file's bytes as they are on disk: as last read or written.
+    // The file's bytes as they are on disk: as last read or written. While they are the source's
+    // own, as for a file other than UTF-16 just read, they are not held twice.
     std::string m_fileBytes;
+    bool m_fileIsSource = false;
+    std::string_view FileBytes() const noexcept
+    {
+        return m_fileIsSource ? std::string_view(m_source) : std::string_view(m_fileBytes);
+    }
     CXmlFileStatus m_status;
     CXmlSyntax m_syntax;
 };

@@ -293,7 +293,9 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
         m_status = CXmlFileStatus{error, offset};
         return error;
     };
-    std::string fileBytes(file);
+    const bool singleFile = m_root.m_children.empty() && m_root.m_attributes.empty() && m_storage.empty();
+    const bool fileIsSource = singleFile && !IsUtf16(encoding.codePage);
+    std::string fileBytes(fileIsSource ? std::string_view() : file);
     if (IsUtf16(encoding.codePage))
     {
         const std::string_view units = file.substr(markSize);
@@ -318,7 +320,6 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
             return fail(XmlFileError::BadEncoding, FirstInvalidByte(file, encoding.codePage));
     }
     // The tree may keep the file's own bytes only while it holds no other file.
-    const bool singleFile = m_root.m_children.empty() && m_root.m_attributes.empty() && m_storage.empty();
     std::string source(bytes.get(), size);
     const CXmlSyntax syntax = CheckWellFormed(source.data(), source.size(), encoding.codePage == kCodePageUtf8 ||
                                                                                 IsUtf16(encoding.codePage));
@@ -333,6 +334,7 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
     m_fileMark = encoding.byteOrderMark;
     m_syntax = syntax;
     m_fileBytes.swap(fileBytes);
+    m_fileIsSource = fileIsSource;
     if (singleFile)
         m_source.swap(source);
     else

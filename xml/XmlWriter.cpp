@@ -505,7 +505,10 @@ XmlFileError CXmlPendingSave::Commit() noexcept
         return XmlFileError::None;
     const XmlFileError error = m_file->Commit();
     if (error == XmlFileError::None && m_document)
+    {
         m_document->m_fileBytes.swap(m_bytes);
+        m_document->m_fileIsSource = false;
+    }
     m_file.reset();
     m_document = nullptr;
     std::string().swap(m_bytes);
@@ -528,6 +531,7 @@ XmlFileError CXmlDocument::PrepareSave(const char* path, CXmlPendingSave& save) 
             std::memcmp(onDisk.get(), bytes.data(), size) == 0)
         {
             m_fileBytes.swap(bytes);
+            m_fileIsSource = false;
             return XmlFileError::None;
         }
         onDisk.reset();
@@ -569,7 +573,8 @@ XmlFileError CXmlDocument::CompareWithFile(const char* path) const noexcept
         const XmlFileError error = XmlDetail::ReadWholeFile(path, onDisk, size);
         if (error != XmlFileError::None)
             return error;
-        return size == m_fileBytes.size() && std::memcmp(onDisk.get(), m_fileBytes.data(), size) == 0
+        const std::string_view read = FileBytes();
+        return size == read.size() && std::memcmp(onDisk.get(), read.data(), size) == 0
                    ? XmlFileError::None
                    : XmlFileError::Changed;
     }
