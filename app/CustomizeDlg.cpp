@@ -25,8 +25,6 @@ constexpr UINT kMsgPlacePage = WM_APP + 2;
 // Marks the window whose modal loop the filter serves.
 const wchar_t kCycleTabProp[] = L"CustomizeDlg.CycleTab";
 
-const wchar_t* const kTabLabels[kPageCount] = {L"  Features   ", L"  Softkeys   ", L"  StartHere   ",
-                                               L"  Interface   "};
 
 // The first control a person reaches with Tab in a page; null when none can take the focus.
 HWND FirstTabStop(HWND hPage)
@@ -78,9 +76,10 @@ const TMsgEntry<CCustomizeDlg> CCustomizeDlg::s_msgMap[] = {
 };
 
 CCustomizeDlg::CCustomizeDlg(CWnd* parent)
-    : CDialog(IDD_CUSTOMIZE, parent), m_pages{&m_featuresPage, &m_softkeysPage, &m_startHerePage,
-                                              &m_interfacePage}
+    : CDialog(IDD_CUSTOMIZE, parent)
 {
+    for (size_t index = 0; index < m_pages.size(); ++index)
+        m_pages[index] = kPageKinds[index].create(this);
 }
 
 CCustomizeDlg::~CCustomizeDlg()
@@ -127,14 +126,14 @@ BOOL CCustomizeDlg::OnInitDialog()
         ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_TAB_CLASSES | ICC_HOTKEY_CLASS | ICC_NATIVEFNTCTL_CLASS;
     InitCommonControlsEx(&controls);
 
-    for (CContentPage* page : m_pages)
+    for (const auto& page : m_pages)
     {
         page->Create(this);
         CUxTheme::Get().EnableTabPageTexture(page->m_hWnd);
     }
     m_tabCtrl.SetExtendedStyle(m_tabCtrl.GetExtendedStyle() | TCS_EX_FLATSEPARATORS);
     for (int index = 0; index < kPageCount; ++index)
-        m_tabCtrl.InsertItem(index, kTabLabels[index]);
+        m_tabCtrl.InsertItem(index, (L"  " + std::wstring(kPageKinds[index].label) + L"   ").c_str());
     // The row of tabs decides where the display area begins.
     ComputePageArea();
     ShowPage(0);
@@ -150,10 +149,7 @@ BOOL CCustomizeDlg::OnInitDialog()
             if (!locations[index].fullPath.empty() && !locations[editor].fullPath.empty() &&
                 SameFile(locations[editor].fullPath, locations[index].fullPath))
             {
-                std::wstring label = kTabLabels[editor];
-                label.erase(0, label.find_first_not_of(L' '));
-                label.erase(label.find_last_not_of(L' ') + 1);
-                m_pages[index]->ShowEditedOn(label);
+                m_pages[index]->ShowEditedOn(kPageKinds[editor].label);
                 break;
             }
         }
@@ -180,10 +176,10 @@ void CCustomizeDlg::ShowPage(int index, bool fromKeyboard)
     HWND hShown = m_pages[static_cast<size_t>(index)]->m_hWnd;
     HWND focus = GetFocus();
     bool focusLeaves = false;
-    for (const CContentPage* page : m_pages)
+    for (const auto& page : m_pages)
         focusLeaves = focusLeaves || (page->m_hWnd != hShown && focus && IsChild(page->m_hWnd, focus));
     // Enable All and Disable All have nothing to act on where the page has no list.
-    const bool hasList = m_pages[static_cast<size_t>(index)] != &m_interfacePage;
+    const bool hasList = kPageKinds[static_cast<size_t>(index)].hasList;
     focusLeaves = focusLeaves ||
                   (!hasList && (focus == m_enableAllButton.m_hWnd || focus == m_disableAllButton.m_hWnd));
 
@@ -196,7 +192,7 @@ void CCustomizeDlg::ShowPage(int index, bool fromKeyboard)
         HWND target = fromKeyboard ? FirstTabStop(hShown) : nullptr;
         Send(WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(target ? target : m_tabCtrl.m_hWnd), TRUE);
     }
-    for (const CContentPage* page : m_pages)
+    for (const auto& page : m_pages)
     {
         if (page->m_hWnd != hShown)
             ShowWindow(page->m_hWnd, SW_HIDE);
@@ -284,7 +280,7 @@ bool CCustomizeDlg::OnSave(WPARAM, LPARAM, LRESULT& result)
     result = 0;
     std::wstring leftAsItIs;
     std::vector<CContentPage*> changed;
-    for (CContentPage* page : m_pages)
+    for (const auto& page : m_pages)
     {
         if (!page->CanSave())
         {
@@ -308,7 +304,7 @@ bool CCustomizeDlg::OnSave(WPARAM, LPARAM, LRESULT& result)
         {
             return ReportSave(IDS_SAVE_NOTHING_CHANGED, L"\n" + page->ShownPath() + SaveFailureText(onDisk));
         }
-        changed.push_back(page);
+        changed.push_back(page.get());
     }
 
     std::vector<std::unique_ptr<CXmlPendingSave>> saves;

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 #include <array>
+#include <memory>
 #include <string>
 
 #include "CheckListPage.h"
@@ -35,12 +36,8 @@ public:
         return m_pageRect;
     }
 
-    CFeaturesDlg m_featuresPage;
-    CSoftkeysDlg m_softkeysPage;
-    CStartHereDlg m_startHerePage;
-    CInterfaceDlg m_interfacePage;
-    // The same pages in tab order; every loop over the pages runs over this.
-    const std::array<CContentPage*, kPageCount> m_pages;
+    // The pages in tab order, made from the page table's rows.
+    std::array<std::unique_ptr<CContentPage>, kPageCount> m_pages;
 
 protected:
     void DoDataExchange() override;

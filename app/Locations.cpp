@@ -3,14 +3,6 @@
 #include "Locations.h"
 
 const wchar_t* const kLocationsSection = L"XMLFiles";
-const std::array<const wchar_t*, kPageCount> kLocationKeys = {L"Features", L"Softkeys", L"StartHere",
-                                                              L"Interface"};
-const std::array<const wchar_t*, kPageCount> kDefaultContentPaths = {
-    L"Content\\XML\\features.xml",
-    L"Content\\XML\\softkeys.xml",
-    L"Content\\XML\\starthere.xml",
-    L"Content\\XML\\interface.xml",
-};
 
 namespace
 {
@@ -199,7 +191,7 @@ std::array<CContentLocation, kPageCount> ResolveContentPaths(const std::wstring&
     if (GetFileAttributesW(LongForm(iniPath).c_str()) == INVALID_FILE_ATTRIBUTES)
     {
         for (size_t page = 0; page < locations.size(); ++page)
-            locations[page].shown = kDefaultContentPaths[page];
+            locations[page].shown = kPageKinds[page].defaultPath;
     }
     else
     {
@@ -207,7 +199,7 @@ std::array<CContentLocation, kPageCount> ResolveContentPaths(const std::wstring&
         std::string bytes;
         const std::wstring text = ReadBytes(iniPath, bytes) ? DecodeIniText(bytes) : std::wstring();
         for (size_t page = 0; page < locations.size(); ++page)
-            FindIniValue(text, kLocationsSection, kLocationKeys[page], locations[page].shown);
+            FindIniValue(text, kLocationsSection, kPageKinds[page].iniKey, locations[page].shown);
     }
     for (CContentLocation& location : locations)
     {

@@ -4,12 +4,10 @@
 #include <array>
 #include <string>
 
-constexpr int kPageCount = 4;
+#include "PageTable.h"
 
-// The section and keys of the locations file, and the paths used without one, in page order.
+// The section of the locations file; each page's key and default path are in its row of the page table.
 extern const wchar_t* const kLocationsSection;
-extern const std::array<const wchar_t*, kPageCount> kLocationKeys;
-extern const std::array<const wchar_t*, kPageCount> kDefaultContentPaths;
 
 struct CContentLocation
 {

@@ -110,6 +110,14 @@ protected:
         ASSERT_TRUE(m_dialog->Create(nullptr));
         PumpMessages();
     }
+    CCheckListPage& List(int page) const
+    {
+        return static_cast<CCheckListPage&>(*m_dialog->m_pages[static_cast<size_t>(page)]);
+    }
+    CInterfaceDlg& Interface() const
+    {
+        return static_cast<CInterfaceDlg&>(*m_dialog->m_pages[3]);
+    }
     HWND Dialog() const
     {
         return m_dialog->m_hWnd;
@@ -124,7 +132,7 @@ protected:
     // The first control of a page, where Tab enters it.
     HWND FirstControl(int page) const
     {
-        const CContentPage* shown = m_dialog->m_pages[static_cast<size_t>(page)];
+        const CContentPage* shown = m_dialog->m_pages[static_cast<size_t>(page)].get();
         return GetDlgItem(shown->m_hWnd,
                           page < 3 ? static_cast<const CCheckListPage*>(shown)->m_checkList.GetDlgCtrlID()
                                    : IDC_LINK_ENABLED);
@@ -148,8 +156,7 @@ protected:
         std::string checks;
         for (size_t page = 0; page < 3; ++page)
         {
-            const CCheckListBox& list =
-                static_cast<const CCheckListPage*>(m_dialog->m_pages[page])->m_checkList;
+            const CCheckListBox& list = List(static_cast<int>(page)).m_checkList;
             for (int i = 0; i < list.GetCount(); ++i)
                 checks += static_cast<char>('0' + list.GetItemCheck(i));
             checks += page < 2 ? " " : "";
@@ -211,7 +218,7 @@ TEST_F(MainDialog, TabsShowOnePageInOnePlaceAndTheButtonsActOnItsListOnly)
         keys[VK_CONTROL] = action == kNext || action == kPrevious ? 0x80 : 0;
         keys[VK_SHIFT] = action == kPrevious ? 0x80 : 0;
         SetKeyboardState(keys);
-        MSG tab{m_dialog->m_featuresPage.m_checkList.m_hWnd, WM_KEYDOWN, VK_TAB, 0, 0, {}};
+        MSG tab{List(0).m_checkList.m_hWnd, WM_KEYDOWN, VK_TAB, 0, 0, {}};
         EXPECT_EQ(CallMsgFilterW(&tab, MSGF_DIALOGBOX), keys[VK_CONTROL] != 0) << "Tab alone is the dialog's";
         SetKeyboardState(std::array<BYTE, 256>{}.data());
         PumpMessages();
@@ -228,7 +235,7 @@ TEST_F(MainDialog, TabsShowOnePageInOnePlaceAndTheButtonsActOnItsListOnly)
                   shown != 3 ? 2 : 0)
             << "step " << step;
     }
-    EXPECT_EQ(SendDlgItemMessageW(m_dialog->m_interfacePage.m_hWnd, IDC_LINK_ENABLED, BM_GETCHECK, 0, 0),
+    EXPECT_EQ(SendDlgItemMessageW(Interface().m_hWnd, IDC_LINK_ENABLED, BM_GETCHECK, 0, 0),
               BST_CHECKED);
     for (int page = 0; page < kPageCount; ++page)
         EXPECT_EQ(ReadBytes(File(page)), kBytes[page]) << "nothing written before Save";
@@ -276,8 +283,8 @@ TEST_F(MainDialog, SaveWritesOnlyWhatChangedAllOrNoneAndAsksBeforeReplacingAnoth
         }
         Open();
         // Ticked and unticked again is no change: the Interface file is not written.
-        SendMessageW(m_dialog->m_interfacePage.m_linkEnabled.m_hWnd, BM_CLICK, 0, 0);
-        SendMessageW(m_dialog->m_interfacePage.m_linkEnabled.m_hWnd, BM_CLICK, 0, 0);
+        SendMessageW(Interface().m_linkEnabled.m_hWnd, BM_CLICK, 0, 0);
+        SendMessageW(Interface().m_linkEnabled.m_hWnd, BM_CLICK, 0, 0);
         Click(IDC_DISABLE_ALL);
         PressTab(GetDlgItem(Dialog(), IDC_TAB), 1);
         Click(IDC_ENABLE_ALL);
@@ -468,7 +475,7 @@ TEST_F(MainDialog, LinkFieldIsNamedByItsLabelAndTheNoteKeepsItsReason)
 {
     Open();
     IAccessible* field = nullptr;
-    ASSERT_EQ(AccessibleObjectFromWindow(m_dialog->m_interfacePage.m_linkName.m_hWnd,
+    ASSERT_EQ(AccessibleObjectFromWindow(Interface().m_linkName.m_hWnd,
                                          static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
                                          reinterpret_cast<void**>(&field)),
               S_OK);
@@ -481,7 +488,7 @@ TEST_F(MainDialog, LinkFieldIsNamedByItsLabelAndTheNoteKeepsItsReason)
     field->Release();
 
     // A long path gives way in its middle: the reason after it stays in sight.
-    const CWnd& note = m_dialog->m_interfacePage.m_note;
+    const CWnd& note = Interface().m_note;
     PressTab(GetDlgItem(Dialog(), IDC_TAB), 3);
     ShowWindow(note.m_hWnd, SW_SHOWNA);
     const std::wstring path = L"C:\\Projects\\" + std::wstring(150, L'x') + L"\\Content\\XML\\interface.xml";

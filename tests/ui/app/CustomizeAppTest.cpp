@@ -66,7 +66,7 @@ void CALLBACK OnTick(HWND, UINT, UINT_PTR, DWORD)
         APTTYPEQUALIFIER qualifier{};
         if (SUCCEEDED(CoGetApartmentType(&type, &qualifier)))
             g_probe.apartment = type;
-        g_probe.caller = std::thread(CallFromAnotherThread, dialog->m_featuresPage.m_checkList.m_hWnd);
+        g_probe.caller = std::thread(CallFromAnotherThread, static_cast<CCheckListPage&>(*dialog->m_pages[0]).m_checkList.m_hWnd);
     }
     else if ((g_probe.done && g_probe.eventThread) || ++g_probe.ticks > kGiveUpTicks)
         PostMessageW(dialog->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_CLOSE, BN_CLICKED),
