@@ -9,21 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "FileBytes.h"
 #include "GdiGuards.h"
 
-inline std::string ReadBytes(const std::string& path)
-{
-    std::ifstream file(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
-}
-
-inline bool WriteBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream file(path, std::ios::binary | std::ios::trunc);
-    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    file.close();
-    return !file.fail();
-}
 
 inline bool FileExists(const std::string& path)
 {

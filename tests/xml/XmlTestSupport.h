@@ -3,6 +3,7 @@
 // content files are in XML_TEST_DATA_DIR.
 #pragma once
 
+#include "FileBytes.h"
 #include "Xml.h"
 
 #include <gtest/gtest.h>
@@ -17,18 +18,6 @@ void FailAllocationsAfter(long count);
 // Lets allocations succeed again; true when one was refused since FailAllocationsAfter.
 bool AllowAllocations();
 
-inline std::string ReadBytes(const std::string& path) // "<missing>" for a missing file
-{
-    std::ifstream file(std::filesystem::u8path(path), std::ios::binary);
-    return file ? std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>())
-                : "<missing>";
-}
-
-inline void WriteBytes(const std::string& path, const std::string& bytes)
-{
-    std::ofstream file(std::filesystem::u8path(path), std::ios::binary);
-    ASSERT_TRUE(file.write(bytes.data(), static_cast<std::streamsize>(bytes.size())).flush()) << path;
-}
 
 inline std::vector<std::string> FolderContents(const std::string& folder) // sorted
 {
