@@ -297,7 +297,7 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
     if (IsUtf16(encoding.codePage))
     {
         const std::string_view units = file.substr(markSize);
-        const bool bigEndian = encoding.codePage == kCodePageUtf16BE;
+        const bool bigEndian = IsUtf16BigEndian(encoding.codePage);
         const std::size_t control = FirstControlUnit(units, bigEndian);
         if (control != units.size())
             return fail(XmlFileError::NotText, markSize + control);
@@ -320,8 +320,7 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
     // The tree may keep the file's own bytes only while it holds no other file.
     const bool singleFile = m_root.m_children.empty() && m_root.m_attributes.empty() && m_storage.empty();
     std::string source(bytes.get(), size);
-    const CXmlSyntax syntax = CheckWellFormed(source.data(), source.size(), encoding.codePage == kCodePageUtf8 ||
-                                                                                IsUtf16(encoding.codePage));
+    const CXmlSyntax syntax = CheckWellFormed(source.data(), source.size(), HeldAsUtf8(encoding.codePage));
     const bool wasSingleFile = m_singleFile;
     m_singleFile = singleFile;
     if (!LoadOwned(std::move(bytes), size))
