@@ -340,7 +340,7 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
     return XmlFileError::None;
 }
 
-unsigned CXmlDocument::CodePage() const noexcept
+unsigned CXmlDocument::TreeCodePage() const noexcept
 {
     return IsUtf16(m_fileCodePage) ? kCodePageUtf8 : m_fileCodePage;
 }
