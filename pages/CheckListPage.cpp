@@ -44,7 +44,7 @@ void CCheckListPage::ShowContent()
             if (child->m_type != CXmlNode::NODE_ELEMENT)
                 continue;
             const CXmlAttribute* name = child->FindAttribute("name");
-            const std::wstring text = name ? ShownText(name->m_value, CodePage()) : std::wstring();
+            const std::wstring text = name ? ShownText(name->m_value, TreeCodePage()) : std::wstring();
             CReadValue enabled = ReadValue(*child, "enabled");
             const int check = enabled.value == "1" ? 1 : 0;
             if (m_checkList.AddItem(text.c_str(), check) < 0)

@@ -92,10 +92,10 @@ protected:
     // Shows or hides the read-only note, after ShowContent.
     void ShowNote();
 
-    // The code page of the document's bytes: what its values are shown from and typed text stored in.
-    unsigned CodePage() const
+    // The code page of the tree's bytes: what its values are shown from and typed text stored in.
+    unsigned TreeCodePage() const
     {
-        return m_document->CodePage();
+        return m_document->TreeCodePage();
     }
     bool IsLoaded() const
     {

@@ -42,7 +42,7 @@ void CInterfaceDlg::ShowContent()
     EnableWindow(m_linkEnabled.m_hWnd, editable);
     m_note.SetText(shown ? L"" : DescribeEmpty(IDS_NO_LINK_ITEM).c_str());
     ShowWindow(m_note.m_hWnd, shown ? SW_HIDE : SW_SHOWNA);
-    m_linkName.SetText(shown ? ShownText(shown->value.value, CodePage()).c_str() : L"");
+    m_linkName.SetText(shown ? ShownText(shown->value.value, TreeCodePage()).c_str() : L"");
     m_linkEnabled.SetCheck(shown && shown->enabled.value == "1" ? BST_CHECKED : BST_UNCHECKED);
     MarkSaved();
 }
@@ -58,7 +58,7 @@ void CInterfaceDlg::StoreContent()
     // what it showed counts as untouched.
     const std::wstring name = m_linkName.GetText();
     const bool nameChanged = name != m_shownName;
-    const std::string value = nameChanged ? StoredText(name, CodePage()) : std::string();
+    const std::string value = nameChanged ? StoredText(name, TreeCodePage()) : std::string();
     const int check = m_linkEnabled.GetCheck();
     for (const CLinkItem& link : m_links)
     {

@@ -376,7 +376,7 @@ public:
     std::string ToString() const;
     // The code page of the tree's bytes, for DecodeXmlValue and EncodeXmlValue: that of the last
     // file loaded, with UTF-8 (65001) for a UTF-16 file and for a document that never loaded one.
-    unsigned CodePage() const noexcept;
+    unsigned TreeCodePage() const noexcept;
     // Why the last Load or Save failed; None after one that succeeded.
     const CXmlFileStatus& FileStatus() const noexcept
     {

@@ -20,6 +20,105 @@ void FreeNodeBlock(void* block) noexcept;
 void* AllocateAttributeBlock();
 void FreeAttributeBlock(void* block) noexcept;
 
+// The code pages the engine knows, which are all those an XML declaration may name. Only code pages
+// in which ASCII characters are single ASCII bytes are among them, apart from UTF-16: the scanner
+// finds markup by those bytes.
+enum class CodePageForm : unsigned char
+{
+    Utf8,
+    Utf16LE,
+    Utf16BE,
+    UsAscii,
+    SystemTable, // converted with the system's tables, by the platform unit
+};
+
+struct CCodePage
+{
+    unsigned number;
+    CodePageForm form;
+    // The part of ISO 8859 it is, or 0.
+    unsigned isoPart;
+    // What glibc's iconv calls it; nullptr where iconv has no such table.
+    const char* iconvName;
+    // The number of the same table on a Windows that lacks this one (MLang's EUC numbers); 0 for none.
+    unsigned windowsStandIn;
+    // Every Unicode character has bytes in it.
+    bool holdsEveryChar;
+    // What a declaration may call it besides its number: lower case, separated by spaces.
+    std::string_view names;
+};
+
+// The known code page of that number; of that name, lower case, as a declaration gives it besides
+// the number; of that part of ISO 8859. nullptr when none is known.
+const CCodePage* CodePageByNumber(unsigned number) noexcept;
+const CCodePage* CodePageByName(std::string_view lowerCaseName) noexcept;
+const CCodePage* CodePageByIsoPart(unsigned part) noexcept;
+// How the engine reads the bytes of a code page: with the system's tables for one it does not know.
+CodePageForm FormOfCodePage(unsigned number) noexcept;
+
+constexpr char32_t kMaxCodePoint = 0x10FFFF;
+constexpr char32_t kReplacementChar = 0xFFFD;
+
+inline bool IsSurrogate(char32_t c)
+{
+    return c >= 0xD800 && c <= 0xDFFF;
+}
+
+// Characters a document may hold.
+inline bool IsDocumentChar(char32_t c)
+{
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
+           (c >= 0x10000 && c <= kMaxCodePoint);
+}
+
+inline void AppendUtf8(char32_t c, std::string& out)
+{
+    if (c < 0x80)
+    {
+        out += static_cast<char>(c);
+        return;
+    }
+    char bytes[4];
+    std::size_t length = 0;
+    if (c < 0x800)
+        length = 2, bytes[0] = static_cast<char>(0xC0 | (c >> 6));
+    else if (c < 0x10000)
+        length = 3, bytes[0] = static_cast<char>(0xE0 | (c >> 12));
+    else
+        length = 4, bytes[0] = static_cast<char>(0xF0 | (c >> 18));
+    for (std::size_t k = 1; k < length; ++k)
+        bytes[k] = static_cast<char>(0x80 | ((c >> (6 * (length - 1 - k))) & 0x3F));
+    out.append(bytes, length);
+}
+
+inline void AppendUtf16(char32_t c, std::u16string& out)
+{
+    if (c < 0x10000)
+    {
+        out += static_cast<char16_t>(c);
+        return;
+    }
+    c -= 0x10000;
+    out += static_cast<char16_t>(0xD800 + (c >> 10));
+    out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+}
+
+// The character at text[i] and how many units it takes; an unpaired surrogate comes back as itself.
+inline std::size_t CharAt(std::u16string_view text, std::size_t i, char32_t& c)
+{
+    c = text[i];
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF)
+    {
+        c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00u);
+        return 2;
+    }
+    return 1;
+}
+
+// UTF-8 appended to text as UTF-16. Invalid bytes become U+FFFD, one for each, when lenient;
+// otherwise they fail the conversion.
+bool AppendUtf8AsUtf16(std::string_view utf8, bool lenient, std::u16string& text);
+
 // What the platform unit does: the file functions and the conversions that need the system's
 // tables. Paths are the NUL-terminated UTF-8 strings that the document is given.
 

@@ -394,73 +394,13 @@ namespace
 #ifdef _WIN32
 UINT WindowsCodePage(unsigned codePage)
 {
-    // Where the EUC numbers are MLang's alone, these code pages hold the same tables.
-    if (codePage == 51932 && !IsValidCodePage(codePage))
-        return 20932;
-    if (codePage == 51949 && !IsValidCodePage(codePage))
-        return 20949;
+    // Where the EUC numbers are MLang's alone, the stand-in holds the same table.
+    const XmlDetail::CCodePage* entry = XmlDetail::CodePageByNumber(codePage);
+    if (entry && entry->windowsStandIn != 0 && !IsValidCodePage(codePage))
+        return entry->windowsStandIn;
     return codePage;
 }
 #else
-const struct
-{
-    unsigned codePage;
-    const char* name;
-} kIconvNames[] = {
-    {437,   "CP437"            },
-    {737,   "CP737"            },
-    {775,   "CP775"            },
-    {850,   "CP850"            },
-    {852,   "CP852"            },
-    {855,   "CP855"            },
-    {857,   "CP857"            },
-    {858,   "CP858"            },
-    {860,   "CP860"            },
-    {861,   "CP861"            },
-    {862,   "CP862"            },
-    {863,   "CP863"            },
-    {864,   "CP864"            },
-    {865,   "CP865"            },
-    {866,   "CP866"            },
-    {869,   "CP869"            },
-    {874,   "CP874"            },
-    {932,   "CP932"            },
-    {936,   "CP936"            },
-    {949,   "CP949"            },
-    {950,   "CP950"            },
-    {1250,  "CP1250"           },
-    {1251,  "CP1251"           },
-    {1252,  "CP1252"           },
-    {1253,  "CP1253"           },
-    {1254,  "CP1254"           },
-    {1255,  "CP1255"           },
-    {1256,  "CP1256"           },
-    {1257,  "CP1257"           },
-    {1258,  "CP1258"           },
-    {1361,  "JOHAB"            },
-    {10000, "MACINTOSH"        },
-    {10007, "CP10007"          },
-    {10029, "MAC-CENTRALEUROPE"},
-    {10079, "MAC-IS"           },
-    {20866, "KOI8-R"           },
-    {20932, "EUC-JP"           },
-    {20949, "EUC-KR"           },
-    {21866, "KOI8-U"           },
-    {28591, "ISO-8859-1"       },
-    {28592, "ISO-8859-2"       },
-    {28593, "ISO-8859-3"       },
-    {28594, "ISO-8859-4"       },
-    {28595, "ISO-8859-5"       },
-    {28596, "ISO-8859-6"       },
-    {28597, "ISO-8859-7"       },
-    {28598, "ISO-8859-8"       },
-    {28599, "ISO-8859-9"       },
-    {28603, "ISO-8859-13"      },
-    {28605, "ISO-8859-15"      },
-    {51932, "EUC-JP"           },
-    {51949, "EUC-KR"           },
-    {54936, "GB18030"          },
-};
 // An open conversion, closed when it goes.
 class CIconv
 {
@@ -516,12 +456,8 @@ private:
 
 const char* IconvName(unsigned codePage)
 {
-    for (const auto& entry : kIconvNames)
-    {
-        if (entry.codePage == codePage)
-            return entry.name;
-    }
-    return nullptr;
+    const XmlDetail::CCodePage* entry = XmlDetail::CodePageByNumber(codePage);
+    return entry ? entry->iconvName : nullptr;
 }
 
 // Opening a conversion costs more than most conversions: each thread keeps its last one each way.
@@ -566,8 +502,9 @@ bool XmlDetail::PlatformToUtf16(std::string_view bytes, unsigned codePage, std::
 bool XmlDetail::PlatformFromUtf16(std::u16string_view text, unsigned codePage, std::string& bytes)
 {
     const UINT windowsCodePage = WindowsCodePage(codePage);
-    // GB18030 holds every character and refuses the best-fit flag and the question.
-    const bool complete = windowsCodePage == 54936;
+    // A code page that holds every character (GB18030) refuses the best-fit flag and the question.
+    const XmlDetail::CCodePage* entry = XmlDetail::CodePageByNumber(codePage);
+    const bool complete = entry && entry->holdsEveryChar;
     const DWORD flags = complete ? WC_ERR_INVALID_CHARS : WC_NO_BEST_FIT_CHARS;
     const auto* wide = reinterpret_cast<const wchar_t*>(text.data());
     const int size = static_cast<int>(text.size());

@@ -2,6 +2,8 @@
 // and UTF-16, and attribute values as a reader means them and as a writer must put them. Code pages
 // are Windows code-page numbers. Apart from UTF-16, which is read as UTF-8, only those in which
 // ASCII characters are single ASCII bytes are known: the scanner finds markup by those bytes.
+// The code pages' table is in XmlCodePages.cpp; encodings are detected in XmlEncoding.cpp, converted
+// in XmlConvert.cpp, and attribute values decoded and encoded in XmlValue.cpp.
 #pragma once
 
 #include <string>
@@ -12,10 +14,11 @@ constexpr unsigned kCodePageUtf16LE = 1200;
 constexpr unsigned kCodePageUtf16BE = 1201;
 constexpr unsigned kCodePageUsAscii = 20127;
 
-constexpr bool IsUtf16(unsigned codePage)
-{
-    return codePage == kCodePageUtf16LE || codePage == kCodePageUtf16BE;
-}
+bool IsUtf16(unsigned codePage);
+bool IsUtf16BigEndian(unsigned codePage);
+// Whether a tree read from a file in this code page holds UTF-8: true for UTF-8 files, and for UTF-16
+// ones, which are converted on reading and back on writing.
+bool HeldAsUtf8(unsigned codePage);
 
 // The code page of an encoding name as an XML declaration gives it (any case): IANA names and their
 // common aliases, "windows-1252", "cp1252", "x-cp1252", "ibm437" and the like; 0 when unknown.

@@ -299,7 +299,7 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
     if (IsUtf16(encoding.codePage))
     {
         const std::string_view units = file.substr(markSize);
-        const bool bigEndian = encoding.codePage == kCodePageUtf16BE;
+        const bool bigEndian = IsUtf16BigEndian(encoding.codePage);
         const std::size_t control = FirstControlUnit(units, bigEndian);
         if (control != units.size())
             return fail(XmlFileError::NotText, markSize + control);
@@ -321,8 +321,7 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
     }
     // The tree may keep the file's own bytes only while it holds no other file.
     std::string source(bytes.get(), size);
-    const CXmlSyntax syntax = CheckWellFormed(source.data(), source.size(), encoding.codePage == kCodePageUtf8 ||
-                                                                                IsUtf16(encoding.codePage));
+    const CXmlSyntax syntax = CheckWellFormed(source.data(), source.size(), HeldAsUtf8(encoding.codePage));
     const bool wasSingleFile = m_singleFile;
     m_singleFile = singleFile;
     if (!LoadOwned(std::move(bytes), size))
@@ -343,7 +342,7 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
     return XmlFileError::None;
 }
 
-unsigned CXmlDocument::CodePage() const noexcept
+unsigned CXmlDocument::TreeCodePage() const noexcept
 {
     return IsUtf16(m_fileCodePage) ? kCodePageUtf8 : m_fileCodePage;
 }

@@ -22,7 +22,7 @@ public:
         : m_string(&target), m_buffer(new char[kWriteBufferSize])
     {
         m_utf16 = IsUtf16(codePage);
-        m_bigEndian = codePage == kCodePageUtf16BE;
+        m_bigEndian = IsUtf16BigEndian(codePage);
         if (m_utf16 && mark)
             m_string->append(m_bigEndian ? "\xFE\xFF" : "\xFF\xFE", 2);
     }

@@ -151,8 +151,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // The bytes the tree is built from: UTF-16 is read as UTF-8.
     std::string bytes = input;
     const CXmlEncoding encoding = DetectEncoding(input);
-    if (encoding.codePage == kCodePageUtf16LE || encoding.codePage == kCodePageUtf16BE)
-        Utf16BytesToUtf8(input.substr(encoding.byteOrderMark ? 2 : 0), encoding.codePage == kCodePageUtf16BE,
+    if (IsUtf16(encoding.codePage))
+        Utf16BytesToUtf8(input.substr(encoding.byteOrderMark ? 2 : 0), IsUtf16BigEndian(encoding.codePage),
                          bytes);
     for (const bool utf8 : {true, false})
     {

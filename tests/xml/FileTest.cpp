@@ -27,7 +27,7 @@ std::string ValueOfN(const CXmlDocument& document)
 {
     std::string utf8;
     const CXmlString& n = document.m_documentElement->FindAttribute("n")->m_value;
-    return Utf16ToUtf8(DecodeXmlValue(n.str(), document.CodePage()), utf8) ? utf8 : "<not UTF-16>";
+    return Utf16ToUtf8(DecodeXmlValue(n.str(), document.TreeCodePage()), utf8) ? utf8 : "<not UTF-16>";
 }
 } // namespace
 
@@ -59,7 +59,7 @@ TEST(Files, EveryEncodingIsReadAndWrittenBackByteForByte)
         const std::string bytes = form == '8' ? text : Utf16(text, form == 'b' || form == 'B', form >= 'a');
         auto document = Loaded(bytes);
         const std::string label = text + " as " + form;
-        EXPECT_EQ(document->CodePage(), codePage == kAnsi ? SystemAnsiCodePage() : codePage) << label;
+        EXPECT_EQ(document->TreeCodePage(), codePage == kAnsi ? SystemAnsiCodePage() : codePage) << label;
         EXPECT_EQ(value ? ValueOfN(*document) : "", value ? value : "") << label;
         EXPECT_TRUE(document->ToString() == bytes) << label;
         const std::string path = folder + "/\xC3\xA9.xml";
@@ -67,7 +67,7 @@ TEST(Files, EveryEncodingIsReadAndWrittenBackByteForByte)
         EXPECT_TRUE(ReadBytes(path) == bytes) << label;
 
         document->m_documentElement->FindAttribute("n")->m_value =
-            EncodeXmlValue(u"Ñ & ☺", document->CodePage());
+            EncodeXmlValue(u"Ñ & ☺", document->TreeCodePage());
         ASSERT_TRUE(document->Save(path.c_str()));
         auto again = std::make_unique<CXmlDocument>();
         ASSERT_TRUE(again->Load(path.c_str()));
@@ -107,11 +107,11 @@ TEST(Files, UnreadableFilesLeaveTheDocumentAsItWas)
         const CXmlNode* element = document->m_documentElement;
         EXPECT_FALSE(document->Load(path.c_str())) << name;
         EXPECT_FALSE(!bytes.empty() && document->LoadBytes(bytes.data(), bytes.size())) << name;
-        EXPECT_EQ(document->ToString() + std::to_string(document->CodePage()), old + "20866") << name;
+        EXPECT_EQ(document->ToString() + std::to_string(document->TreeCodePage()), old + "20866") << name;
         EXPECT_EQ(document->m_documentElement, element) << name;
     }
     EXPECT_FALSE(CXmlDocument().Load(nullptr));
-    EXPECT_EQ(CXmlDocument().CodePage(), 65001u);
+    EXPECT_EQ(CXmlDocument().TreeCodePage(), 65001u);
 }
 
 // Save replaces the whole file, keeping its permissions and stepping around a leftover of an

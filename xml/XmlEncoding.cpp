@@ -1,0 +1,123 @@
+// Which encoding a file is in: its byte-order mark, the encoding its XML declaration names, or what
+// its bytes are valid in.
+#include "XmlText.h"
+#include "XmlInternal.h"
+
+#include <string>
+
+using XmlDetail::CCodePage;
+
+namespace
+{
+// How far into a file an XML declaration is looked for.
+constexpr std::size_t kMaxDeclarationLength = 256;
+constexpr std::size_t kMaxEncodingNameLength = 64;
+
+// The number that the whole of text spells in decimal, or 0.
+unsigned ParseNumber(std::string_view text)
+{
+    if (text.empty() || text.size() > 5)
+        return 0;
+    unsigned number = 0;
+    for (const char c : text)
+    {
+        if (c < '0' || c > '9')
+            return 0;
+        number = number * 10 + static_cast<unsigned>(c - '0');
+    }
+    return number;
+}
+
+unsigned NumberOf(const CCodePage* codePage)
+{
+    return codePage ? codePage->number : 0;
+}
+
+bool IsSpace(char c)
+{
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n';
+}
+
+// The encoding name of the XML declaration that opens bytes, or empty.
+std::string_view DeclaredEncoding(std::string_view bytes)
+{
+    if (bytes.size() < 6 || bytes.substr(0, 5) != "<?xml" || !IsSpace(bytes[5]))
+        return {};
+    std::string_view declaration = bytes.substr(0, kMaxDeclarationLength);
+    declaration = declaration.substr(0, declaration.find("?>"));
+    const std::size_t at = declaration.find("encoding");
+    if (at == std::string_view::npos || !IsSpace(declaration[at - 1]))
+        return {};
+    std::size_t i = at + 8;
+    const auto skipSpaces = [&] {
+        while (i < declaration.size() && IsSpace(declaration[i]))
+            ++i;
+    };
+    skipSpaces();
+    if (i >= declaration.size() || declaration[i] != '=')
+        return {};
+    ++i;
+    skipSpaces();
+    if (i >= declaration.size() || (declaration[i] != '"' && declaration[i] != '\''))
+        return {};
+    const std::size_t end = declaration.find(declaration[i], i + 1);
+    if (end == std::string_view::npos)
+        return {};
+    return declaration.substr(i + 1, end - i - 1);
+}
+} // namespace
+
+unsigned CodePageFromEncodingName(std::string_view name)
+{
+    if (name.size() > kMaxEncodingNameLength)
+        return 0;
+    std::string lower(name);
+    for (char& c : lower)
+    {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    const std::string_view key = lower;
+    if (const CCodePage* named = XmlDetail::CodePageByName(key))
+        return named->number;
+    for (const std::string_view prefix : {"iso-8859-", "iso_8859-", "iso8859-", "iso8859_", "iso-8859_"})
+    {
+        if (key.substr(0, prefix.size()) == prefix)
+        {
+            std::string_view part = key.substr(prefix.size());
+            // The IANA name "ISO_8859-1:1987" carries the year.
+            part = part.substr(0, part.find(':'));
+            return NumberOf(XmlDetail::CodePageByIsoPart(ParseNumber(part)));
+        }
+    }
+    // Any known code page may be named by its number: "windows-1252", "cp437", "ibm866", "x-cp20949".
+    for (const std::string_view prefix : {"windows-", "x-cp", "cp-", "cp", "ibm-", "ibm", "ms", "dos-"})
+    {
+        if (key.substr(0, prefix.size()) == prefix)
+            return NumberOf(XmlDetail::CodePageByNumber(ParseNumber(key.substr(prefix.size()))));
+    }
+    return 0;
+}
+
+CXmlEncoding DetectEncoding(std::string_view bytes)
+{
+    if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
+        return {kCodePageUtf8, true};
+    if (bytes.substr(0, 2) == "\xFF\xFE")
+        return {kCodePageUtf16LE, true};
+    if (bytes.substr(0, 2) == "\xFE\xFF")
+        return {kCodePageUtf16BE, true};
+    using namespace std::string_view_literals;
+    if (bytes.substr(0, 4) == "<\0?\0"sv)
+        return {kCodePageUtf16LE, false};
+    if (bytes.substr(0, 4) == "\0<\0?"sv)
+        return {kCodePageUtf16BE, false};
+
+    const unsigned codePage = CodePageFromEncodingName(DeclaredEncoding(bytes));
+    // A declared UTF-16 over 8-bit bytes says nothing true about them.
+    if (codePage != 0 && codePage != kCodePageUtf8 && !IsUtf16(codePage))
+        return {codePage, false, true};
+    if (IsValidUtf8(bytes))
+        return {kCodePageUtf8, false, codePage == kCodePageUtf8};
+    return {SystemAnsiCodePage(), false};
+}

@@ -1,0 +1,233 @@
+// Attribute values as a reader means them and as a writer must put them: entities and character
+// references, and the code page of the tree's bytes.
+#include "XmlText.h"
+#include "XmlInternal.h"
+
+#include <algorithm>
+
+using XmlDetail::kMaxCodePoint;
+using XmlDetail::kReplacementChar;
+
+namespace
+{
+// Longest reference decoded: "&#x" or "&#", digits of at most 0x10FFFF with leading zeros, ";".
+constexpr std::size_t kMaxReferenceLength = 32;
+// Longest byte sequence of one character in any known code page (GB18030).
+constexpr std::size_t kMaxCharBytes = 4;
+
+bool IsAscii(std::string_view bytes)
+{
+    return std::all_of(bytes.begin(), bytes.end(),
+                       [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// Bytes in codePage appended to text. Bytes that do not decode show as U+FFFD, one for each.
+void AppendDecoded(std::string_view bytes, unsigned codePage, std::u16string& text)
+{
+    if (IsAscii(bytes))
+    {
+        text.append(bytes.begin(), bytes.end());
+        return;
+    }
+    if (HeldAsUtf8(codePage))
+    {
+        XmlDetail::AppendUtf8AsUtf16(bytes, true, text);
+        return;
+    }
+    std::u16string decoded;
+    if (CodePageToUtf16(bytes, codePage, decoded))
+    {
+        text += decoded;
+        return;
+    }
+    // The slow way, only for bad bytes: the shortest sequence that decodes, else one replacement.
+    for (std::size_t i = 0; i < bytes.size();)
+    {
+        std::size_t length = 1;
+        for (; length <= kMaxCharBytes && i + length <= bytes.size(); ++length)
+        {
+            decoded.clear();
+            if (CodePageToUtf16(bytes.substr(i, length), codePage, decoded) && !decoded.empty())
+                break;
+        }
+        if (length <= kMaxCharBytes && i + length <= bytes.size())
+        {
+            text += decoded;
+            i += length;
+        }
+        else
+        {
+            text += static_cast<char16_t>(kReplacementChar);
+            ++i;
+        }
+    }
+}
+
+// The digits of "&#...;" or "&#x...;" between "#" (or "x") and ";". False when malformed.
+bool ParseCharNumber(std::string_view digits, bool hex, char32_t& code)
+{
+    if (digits.empty())
+        return false;
+    code = 0;
+    for (const char c : digits)
+    {
+        char32_t digit = 0;
+        if (c >= '0' && c <= '9')
+            digit = static_cast<char32_t>(c - '0');
+        else if (hex && c >= 'a' && c <= 'f')
+            digit = static_cast<char32_t>(c - 'a' + 10);
+        else if (hex && c >= 'A' && c <= 'F')
+            digit = static_cast<char32_t>(c - 'A' + 10);
+        else
+            return false;
+        code = code * (hex ? 16 : 10) + digit;
+        if (code > kMaxCodePoint)
+            return false;
+    }
+    return XmlDetail::IsDocumentChar(code);
+}
+
+// The length of the reference at text[0] ("&") with its character in code, or 0 when it cannot be decoded.
+std::size_t DecodeReference(std::string_view text, char32_t& code)
+{
+    const std::size_t end = text.substr(0, kMaxReferenceLength).find(';');
+    if (end == std::string_view::npos)
+        return 0;
+    const std::string_view body = text.substr(1, end - 1);
+    static const struct
+    {
+        std::string_view name;
+        char c;
+    } kEntities[] = {
+        {"amp",  '&' },
+        {"lt",   '<' },
+        {"gt",   '>' },
+        {"quot", '"' },
+        {"apos", '\''},
+    };
+    for (const auto& entity : kEntities)
+    {
+        if (body == entity.name)
+        {
+            code = static_cast<char32_t>(entity.c);
+            return end + 1;
+        }
+    }
+    if (body.size() < 2 || body[0] != '#')
+        return 0;
+    // Only a lower-case "x" opens a hexadecimal reference.
+    const bool hex = body[1] == 'x';
+    return ParseCharNumber(body.substr(hex ? 2 : 1), hex, code) ? end + 1 : 0;
+}
+
+void AppendReference(char32_t c, std::string& out)
+{
+    static const char kHex[] = "0123456789ABCDEF";
+    char digits[8];
+    std::size_t count = 0;
+    do
+    {
+        digits[count++] = kHex[c & 0xF];
+        c >>= 4;
+    } while (c != 0);
+    out += "&#x";
+    while (count > 0)
+        out += digits[--count];
+    out += ';';
+}
+
+// A run of characters from U+0080 up, in codePage where it holds them and as references where not.
+void AppendEncoded(std::u16string_view run, unsigned codePage, std::string& out)
+{
+    const bool utf8 = HeldAsUtf8(codePage);
+    std::string bytes;
+    std::u16string valid;
+    valid.reserve(run.size());
+    for (std::size_t i = 0; i < run.size();)
+    {
+        char32_t c = 0;
+        i += XmlDetail::CharAt(run, i, c);
+        if (!XmlDetail::IsDocumentChar(c))
+            c = kReplacementChar;
+        if (utf8)
+            XmlDetail::AppendUtf8(c, out);
+        else
+            XmlDetail::AppendUtf16(c, valid);
+    }
+    if (utf8)
+        return;
+    // One conversion for the whole run; character by character only when some are not in the code page.
+    if (Utf16ToCodePage(valid, codePage, bytes))
+    {
+        out += bytes;
+        return;
+    }
+    for (std::size_t i = 0; i < valid.size();)
+    {
+        char32_t c = 0;
+        const std::size_t length = XmlDetail::CharAt(valid, i, c);
+        bytes.clear();
+        if (Utf16ToCodePage(valid.substr(i, length), codePage, bytes))
+            out += bytes;
+        else
+            AppendReference(c, out);
+        i += length;
+    }
+}
+} // namespace
+
+std::u16string DecodeXmlValue(std::string_view value, unsigned codePage)
+{
+    std::u16string text;
+    text.reserve(value.size());
+    std::size_t start = 0;
+    for (std::size_t i = value.find('&'); i != std::string_view::npos; i = value.find('&', i + 1))
+    {
+        char32_t code = 0;
+        const std::size_t length = DecodeReference(value.substr(i), code);
+        if (length == 0)
+            continue;
+        // No multi-byte code page uses the byte of "&" inside a character, so runs split there.
+        AppendDecoded(value.substr(start, i - start), codePage, text);
+        XmlDetail::AppendUtf16(code, text);
+        start = i + length;
+        i = start - 1;
+    }
+    AppendDecoded(value.substr(start), codePage, text);
+    return text;
+}
+
+std::string EncodeXmlValue(std::u16string_view text, unsigned codePage, char quote)
+{
+    std::string value;
+    value.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();)
+    {
+        const char16_t c = text[i];
+        if (c >= 0x80)
+        {
+            std::size_t end = i + 1;
+            while (end < text.size() && text[end] >= 0x80)
+                ++end;
+            AppendEncoded(text.substr(i, end - i), codePage, value);
+            i = end;
+            continue;
+        }
+        ++i;
+        if (c == '&')
+            value += "&amp;";
+        else if (c == '<')
+            value += "&lt;";
+        else if (c == '\'' && quote == '\'')
+            value += "&apos;";
+        else if (c == '"' && quote != '\'')
+            value += "&quot;";
+        else if (c == '\t' || c == '\n' || c == '\r')
+            value += c == '\t' ? "&#9;" : c == '\n' ? "&#10;" : "&#13;";
+        else if (c < 0x20)
+            AppendEncoded(u"\uFFFD", codePage, value);
+        else
+            value += static_cast<char>(c);
+    }
+    return value;
+}
