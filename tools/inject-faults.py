@@ -297,7 +297,7 @@ FAULTS = [
      '        while (m_root.m_children.size() > rootChildren)\n            m_root.m_children.pop_back();\n',
      '',
      'a load that runs out of memory keeps the nodes it made'),
-    ("temp-not-removed", "xml/XmlPlatform.cpp", "win:xml_tests",
+    ("temp-not-removed", "xml/XmlPlatform.cpp", "native",
      "    if (!m_temp.empty())\n        RemoveFile(m_temp);\n    m_temp.clear();",
      "    m_temp.clear();",
      "a save that is not committed leaves its new file beside the target"),

@@ -145,6 +145,45 @@ TEST(Files, SaveReplacesTheFileOrLeavesItUntouched)
               (std::vector<std::string>{"content.xml", "content.xml.~0.tmp", "dir.xml"}));
 }
 
+// A save in two steps: the new file waits beside the target until Commit, and goes when the save is
+// dropped. Before either, the document tells whether the disk still holds what it read.
+TEST(Files, ATwoStepSaveReplacesOnlyOnCommitAndLeavesNothingWhenDropped)
+{
+    const std::string folder = TestFolder();
+    const std::string path = folder + "/content.xml";
+    const std::string read = "<a x='1'  y=\"2\"/>";
+    WriteBytes(path, read);
+    CXmlDocument document;
+    ASSERT_TRUE(document.Load(path.c_str()));
+    document.m_documentElement->FindAttribute("x")->m_value = "3";
+    const std::string written = "<a x='3'  y=\"2\"/>";
+    {
+        CXmlPendingSave save;
+        ASSERT_EQ(document.PrepareSave(path.c_str(), save), XmlFileError::None);
+        EXPECT_EQ(FolderContents(folder).size(), 2u) << "the new file waits beside the target";
+        EXPECT_EQ(ReadBytes(path), read);
+        save.Discard();
+        EXPECT_EQ(FolderContents(folder), std::vector<std::string>{"content.xml"});
+        ASSERT_EQ(document.PrepareSave(path.c_str(), save), XmlFileError::None);
+    }
+    EXPECT_EQ(FolderContents(folder), std::vector<std::string>{"content.xml"}) << "dropped with the save";
+    EXPECT_EQ(document.CompareWithFile(path.c_str()), XmlFileError::None);
+
+    CXmlPendingSave save;
+    ASSERT_EQ(document.PrepareSave(path.c_str(), save), XmlFileError::None);
+    ASSERT_EQ(save.Commit(), XmlFileError::None);
+    EXPECT_EQ(ReadBytes(path), written);
+    EXPECT_EQ(FolderContents(folder), std::vector<std::string>{"content.xml"});
+    EXPECT_EQ(document.CompareWithFile(path.c_str()), XmlFileError::None) << "the file written is the one read";
+    ASSERT_EQ(document.PrepareSave(path.c_str(), save), XmlFileError::None);
+    EXPECT_TRUE(save.IsEmpty()) << "nothing to write: the disk holds it";
+
+    WriteBytes(path, read);
+    EXPECT_EQ(document.CompareWithFile(path.c_str()), XmlFileError::Changed);
+    fs::remove(fs::u8path(path));
+    EXPECT_EQ(document.CompareWithFile(path.c_str()), XmlFileError::NotFound);
+}
+
 TEST(Files, AReadOnlyTargetIsNotReplaced)
 {
 #ifndef _WIN32
