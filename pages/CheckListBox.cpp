@@ -609,7 +609,6 @@ LRESULT CCheckListBox::OnPress(UINT msg, WPARAM wParam, LPARAM lParam)
 
     // A quick double click on a box toggles it twice: once for the press, once for the double click.
     SetItemCheck(index, NextCheck(index));
-    InvalidateItemBox(index);
     const LRESULT result = Default(msg, wParam, lParam);
     NotifyCheckChanged();
     return result;
@@ -626,7 +625,6 @@ LRESULT CCheckListBox::OnKeyDown(WPARAM wParam, LPARAM lParam)
     if (IsItemEnabled(caret))
     {
         SetItemCheck(caret, NextCheck(caret));
-        InvalidateItemBox(caret);
         NotifyCheckChanged();
     }
     return 0;
