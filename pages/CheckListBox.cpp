@@ -114,6 +114,12 @@ void RaiseStateChange(HWND hWnd, int index)
         s_notify(EVENT_OBJECT_STATECHANGE, hWnd, OBJID_CLIENT, index + 1);
 }
 
+// An item's line is drawn for these requests; a change of focus alone draws only the focus rectangle.
+bool DrawsLine(const DRAWITEMSTRUCT& request)
+{
+    return static_cast<int>(request.itemID) >= 0 && (request.itemAction & (ODA_DRAWENTIRE | ODA_SELECT));
+}
+
 // The strip's box at any size, crisp: its frame, interior and check mark scaled from the 11-pixel cell.
 // With high contrast on, in the system's colours.
 void DrawScaledBox(HDC hDC, const RECT& box, int cell, bool highContrast)
@@ -717,17 +723,14 @@ void CCheckListBox::OnDrawItem(const DRAWITEMSTRUCT& request)
 {
     DRAWITEMSTRUCT copy = request;
     const int index = static_cast<int>(request.itemID);
-    if (index >= 0 && (request.itemAction & (ODA_DRAWENTIRE | ODA_SELECT)))
+    if (DrawsLine(request))
     {
-        const bool disabled = !::IsWindowEnabled(m_hWnd) || !IsItemEnabled(index);
-        const bool highlighted = (request.itemState & ODS_SELECTED) && !disabled;
         RECT column = request.rcItem;
         column.right = column.left + GetBoxColumnWidth();
         // The text keeps the distance from a themed box that it has always had.
         RECT beforeText = column;
         beforeText.right += m_themedBox ? 1 : 0;
-        CGdiObject<HBRUSH> background(
-            ::CreateSolidBrush(SystemColor(highlighted ? COLOR_HIGHLIGHT : COLOR_WINDOW)));
+        CGdiObject<HBRUSH> background(::CreateSolidBrush(ColorsOf(request).background));
         ::FillRect(request.hDC, &beforeText, background);
         const RECT place = PlaceCheckBox(column, BoxRect(request.rcItem, GetItemHeight(index), m_box));
         const int cell = std::clamp(GetItemCheck(index), 0, kStripCells - 1);
@@ -740,6 +743,15 @@ void CCheckListBox::OnDrawItem(const DRAWITEMSTRUCT& request)
     }
     copy.itemData = UserValue(request.itemData);
     DrawItemContent(copy);
+}
+
+CCheckListBox::LineColors CCheckListBox::ColorsOf(const DRAWITEMSTRUCT& request) const
+{
+    const bool disabled = !::IsWindowEnabled(m_hWnd) || !IsItemEnabled(static_cast<int>(request.itemID));
+    const bool highlighted = (request.itemState & ODS_SELECTED) && !disabled;
+    const COLORREF text = disabled ? SystemColor(COLOR_GRAYTEXT)
+                                   : SystemColor(highlighted ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
+    return {text, SystemColor(highlighted ? COLOR_HIGHLIGHT : COLOR_WINDOW)};
 }
 
 bool CCheckListBox::DrawThemedBox(HDC hDC, const RECT& place, int state) const
@@ -820,21 +832,16 @@ LRESULT CCheckListBox::ChangeItems(UINT msg, WPARAM wParam, LPARAM lParam)
 void CCheckListBox::DrawItemContent(DRAWITEMSTRUCT& request)
 {
     const int index = static_cast<int>(request.itemID);
-    if (index >= 0 && (request.itemAction & (ODA_DRAWENTIRE | ODA_SELECT)))
+    if (DrawsLine(request))
     {
-        const bool disabled = !::IsWindowEnabled(m_hWnd) || !IsItemEnabled(index);
-        const bool highlighted = (request.itemState & ODS_SELECTED) && !disabled;
-        const COLORREF text = SystemColor(disabled      ? COLOR_GRAYTEXT
-                                          : highlighted ? COLOR_HIGHLIGHTTEXT
-                                                        : COLOR_WINDOWTEXT);
-        const COLORREF background = SystemColor(highlighted ? COLOR_HIGHLIGHT : COLOR_WINDOW);
+        const LineColors line = ColorsOf(request);
         if (m_textHeight == 0)
             MinimumItemHeight();
         const int top = request.rcItem.top + std::max(0, (GetItemHeight(index) - m_textHeight) / 2);
         // A list without strings keeps a value where the text would be: it has no text to draw.
         const std::wstring content =
             (::GetWindowLongPtrW(m_hWnd, GWL_STYLE) & LBS_HASSTRINGS) ? GetItemText(index) : L"";
-        CTextColors colors(request.hDC, text, background);
+        CTextColors colors(request.hDC, line.text, line.background);
         ::ExtTextOutW(request.hDC, request.rcItem.left, top, ETO_OPAQUE | ETO_CLIPPED, &request.rcItem,
                       content.c_str(), static_cast<UINT>(content.size()), nullptr);
     }
