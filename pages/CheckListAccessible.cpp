@@ -153,7 +153,7 @@ HRESULT STDMETHODCALLTYPE CCheckListAccessible::get_accDefaultAction(VARIANT chi
     if (!action)
         return E_POINTER;
     wchar_t name[kMaxActionName] = {};
-    const int next = (m_owner->GetItemCheck(index) + 1) % StateCount();
+    const int next = (m_owner->GetItemCheck(index) + 1) % m_owner->StateCount();
     if (::LoadStringW(::GetModuleHandleW(nullptr), kActionNameIds[next], name, kMaxActionName) <= 0)
     {
         *action = nullptr;
@@ -170,7 +170,7 @@ HRESULT STDMETHODCALLTYPE CCheckListAccessible::accDoDefaultAction(VARIANT child
         return m_standard->accDoDefaultAction(child);
     // The parent's handler may destroy the list, and with it our connection; we stay alive meanwhile.
     AddRef();
-    m_owner->SetItemCheck(index, (m_owner->GetItemCheck(index) + 1) % StateCount());
+    m_owner->SetItemCheck(index, (m_owner->GetItemCheck(index) + 1) % m_owner->StateCount());
     m_owner->NotifyCheckChanged();
     if (m_owner && m_owner->m_hWnd)
         m_owner->SetCurSel(index);
@@ -180,15 +180,11 @@ HRESULT STDMETHODCALLTYPE CCheckListAccessible::accDoDefaultAction(VARIANT child
 
 int CCheckListAccessible::ItemIndex(const VARIANT& child) const
 {
-    if (!m_owner || !m_owner->m_hWnd || child.vt != VT_I4 || child.lVal < 1 ||
-        child.lVal > m_owner->GetCount())
+    // Child ids count the items from 1.
+    if (!m_owner || child.vt != VT_I4 || child.lVal < 1 ||
+        !m_owner->IsValidIndex(static_cast<int>(child.lVal - 1)))
         return -1;
     return static_cast<int>(child.lVal - 1);
-}
-
-int CCheckListAccessible::StateCount() const
-{
-    return m_owner->GetCheckMode() == BS_AUTO3STATE ? 3 : 2;
 }
 
 LONG CCheckListAccessible::ItemState(int index) const

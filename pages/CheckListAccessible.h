@@ -64,7 +64,6 @@ private:
 
     // The item a child id names, or -1 for the list itself, an id past the items or a disconnected list.
     int ItemIndex(const VARIANT& child) const;
-    int StateCount() const;
     // What a standard list says of an item, for platforms whose standard object knows no items.
     LONG ItemState(int index) const;
 

@@ -460,9 +460,14 @@ int CCheckListBox::HitTestCheck(POINT point, bool& inBox) const
     return index;
 }
 
+int CCheckListBox::StateCount() const
+{
+    return m_checkMode == BS_AUTO3STATE ? 3 : 2;
+}
+
 int CCheckListBox::NextCheck(int index) const
 {
-    const int states = m_checkMode == BS_AUTO3STATE ? 3 : 2;
+    const int states = StateCount();
     int check = GetItemCheck(index);
     if (check == states)
         --check;

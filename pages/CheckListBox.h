@@ -144,6 +144,8 @@ private:
     bool RefusesCheck(int state) const;
     bool IsFixedWithStrings() const;
 
+    // How many states a person or a reader steps through: three in BS_AUTO3STATE, else two.
+    int StateCount() const;
     int NextCheck(int index) const;
     bool AllowsUserToggle() const;
     void NotifyCheckChanged() const;
