@@ -9,6 +9,7 @@
 #include <string>
 
 #include "CheckListBox.h"
+#include "CheckListAccessible.h"
 #include "Dpi.h"
 #include "GdiGuards.h"
 #include "RuntimeLink.h"
@@ -39,10 +40,6 @@ constexpr double kCheckMark[][2] = {
     {4.5, 9  },
     {2,   6.5}
 };
-// The accessibility default-action names are the strings of these ids, in check-state order.
-constexpr UINT kActionNameIds[kStripCells] = {IDS_CHECKLIST_UNCHECK, IDS_CHECKLIST_CHECK,
-                                              IDS_CHECKLIST_MIXED};
-constexpr int kMaxActionName = 256;
 
 // Shared by every check list of the process, made on first use and kept until the process ends.
 struct CheckBoxResources
@@ -117,6 +114,12 @@ void RaiseStateChange(HWND hWnd, int index)
         s_notify(EVENT_OBJECT_STATECHANGE, hWnd, OBJID_CLIENT, index + 1);
 }
 
+// An item's line is drawn for these requests; a change of focus alone draws only the focus rectangle.
+bool DrawsLine(const DRAWITEMSTRUCT& request)
+{
+    return static_cast<int>(request.itemID) >= 0 && (request.itemAction & (ODA_DRAWENTIRE | ODA_SELECT));
+}
+
 // The strip's box at any size, crisp: its frame, interior and check mark scaled from the 11-pixel cell.
 // With high contrast on, in the system's colours.
 void DrawScaledBox(HDC hDC, const RECT& box, int cell, bool highContrast)
@@ -147,266 +150,7 @@ void DrawScaledBox(HDC hDC, const RECT& box, int cell, bool highContrast)
     CSelectObject pen(hDC, ::GetStockObject(NULL_PEN));
     ::Polygon(hDC, outline, static_cast<int>(std::size(outline)));
 }
-
-BSTR ToBstr(const std::wstring& text)
-{
-    return ::SysAllocStringLen(text.data(), static_cast<UINT>(text.size()));
-}
 } // namespace
-
-// The list's accessible object: the standard one for the list itself, check buttons for its items.
-// It outlives the control when a client keeps it; the control disconnects it when it goes.
-// A COM object is destroyed by its own Release, never through an interface pointer: the interfaces'
-// destructors need not be virtual.
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
-class CCheckListAccessible final : public IAccessible
-{
-public:
-    // Takes over the caller's reference to standard.
-    CCheckListAccessible(CCheckListBox* owner, IAccessible* standard) : m_owner(owner), m_standard(standard)
-    {
-    }
-    CCheckListAccessible(const CCheckListAccessible&) = delete;
-    CCheckListAccessible& operator=(const CCheckListAccessible&) = delete;
-
-    void Disconnect()
-    {
-        m_owner = nullptr;
-    }
-
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override
-    {
-        if (!object)
-            return E_POINTER;
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDispatch) ||
-            IsEqualIID(riid, IID_IAccessible))
-        {
-            *object = static_cast<IAccessible*>(this);
-            AddRef();
-            return S_OK;
-        }
-        *object = nullptr;
-        return E_NOINTERFACE;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override
-    {
-        return static_cast<ULONG>(::InterlockedIncrement(&m_refs));
-    }
-    ULONG STDMETHODCALLTYPE Release() override
-    {
-        const LONG refs = ::InterlockedDecrement(&m_refs);
-        if (refs == 0)
-            delete this;
-        return static_cast<ULONG>(refs);
-    }
-
-    HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override
-    {
-        if (count)
-            *count = 0;
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override
-    {
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
-                                     UINT*) override
-    {
-        return E_NOTIMPL;
-    }
-
-    HRESULT STDMETHODCALLTYPE get_accParent(IDispatch** parent) override
-    {
-        return m_standard->get_accParent(parent);
-    }
-    HRESULT STDMETHODCALLTYPE get_accChildCount(long* count) override
-    {
-        return m_standard->get_accChildCount(count);
-    }
-    HRESULT STDMETHODCALLTYPE get_accChild(VARIANT child, IDispatch** dispatch) override
-    {
-        return m_standard->get_accChild(child, dispatch);
-    }
-    HRESULT STDMETHODCALLTYPE get_accName(VARIANT child, BSTR* name) override
-    {
-        const HRESULT hr = m_standard->get_accName(child, name);
-        const int index = ItemIndex(child);
-        if (SUCCEEDED(hr) || index < 0 || !name)
-            return hr;
-        // Some platforms' standard object knows no items; a reader still needs their names.
-        *name = ToBstr(m_owner->GetItemText(index));
-        return *name ? S_OK : E_OUTOFMEMORY;
-    }
-    HRESULT STDMETHODCALLTYPE get_accValue(VARIANT child, BSTR* value) override
-    {
-        return m_standard->get_accValue(child, value);
-    }
-    HRESULT STDMETHODCALLTYPE get_accDescription(VARIANT child, BSTR* description) override
-    {
-        return m_standard->get_accDescription(child, description);
-    }
-    HRESULT STDMETHODCALLTYPE get_accRole(VARIANT child, VARIANT* role) override
-    {
-        if (ItemIndex(child) < 0)
-            return m_standard->get_accRole(child, role);
-        if (!role)
-            return E_POINTER;
-        ::VariantInit(role);
-        role->vt = VT_I4;
-        role->lVal = ROLE_SYSTEM_CHECKBUTTON;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE get_accState(VARIANT child, VARIANT* state) override
-    {
-        const int index = ItemIndex(child);
-        if (index < 0)
-            return m_standard->get_accState(child, state);
-        if (!state)
-            return E_POINTER;
-        LONG bits = 0;
-        VARIANT standard;
-        ::VariantInit(&standard);
-        if (SUCCEEDED(m_standard->get_accState(child, &standard)) && standard.vt == VT_I4)
-            bits = standard.lVal;
-        else
-            bits = ItemState(index);
-        ::VariantClear(&standard);
-        const int check = m_owner->GetItemCheck(index);
-        if (check == 1)
-            bits |= STATE_SYSTEM_CHECKED;
-        else if (check == 2)
-            bits |= STATE_SYSTEM_MIXED;
-        ::VariantInit(state);
-        state->vt = VT_I4;
-        state->lVal = bits;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE get_accHelp(VARIANT child, BSTR* help) override
-    {
-        return m_standard->get_accHelp(child, help);
-    }
-    HRESULT STDMETHODCALLTYPE get_accHelpTopic(BSTR* file, VARIANT child, long* topic) override
-    {
-        return m_standard->get_accHelpTopic(file, child, topic);
-    }
-    HRESULT STDMETHODCALLTYPE get_accKeyboardShortcut(VARIANT child, BSTR* shortcut) override
-    {
-        return m_standard->get_accKeyboardShortcut(child, shortcut);
-    }
-    HRESULT STDMETHODCALLTYPE get_accFocus(VARIANT* child) override
-    {
-        return m_standard->get_accFocus(child);
-    }
-    HRESULT STDMETHODCALLTYPE get_accSelection(VARIANT* children) override
-    {
-        return m_standard->get_accSelection(children);
-    }
-    HRESULT STDMETHODCALLTYPE get_accDefaultAction(VARIANT child, BSTR* action) override
-    {
-        const int index = ItemIndex(child);
-        if (index < 0)
-            return m_standard->get_accDefaultAction(child, action);
-        if (!action)
-            return E_POINTER;
-        wchar_t name[kMaxActionName] = {};
-        const int next = (m_owner->GetItemCheck(index) + 1) % StateCount();
-        if (::LoadStringW(::GetModuleHandleW(nullptr), kActionNameIds[next], name, kMaxActionName) <= 0)
-        {
-            *action = nullptr;
-            return S_FALSE;
-        }
-        *action = ::SysAllocString(name);
-        return *action ? S_OK : E_OUTOFMEMORY;
-    }
-    HRESULT STDMETHODCALLTYPE accSelect(long flags, VARIANT child) override
-    {
-        return m_standard->accSelect(flags, child);
-    }
-    HRESULT STDMETHODCALLTYPE accLocation(long* left, long* top, long* width, long* height,
-                                          VARIANT child) override
-    {
-        return m_standard->accLocation(left, top, width, height, child);
-    }
-    HRESULT STDMETHODCALLTYPE accNavigate(long direction, VARIANT start, VARIANT* end) override
-    {
-        return m_standard->accNavigate(direction, start, end);
-    }
-    HRESULT STDMETHODCALLTYPE accHitTest(long left, long top, VARIANT* child) override
-    {
-        return m_standard->accHitTest(left, top, child);
-    }
-    HRESULT STDMETHODCALLTYPE accDoDefaultAction(VARIANT child) override
-    {
-        const int index = ItemIndex(child);
-        if (index < 0)
-            return m_standard->accDoDefaultAction(child);
-        // The parent's handler may destroy the list, and with it our connection; we stay alive meanwhile.
-        AddRef();
-        m_owner->SetItemCheck(index, (m_owner->GetItemCheck(index) + 1) % StateCount());
-        m_owner->NotifyCheckChanged();
-        if (m_owner && m_owner->m_hWnd)
-            m_owner->SetCurSel(index);
-        Release();
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE put_accName(VARIANT child, BSTR name) override
-    {
-        return m_standard->put_accName(child, name);
-    }
-    HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override
-    {
-        return m_standard->put_accValue(child, value);
-    }
-
-private:
-    virtual ~CCheckListAccessible()
-    {
-        m_standard->Release();
-    }
-
-    // The item a child id names, or -1 for the list itself, an id past the items or a disconnected list.
-    int ItemIndex(const VARIANT& child) const
-    {
-        if (!m_owner || !m_owner->m_hWnd || child.vt != VT_I4 || child.lVal < 1 ||
-            child.lVal > m_owner->GetCount())
-            return -1;
-        return static_cast<int>(child.lVal - 1);
-    }
-    int StateCount() const
-    {
-        return m_owner->GetCheckMode() == BS_AUTO3STATE ? 3 : 2;
-    }
-    // What a standard list says of an item, for platforms whose standard object knows no items.
-    LONG ItemState(int index) const
-    {
-        LONG bits = STATE_SYSTEM_FOCUSABLE | STATE_SYSTEM_SELECTABLE;
-        const HWND hWnd = m_owner->m_hWnd;
-        if (m_owner->Send(LB_GETSEL, static_cast<WPARAM>(index)) > 0)
-            bits |= STATE_SYSTEM_SELECTED;
-        if (::GetFocus() == hWnd && m_owner->GetCaretIndex() == index)
-            bits |= STATE_SYSTEM_FOCUSED;
-        RECT item{};
-        RECT client{};
-        RECT visible{};
-        ::GetClientRect(hWnd, &client);
-        if (m_owner->Send(LB_GETITEMRECT, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(&item)) ==
-                LB_ERR ||
-            !::IntersectRect(&visible, &item, &client))
-            bits |= STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN;
-        return bits;
-    }
-
-    LONG m_refs = 1;
-    CCheckListBox* m_owner; // not owned; null once disconnected
-    IAccessible* m_standard;
-};
-#pragma GCC diagnostic pop
 
 CCheckListBox::CCheckListBox() = default;
 
@@ -716,9 +460,14 @@ int CCheckListBox::HitTestCheck(POINT point, bool& inBox) const
     return index;
 }
 
+int CCheckListBox::StateCount() const
+{
+    return m_checkMode == BS_AUTO3STATE ? 3 : 2;
+}
+
 int CCheckListBox::NextCheck(int index) const
 {
-    const int states = m_checkMode == BS_AUTO3STATE ? 3 : 2;
+    const int states = StateCount();
     int check = GetItemCheck(index);
     if (check == states)
         --check;
@@ -871,7 +620,6 @@ LRESULT CCheckListBox::OnPress(UINT msg, WPARAM wParam, LPARAM lParam)
 
     // A quick double click on a box toggles it twice: once for the press, once for the double click.
     SetItemCheck(index, NextCheck(index));
-    InvalidateItemBox(index);
     const LRESULT result = Default(msg, wParam, lParam);
     NotifyCheckChanged();
     return result;
@@ -888,7 +636,6 @@ LRESULT CCheckListBox::OnKeyDown(WPARAM wParam, LPARAM lParam)
     if (IsItemEnabled(caret))
     {
         SetItemCheck(caret, NextCheck(caret));
-        InvalidateItemBox(caret);
         NotifyCheckChanged();
     }
     return 0;
@@ -900,14 +647,9 @@ LRESULT CCheckListBox::OnGetObject(WPARAM wParam, LPARAM lParam)
     if (static_cast<DWORD>(lParam) != static_cast<DWORD>(OBJID_CLIENT))
         return Default(WM_GETOBJECT, wParam, lParam);
     if (!m_accessible)
-    {
-        IAccessible* standard = nullptr;
-        if (FAILED(::CreateStdAccessibleObject(m_hWnd, OBJID_CLIENT, IID_IAccessible,
-                                               reinterpret_cast<void**>(&standard))) ||
-            !standard)
-            return Default(WM_GETOBJECT, wParam, lParam);
-        m_accessible = new CCheckListAccessible(this, standard);
-    }
+        m_accessible = CCheckListAccessible::Create(*this);
+    if (!m_accessible)
+        return Default(WM_GETOBJECT, wParam, lParam);
     return ::LresultFromObject(IID_IAccessible, wParam, m_accessible);
 }
 
@@ -986,17 +728,14 @@ void CCheckListBox::OnDrawItem(const DRAWITEMSTRUCT& request)
 {
     DRAWITEMSTRUCT copy = request;
     const int index = static_cast<int>(request.itemID);
-    if (index >= 0 && (request.itemAction & (ODA_DRAWENTIRE | ODA_SELECT)))
+    if (DrawsLine(request))
     {
-        const bool disabled = !::IsWindowEnabled(m_hWnd) || !IsItemEnabled(index);
-        const bool highlighted = (request.itemState & ODS_SELECTED) && !disabled;
         RECT column = request.rcItem;
         column.right = column.left + GetBoxColumnWidth();
         // The text keeps the distance from a themed box that it has always had.
         RECT beforeText = column;
         beforeText.right += m_themedBox ? 1 : 0;
-        CGdiObject<HBRUSH> background(
-            ::CreateSolidBrush(SystemColor(highlighted ? COLOR_HIGHLIGHT : COLOR_WINDOW)));
+        CGdiObject<HBRUSH> background(::CreateSolidBrush(ColorsOf(request).background));
         ::FillRect(request.hDC, &beforeText, background);
         const RECT place = PlaceCheckBox(column, BoxRect(request.rcItem, GetItemHeight(index), m_box));
         const int cell = std::clamp(GetItemCheck(index), 0, kStripCells - 1);
@@ -1009,6 +748,15 @@ void CCheckListBox::OnDrawItem(const DRAWITEMSTRUCT& request)
     }
     copy.itemData = UserValue(request.itemData);
     DrawItemContent(copy);
+}
+
+CCheckListBox::LineColors CCheckListBox::ColorsOf(const DRAWITEMSTRUCT& request) const
+{
+    const bool disabled = !::IsWindowEnabled(m_hWnd) || !IsItemEnabled(static_cast<int>(request.itemID));
+    const bool highlighted = (request.itemState & ODS_SELECTED) && !disabled;
+    const COLORREF text = disabled ? SystemColor(COLOR_GRAYTEXT)
+                                   : SystemColor(highlighted ? COLOR_HIGHLIGHTTEXT : COLOR_WINDOWTEXT);
+    return {text, SystemColor(highlighted ? COLOR_HIGHLIGHT : COLOR_WINDOW)};
 }
 
 bool CCheckListBox::DrawThemedBox(HDC hDC, const RECT& place, int state) const
@@ -1089,21 +837,16 @@ LRESULT CCheckListBox::ChangeItems(UINT msg, WPARAM wParam, LPARAM lParam)
 void CCheckListBox::DrawItemContent(DRAWITEMSTRUCT& request)
 {
     const int index = static_cast<int>(request.itemID);
-    if (index >= 0 && (request.itemAction & (ODA_DRAWENTIRE | ODA_SELECT)))
+    if (DrawsLine(request))
     {
-        const bool disabled = !::IsWindowEnabled(m_hWnd) || !IsItemEnabled(index);
-        const bool highlighted = (request.itemState & ODS_SELECTED) && !disabled;
-        const COLORREF text = SystemColor(disabled      ? COLOR_GRAYTEXT
-                                          : highlighted ? COLOR_HIGHLIGHTTEXT
-                                                        : COLOR_WINDOWTEXT);
-        const COLORREF background = SystemColor(highlighted ? COLOR_HIGHLIGHT : COLOR_WINDOW);
+        const LineColors line = ColorsOf(request);
         if (m_textHeight == 0)
             MinimumItemHeight();
         const int top = request.rcItem.top + std::max(0, (GetItemHeight(index) - m_textHeight) / 2);
         // A list without strings keeps a value where the text would be: it has no text to draw.
         const std::wstring content =
             (::GetWindowLongPtrW(m_hWnd, GWL_STYLE) & LBS_HASSTRINGS) ? GetItemText(index) : L"";
-        CTextColors colors(request.hDC, text, background);
+        CTextColors colors(request.hDC, line.text, line.background);
         ::ExtTextOutW(request.hDC, request.rcItem.left, top, ETO_OPAQUE | ETO_CLIPPED, &request.rcItem,
                       content.c_str(), static_cast<UINT>(content.size()), nullptr);
     }

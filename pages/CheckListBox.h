@@ -144,6 +144,8 @@ private:
     bool RefusesCheck(int state) const;
     bool IsFixedWithStrings() const;
 
+    // How many states a person or a reader steps through: three in BS_AUTO3STATE, else two.
+    int StateCount() const;
     int NextCheck(int index) const;
     bool AllowsUserToggle() const;
     void NotifyCheckChanged() const;
@@ -155,6 +157,14 @@ private:
     // Sizes the box for the window's DPI and theme, then the lines for the font and the box.
     void UpdateMetrics();
     void OnDrawItem(const DRAWITEMSTRUCT& request);
+    // A line's text and background: grey text while the list or the item is disabled, and the selection's
+    // colours only for an enabled item. The box column and the text share them.
+    struct LineColors
+    {
+        COLORREF text;
+        COLORREF background;
+    };
+    LineColors ColorsOf(const DRAWITEMSTRUCT& request) const;
     bool DrawThemedBox(HDC hDC, const RECT& place, int state) const;
     void DrawStripBox(HDC hDC, const RECT& place, int state) const;
     void OnMeasureItem(MEASUREITEMSTRUCT& request);
