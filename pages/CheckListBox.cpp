@@ -16,7 +16,6 @@
 #include "UxTheme.h"
 #include "resource.h"
 
-int CheckItemRecord::s_live = 0;
 
 namespace
 {

