@@ -89,11 +89,12 @@ const SRow kRows[] = {
     {"LinkTypedAsShown", EPage::Interface, "interface_in.xml", L"", kLink, kLink, "0", L"", nullptr},
     {"LinkTypedMarkup", EPage::Interface, "interface_in.xml", L"c", L"Say \"hi\" & <wave> 'now'", kLink, "0",
      L"", "interface_typed.xml"},
-    {"LinksTakeTheLast", EPage::Interface, "links_in.xml", L"", nullptr, L"Quick Guide", "0", L"", nullptr},
-    // A change goes into every link item, and only the value changed.
-    {"LinksTypedIntoEvery", EPage::Interface, "links_in.xml", L"", L"New & more", L"Quick Guide", "0", L"",
+    {"LinksTakeTheLast", EPage::Interface, "links_in.xml", L"", nullptr, L"Quick Guide", "1", L"", nullptr},
+    // A change goes into every link item, and only the value changed; a flag that is missing reads as off
+    // and stays missing when the box is cleared.
+    {"LinksTypedIntoEvery", EPage::Interface, "links_in.xml", L"", L"New & more", L"Quick Guide", "1", L"",
      "links_typed.xml"},
-    {"LinksTickedIntoEvery", EPage::Interface, "links_in.xml", L"c", nullptr, L"Quick Guide", "0", L"",
+    {"LinksClearedIntoEvery", EPage::Interface, "links_in.xml", L"c", nullptr, L"Quick Guide", "1", L"",
      "links_ticked.xml"},
     {"LinkBare", EPage::Interface, "link_bare_in.xml", L"", nullptr, L"", "0", L"", nullptr},
     {"LinkBareTicked", EPage::Interface, "link_bare_in.xml", L"c", nullptr, L"", "0", L"",
