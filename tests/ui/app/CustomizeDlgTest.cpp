@@ -431,7 +431,7 @@ TEST_F(MainDialog, AboutBoxIsOwnedByTheDialogWhileAnotherWindowIsActive)
 }
 
 // Run at 96, 144 and 192 DPI (LogPixels set before the program starts).
-TEST_F(MainDialog, EveryDpiPagesFillTheDisplayAreaControlsLieInTheirParentsIconsFitTheirPlaces)
+TEST_F(MainDialog, EveryDpiPagesFillTheDisplayAreaAndControlsLieInTheirParents)
 {
     Open();
     const HWND tab = GetDlgItem(Dialog(), IDC_TAB);
@@ -460,7 +460,12 @@ TEST_F(MainDialog, EveryDpiPagesFillTheDisplayAreaControlsLieInTheirParentsIcons
             EXPECT_TRUE(EqualRect(&inside, &place)) << "control " << GetDlgCtrlID(child) << " of " << parent;
         }
     }
-    // The images drawn for the sizes, not others scaled.
+}
+
+// The images drawn for the sizes, not others scaled.
+TEST_F(MainDialog, EveryDpiIconsAreTheImagesForTheirSizes)
+{
+    Open();
     EXPECT_EQ(IconWidth(reinterpret_cast<HICON>(SendMessageW(Dialog(), WM_GETICON, ICON_SMALL, 0))),
               GetSystemMetrics(SM_CXSMICON));
     EXPECT_EQ(IconWidth(reinterpret_cast<HICON>(SendMessageW(Dialog(), WM_GETICON, ICON_BIG, 0))),
@@ -471,7 +476,7 @@ TEST_F(MainDialog, EveryDpiPagesFillTheDisplayAreaControlsLieInTheirParentsIcons
               GetSystemMetrics(SM_CXICON));
 }
 
-TEST_F(MainDialog, LinkFieldIsNamedByItsLabelAndTheNoteKeepsItsReason)
+TEST_F(MainDialog, LinkFieldIsNamedByItsLabel)
 {
     Open();
     IAccessible* field = nullptr;
@@ -486,8 +491,12 @@ TEST_F(MainDialog, LinkFieldIsNamedByItsLabelAndTheNoteKeepsItsReason)
     EXPECT_STREQ(name ? name : L"", L"PDF Link Name");
     SysFreeString(name);
     field->Release();
+}
 
-    // A long path gives way in its middle: the reason after it stays in sight.
+// A long path gives way in its middle: the reason after it stays in sight.
+TEST_F(MainDialog, ALongPathInTheNoteGivesWayInItsMiddle)
+{
+    Open();
     const CWnd& note = Interface().m_note;
     PressTab(GetDlgItem(Dialog(), IDC_TAB), 3);
     ShowWindow(note.m_hWnd, SW_SHOWNA);
