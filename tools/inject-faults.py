@@ -179,7 +179,7 @@ FAULTS = [
      "Save skips the StartHere page"),
     ("dlg-all-pages", "app/CustomizeDlg.cpp", "win:app_tests",
      "        m_pages[static_cast<size_t>(index)]->SetAllChecks(check);",
-     "        for (CContentPage* page : m_pages)\n            page->SetAllChecks(check);",
+     "        for (const auto& page : m_pages)\n            page->SetAllChecks(check);",
      "Enable All and Disable All act on the hidden pages too"),
     ("dlg-close-saves", "app/CustomizeDlg.cpp", "win:app_tests",
      "    EndDialog(IDCLOSE);\n", "    OnSave(0, 0, result);\n    EndDialog(IDCLOSE);\n",
