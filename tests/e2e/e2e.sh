@@ -180,10 +180,10 @@ fi
 # 4. Another program changes features.xml while the tool is open, and starthere.xml has a slip (a
 # missing quote). Save asks about features.xml: Escape keeps the other program's version, Yes replaces
 # it. The file with the slip is shown read-only and never written.
-question() { # the window, other than the dialog, that opens with the dialog's caption
+question() { # the window, other than the dialog and $1, that opens with the dialog's caption
     local other
     for _ in $(seq 50); do
-        other=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | grep -vx "$window" | head -n 1)
+        other=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | grep -vx -e "$window" -e "${1:-none}" | head -n 1)
         [ -n "$other" ] && { echo "$other"; return 0; }
         sleep 0.1
     done
@@ -199,6 +199,7 @@ for answer in Escape Yes; do
     import -window "$window" "$build/e2e-read-only-$dpi.png" 2>/dev/null
     other_program
     cp "$work/Content/XML/features.xml" "$build/e2e-other.xml"
+    ask=""
     click_button save
     if ask=$(question); then
         pass "Save asks before replacing another program's change ($answer)"
@@ -208,7 +209,7 @@ for answer in Escape Yes; do
         fail "Save did not ask about features.xml"
     fi
     # Then the warning that starthere.xml was left as it is.
-    if warning=$(question) && [ "$warning" != "${ask:-}" ]; then
+    if question "${ask:-}" >/dev/null; then
         pass "Save says it left the file it did not understand"
         key Return
     else
