@@ -85,10 +85,10 @@ void CContentPage::LoadContent(const wchar_t* path, const wchar_t* shown)
         GetWindowRect(content, &m_contentRect);
         MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&m_contentRect), 2);
     }
-    Read();
+    Reload();
 }
 
-void CContentPage::Read()
+void CContentPage::Reload()
 {
     auto document = std::make_unique<CXmlDocument>();
     m_loaded = !m_path.empty() && document->Load(Utf8Path(m_path).c_str());
@@ -99,11 +99,6 @@ void CContentPage::Read()
     document.reset();
     m_saveError = XmlFileError::None;
     ShowNote();
-}
-
-void CContentPage::Reload()
-{
-    Read();
 }
 
 void CContentPage::ShowEditedOn(const std::wstring& editorTab)
@@ -122,13 +117,10 @@ bool CContentPage::CanSave() const
 void CContentPage::ShowNote()
 {
     std::wstring note;
-    const CXmlSyntax& syntax = m_document->Syntax();
     if (m_loaded && !m_editorTab.empty())
         note = m_shownPath + FormatText(IDS_READ_ONLY_EDITED_ON, {m_editorTab});
-    else if (m_loaded && m_document->m_documentElement && syntax.error != XmlSyntaxError::None)
-        note = m_shownPath + FormatText(IDS_READ_ONLY_SYNTAX,
-                                        {std::to_wstring(syntax.line), std::to_wstring(syntax.column),
-                                         LoadText(IDS_SYNTAX_FIRST + static_cast<UINT>(syntax.error))});
+    else if (m_loaded && m_document->m_documentElement && m_document->Syntax().error != XmlSyntaxError::None)
+        note = m_shownPath + SyntaxFailure();
     m_pageNote.SetText(note.c_str());
     ShowWindow(m_pageNote.m_hWnd, note.empty() ? SW_HIDE : SW_SHOWNA);
 
@@ -198,12 +190,20 @@ std::wstring CContentPage::SaveFailure() const
     if (m_path.empty())
         return std::wstring();
     if (!m_loaded)
-    {
-        const CXmlFileStatus& status = m_document->FileStatus();
-        return FormatText(ReadFailureId(status.error), {std::to_wstring(status.offset)});
-    }
+        return ReadFailure();
     if (!m_editorTab.empty() || !m_document->m_documentElement)
         return std::wstring();
+    return SyntaxFailure();
+}
+
+std::wstring CContentPage::ReadFailure() const
+{
+    const CXmlFileStatus& status = m_document->FileStatus();
+    return FormatText(ReadFailureId(status.error), {std::to_wstring(status.offset)});
+}
+
+std::wstring CContentPage::SyntaxFailure() const
+{
     const CXmlSyntax& syntax = m_document->Syntax();
     return FormatText(IDS_READ_ONLY_SYNTAX, {std::to_wstring(syntax.line), std::to_wstring(syntax.column),
                                              LoadText(IDS_SYNTAX_FIRST + static_cast<UINT>(syntax.error))});
@@ -246,6 +246,5 @@ std::wstring CContentPage::DescribeEmpty(UINT noContentId) const
         return LoadText(IDS_INI_NO_FILE);
     if (m_loaded)
         return m_shownPath + LoadText(noContentId);
-    const CXmlFileStatus& status = m_document->FileStatus();
-    return m_shownPath + FormatText(ReadFailureId(status.error), {std::to_wstring(status.offset)});
+    return m_shownPath + ReadFailure();
 }

@@ -5,7 +5,6 @@
 #include <windows.h>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "Controls.h"
 #include "Dialog.h"
@@ -103,7 +102,9 @@ protected:
     }
 
 private:
-    void Read();
+    // After the path: why the file could not be read, and where it is not well-formed.
+    std::wstring ReadFailure() const;
+    std::wstring SyntaxFailure() const;
 
     std::wstring m_shownPath;
     std::wstring m_editorTab; // the tab that edits this page's file, when another one does
