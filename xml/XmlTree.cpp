@@ -296,6 +296,8 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
     const bool singleFile = m_root.m_children.empty() && m_root.m_attributes.empty() && m_storage.empty();
     const bool fileIsSource = singleFile && !IsUtf16(encoding.codePage);
     std::string fileBytes(fileIsSource ? std::string_view() : file);
+    // The tree may keep the bytes it parses, to write them back, only while it holds no other file.
+    std::string source;
     if (IsUtf16(encoding.codePage))
     {
         const std::string_view units = file.substr(markSize);
@@ -309,6 +311,8 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
         size = utf8.size();
         bytes.reset(new char[size + 1]);
         std::memcpy(bytes.get(), utf8.c_str(), size + 1);
+        if (singleFile)
+            source.swap(utf8);
     }
     else
     {
@@ -319,9 +323,9 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
         if (encoding.declared && encoding.codePage != kCodePageUtf8 && !CodePageToUtf16(file, encoding.codePage, text))
             return fail(XmlFileError::BadEncoding, FirstInvalidByte(file, encoding.codePage));
     }
-    // The tree may keep the file's own bytes only while it holds no other file.
-    std::string source(bytes.get(), size);
-    const CXmlSyntax syntax = CheckWellFormed(source.data(), source.size(), HeldAsUtf8(encoding.codePage));
+    if (fileIsSource)
+        source.assign(bytes.get(), size);
+    const CXmlSyntax syntax = CheckWellFormed(bytes.get(), size, HeldAsUtf8(encoding.codePage));
     const bool wasSingleFile = m_singleFile;
     m_singleFile = singleFile;
     if (!LoadOwned(std::move(bytes), size))

@@ -467,6 +467,18 @@ private:
     bool m_tagOpen = false;
 };
 
+// None when the file at path holds exactly bytes, Changed when it holds others, else why it could
+// not be read.
+XmlFileError CompareFile(const char* path, std::string_view bytes)
+{
+    std::unique_ptr<char[]> onDisk;
+    std::size_t size = 0;
+    const XmlFileError error = XmlDetail::ReadWholeFile(path, onDisk, size);
+    if (error != XmlFileError::None)
+        return error;
+    return size == bytes.size() && std::memcmp(onDisk.get(), bytes.data(), size) == 0 ? XmlFileError::None
+                                                                                     : XmlFileError::Changed;
+}
 } // namespace
 
 std::string CXmlDocument::ToString() const
@@ -525,16 +537,12 @@ XmlFileError CXmlDocument::PrepareSave(const char* path, CXmlPendingSave& save) 
         std::string bytes = ToString();
         if (bytes.empty() && !(m_root.m_children.empty() && m_root.m_attributes.empty()))
             return XmlFileError::Failed; // bytes the file's encoding cannot take
-        std::unique_ptr<char[]> onDisk;
-        std::size_t size = 0;
-        if (XmlDetail::ReadWholeFile(path, onDisk, size) == XmlFileError::None && size == bytes.size() &&
-            std::memcmp(onDisk.get(), bytes.data(), size) == 0)
+        if (CompareFile(path, bytes) == XmlFileError::None)
         {
             m_fileBytes.swap(bytes);
             m_fileIsSource = false;
             return XmlFileError::None;
         }
-        onDisk.reset();
         auto file = std::make_unique<XmlDetail::CFileReplacement>();
         XmlFileError error = file->Create(path);
         if (error == XmlFileError::None)
@@ -568,15 +576,7 @@ XmlFileError CXmlDocument::CompareWithFile(const char* path) const noexcept
 {
     try
     {
-        std::unique_ptr<char[]> onDisk;
-        std::size_t size = 0;
-        const XmlFileError error = XmlDetail::ReadWholeFile(path, onDisk, size);
-        if (error != XmlFileError::None)
-            return error;
-        const std::string_view read = FileBytes();
-        return size == read.size() && std::memcmp(onDisk.get(), read.data(), size) == 0
-                   ? XmlFileError::None
-                   : XmlFileError::Changed;
+        return CompareFile(path, FileBytes());
     }
     catch (...)
     {
