@@ -1,5 +1,4 @@
 #include <windows.h>
-#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -63,7 +62,7 @@ void CCheckListPage::ShowContent()
 
 bool CCheckListPage::HasChanges() const
 {
-    const int count = std::min(m_checkList.GetCount(), static_cast<int>(m_entries.size()));
+    const int count = EntryCount();
     for (int i = 0; i < count; ++i)
     {
         if (m_checkList.GetItemCheck(i) != m_entries[static_cast<size_t>(i)].check)
@@ -76,7 +75,7 @@ bool CCheckListPage::HasChanges() const
 // also when an earlier save that failed had stored one.
 void CCheckListPage::StoreContent()
 {
-    const int count = std::min(m_checkList.GetCount(), static_cast<int>(m_entries.size()));
+    const int count = EntryCount();
     for (int i = 0; i < count; ++i)
     {
         const CEntry& entry = m_entries[static_cast<size_t>(i)];
@@ -90,7 +89,7 @@ void CCheckListPage::StoreContent()
 
 void CCheckListPage::MarkSaved()
 {
-    const int count = std::min(m_checkList.GetCount(), static_cast<int>(m_entries.size()));
+    const int count = EntryCount();
     for (int i = 0; i < count; ++i)
     {
         CEntry& entry = m_entries[static_cast<size_t>(i)];

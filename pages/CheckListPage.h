@@ -2,6 +2,7 @@
 #pragma once
 
 #include <windows.h>
+#include <algorithm>
 #include <vector>
 
 #include "CheckListBox.h"
@@ -35,6 +36,11 @@ private:
         int check;      // the check as the file has it
         CReadValue enabled;
     };
+    // The lines that have an entry: all of them, unless the list was changed from outside.
+    int EntryCount() const
+    {
+        return std::min(m_checkList.GetCount(), static_cast<int>(m_entries.size()));
+    }
 
     int m_listId;
     std::vector<CEntry> m_entries;
