@@ -10,6 +10,7 @@
 #include "RuntimeLink.h"
 
 #include "AboutBox.h"
+#include "ContentText.h"
 #include "CustomizeDlg.h"
 #include "Dpi.h"
 #include "UxTheme.h"
@@ -79,7 +80,12 @@ CCustomizeDlg::CCustomizeDlg(CWnd* parent)
     : CDialog(IDD_CUSTOMIZE, parent)
 {
     for (size_t index = 0; index < m_pages.size(); ++index)
+    {
+        m_files[index] = std::make_unique<CContentFile>(kPageKinds[index].hasList ? CContentFile::Kind::List
+                                                                                  : CContentFile::Kind::Link);
         m_pages[index] = kPageKinds[index].create(this);
+        m_pages[index]->UseFile(*m_files[index]);
+    }
 }
 
 CCustomizeDlg::~CCustomizeDlg()
@@ -178,10 +184,10 @@ void CCustomizeDlg::ShowPage(int index, bool fromKeyboard)
     bool focusLeaves = false;
     for (const auto& page : m_pages)
         focusLeaves = focusLeaves || (page->m_hWnd != hShown && focus && IsChild(page->m_hWnd, focus));
-    // Enable All and Disable All have nothing to act on where the page has no list.
-    const bool hasList = kPageKinds[static_cast<size_t>(index)].hasList;
+    // Enable All and Disable All have nothing to act on where the page has no list or may not change it.
+    const bool buttons = kPageKinds[static_cast<size_t>(index)].hasList && m_files[static_cast<size_t>(index)]->CanWrite();
     focusLeaves = focusLeaves ||
-                  (!hasList && (focus == m_enableAllButton.m_hWnd || focus == m_disableAllButton.m_hWnd));
+                  (!buttons && (focus == m_enableAllButton.m_hWnd || focus == m_disableAllButton.m_hWnd));
 
     SetWindowPos(hShown, HWND_TOP, m_pageRect.left, m_pageRect.top, m_pageRect.width, m_pageRect.height,
                  SWP_SHOWWINDOW);
@@ -197,8 +203,15 @@ void CCustomizeDlg::ShowPage(int index, bool fromKeyboard)
         if (page->m_hWnd != hShown)
             ShowWindow(page->m_hWnd, SW_HIDE);
     }
-    EnableWindow(m_enableAllButton.m_hWnd, hasList);
-    EnableWindow(m_disableAllButton.m_hWnd, hasList);
+    UpdateButtons(index);
+}
+
+void CCustomizeDlg::UpdateButtons(int index)
+{
+    const auto page = static_cast<size_t>(index);
+    const bool enabled = page < m_files.size() && kPageKinds[page].hasList && m_files[page]->CanWrite();
+    EnableWindow(m_enableAllButton.m_hWnd, enabled);
+    EnableWindow(m_disableAllButton.m_hWnd, enabled);
 }
 
 void CCustomizeDlg::UpdateIcons()
@@ -272,71 +285,68 @@ bool CCustomizeDlg::OnClose(WPARAM, LPARAM, LRESULT&)
     return false;
 }
 
-// Only the files the person changed are written, all or none: each new file is written beside its
-// own first, and only when every one of them is written do they take their files' places. A file
-// that another program changed since it was read is replaced only when the person says so.
+// Only the files the person changed are written, all or none (ContentSave.h).
 bool CCustomizeDlg::OnSave(WPARAM, LPARAM, LRESULT& result)
 {
     result = 0;
-    std::wstring leftAsItIs;
-    std::vector<CContentPage*> changed;
-    for (const auto& page : m_pages)
+    std::vector<CContentFile*> files;
+    for (const auto& file : m_files)
+        files.push_back(file.get());
+    const std::vector<CSaveResult> results = SaveContentFiles(files, this);
+    for (size_t index = 0; index < results.size(); ++index)
     {
-        if (!page->CanSave())
-        {
-            const std::wstring why = page->SaveFailure();
-            if (!why.empty())
-                leftAsItIs += L"\n" + page->ShownPath() + why;
-            continue;
-        }
-        if (!page->HasChanges())
-            continue;
-        const XmlFileError onDisk = page->CheckFile();
-        if (onDisk == XmlFileError::Changed || onDisk == XmlFileError::NotFound)
-        {
-            if (!AskReplace(page->ShownPath(), onDisk == XmlFileError::Changed ? IDS_SAVE_ASK_CHANGED : IDS_SAVE_ASK_GONE))
-            {
-                page->Reload();
-                continue;
-            }
-        }
-        else if (onDisk != XmlFileError::None)
-        {
-            return ReportSave(IDS_SAVE_NOTHING_CHANGED, L"\n" + page->ShownPath() + SaveFailureText(onDisk));
-        }
-        changed.push_back(page.get());
+        if (results[index].outcome == SaveOutcome::KeptOther)
+            m_pages[index]->Refresh();
     }
-
-    std::vector<std::unique_ptr<CXmlPendingSave>> saves;
-    for (CContentPage* page : changed)
-    {
-        saves.push_back(std::make_unique<CXmlPendingSave>());
-        const XmlFileError error = page->PrepareSave(*saves.back());
-        // The new files written so far are removed with the pending saves.
-        if (error != XmlFileError::None)
-            return ReportSave(IDS_SAVE_NOTHING_CHANGED, L"\n" + page->ShownPath() + SaveFailureText(error));
-    }
-    std::wstring failed;
-    for (size_t i = 0; i < changed.size(); ++i)
-    {
-        const XmlFileError error = saves[i]->Commit();
-        if (error == XmlFileError::None)
-            changed[i]->Saved();
-        else
-            failed += L"\n" + changed[i]->ShownPath() + SaveFailureText(error);
-    }
-    if (!failed.empty())
-        return ReportSave(IDS_NOT_SAVED, failed);
-    if (!leftAsItIs.empty())
-        return ReportSave(IDS_SAVE_LEFT_AS_IT_IS, leftAsItIs);
+    UpdateButtons(m_tabCtrl.GetCurSel());
+    ReportSave(results);
     return true;
 }
 
-bool CCustomizeDlg::ReportSave(UINT headingId, const std::wstring& lines)
+// A save that failed names every changed file and what became of it; one that succeeded names the
+// files it left because they may not be written, when there is a reason to give.
+void CCustomizeDlg::ReportSave(const std::vector<CSaveResult>& results)
 {
-    const std::wstring message = LoadText(headingId) + lines;
-    MessageBoxW(m_hWnd, message.c_str(), GetText().c_str(), MB_OK | MB_ICONWARNING);
-    return true;
+    bool failed = false;
+    bool notPutBack = false;
+    std::wstring changed;
+    std::wstring left;
+    for (const CSaveResult& saved : results)
+    {
+        const std::wstring path = AsWide(saved.file->ShownPath());
+        switch (saved.outcome)
+        {
+        case SaveOutcome::Failed:
+            failed = true;
+            changed += L"\n" + path + SaveFailureText(saved.error);
+            break;
+        case SaveOutcome::NotWritten:
+            changed += L"\n" + path + LoadText(IDS_SAVE_NOT_WRITTEN);
+            break;
+        case SaveOutcome::PutBack:
+            changed += L"\n" + path + LoadText(IDS_SAVE_PUT_BACK);
+            break;
+        case SaveOutcome::NotPutBack:
+            notPutBack = true;
+            changed += L"\n" + path + FormatText(IDS_SAVE_KEPT_AT, {WidePath(saved.kept)});
+            break;
+        case SaveOutcome::ReadOnly: {
+            const std::wstring why = LockText(*saved.file);
+            if (!why.empty())
+                left += L"\n" + path + why;
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    std::wstring message;
+    if (failed)
+        message = LoadText(notPutBack ? IDS_SAVE_NOT_PUT_BACK : IDS_SAVE_NOTHING_CHANGED) + changed;
+    else if (!left.empty())
+        message = LoadText(IDS_SAVE_LEFT_AS_IT_IS) + left;
+    if (!message.empty())
+        MessageBoxW(m_hWnd, message.c_str(), GetText().c_str(), MB_OK | MB_ICONWARNING);
 }
 
 namespace
@@ -365,10 +375,11 @@ HRESULT CALLBACK OnQuestionEvent(HWND hWnd, UINT notification, WPARAM, LPARAM, L
 } // namespace
 
 // Yes replaces the file; No, the default, Escape and the close box keep the other program's version.
-bool CCustomizeDlg::AskReplace(const std::wstring& path, UINT questionId)
+bool CCustomizeDlg::ReplaceAnyway(const CContentFile& file, XmlFileError found)
 {
     const std::wstring title = GetText();
-    const std::wstring question = FormatText(questionId, {path});
+    const std::wstring question =
+        FormatText(found == XmlFileError::NotFound ? IDS_SAVE_ASK_GONE : IDS_SAVE_ASK_CHANGED, {AsWide(file.ShownPath())});
     const std::wstring detail = LoadText(IDS_SAVE_ASK_REPLACE);
     // The task dialog lets Escape answer; a message box with Yes and No would not.
     static const auto taskDialog =

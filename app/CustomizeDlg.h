@@ -5,8 +5,10 @@
 #include <array>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "CheckListPage.h"
+#include "ContentSave.h"
 #include "Controls.h"
 #include "Dialog.h"
 #include "GdiGuards.h"
@@ -21,7 +23,7 @@ struct PageRect
     int height = 0;
 };
 
-class CCustomizeDlg : public CDialog
+class CCustomizeDlg : public CDialog, private CSaveQuestions
 {
 public:
     explicit CCustomizeDlg(CWnd* parent = nullptr);
@@ -31,12 +33,9 @@ public:
     // in a page it hides moves to the tab control, or, when the change came from the keyboard, into the
     // page shown.
     void ShowPage(int index, bool fromKeyboard = false);
-    const PageRect& GetPageRect() const
-    {
-        return m_pageRect;
-    }
 
-    // The pages in tab order, made from the page table's rows.
+    // The content files and the pages that show them, in tab order, made from the page table's rows.
+    std::array<std::unique_ptr<CContentFile>, kPageCount> m_files;
     std::array<std::unique_ptr<CContentPage>, kPageCount> m_pages;
 
 protected:
@@ -60,11 +59,12 @@ private:
     bool OnDpiChanged(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnPlacePage(WPARAM wParam, LPARAM lParam, LRESULT& result);
 
-    // Tells the person why a save stopped or what it left, under the heading headingId; true.
-    bool ReportSave(UINT headingId, const std::wstring& lines);
-    // Asks whether to write over a file another program changed (or removed: questionId says which);
-    // true for Yes.
-    bool AskReplace(const std::wstring& path, UINT questionId);
+    // Tells the person what a save did, when it did not simply save what changed.
+    void ReportSave(const std::vector<CSaveResult>& results);
+    // Asks whether to write over a file another program changed or removed; true for Yes.
+    bool ReplaceAnyway(const CContentFile& file, XmlFileError found) override;
+    // Enable All and Disable All act on the page shown while its file may be written.
+    void UpdateButtons(int index);
     void ComputePageArea();
     // The caption's icons at the sizes of the window's DPI.
     void UpdateIcons();

@@ -135,6 +135,8 @@ HRESULT STDMETHODCALLTYPE CCheckListAccessible::get_accState(VARIANT child, VARI
         bits = ItemState(index);
     ::VariantClear(&standard);
     const int check = m_owner->GetItemCheck(index);
+    if (!m_owner->AllowsUserToggle())
+        bits |= STATE_SYSTEM_READONLY;
     if (check == 1)
         bits |= STATE_SYSTEM_CHECKED;
     else if (check == 2)
@@ -168,6 +170,10 @@ HRESULT STDMETHODCALLTYPE CCheckListAccessible::accDoDefaultAction(VARIANT child
     const int index = ItemIndex(child);
     if (index < 0)
         return m_standard->accDoDefaultAction(child);
+    // A list whose boxes the person may not change offers its action in name only, as a read-only
+    // check box does.
+    if (!m_owner->AllowsUserToggle())
+        return S_OK;
     // The parent's handler may destroy the list, and with it our connection; we stay alive meanwhile.
     AddRef();
     m_owner->SetItemCheck(index, (m_owner->GetItemCheck(index) + 1) % m_owner->StateCount());

@@ -1,6 +1,6 @@
 #include <windows.h>
+#include <algorithm>
 #include <string>
-#include <vector>
 
 #include "CheckListPage.h"
 #include "ContentText.h"
@@ -12,8 +12,14 @@ namespace
 constexpr LPARAM kBytesPerEntry = 48;
 } // namespace
 
+const TMsgEntry<CCheckListPage> CCheckListPage::s_msgMap[] = {
+    {WM_COMMAND, CLBN_CHECKCHANGED, IDC_FEATURES_LIST,  &CCheckListPage::OnCheckChanged},
+    {WM_COMMAND, CLBN_CHECKCHANGED, IDC_SOFTKEYS_LIST,  &CCheckListPage::OnCheckChanged},
+    {WM_COMMAND, CLBN_CHECKCHANGED, IDC_STARTHERE_LIST, &CCheckListPage::OnCheckChanged},
+};
+
 CCheckListPage::CCheckListPage(UINT templateId, int listId, CWnd* parent)
-    : CContentPage(templateId, parent), m_listId(listId)
+    : CContentPage(templateId, CContentFile::Kind::List, parent), m_listId(listId)
 {
 }
 
@@ -23,33 +29,30 @@ void CCheckListPage::DoDataExchange()
     Bind(m_checkList, m_listId);
 }
 
+bool CCheckListPage::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    return DispatchMsg(this, s_msgMap, msg, wParam, lParam, result);
+}
+
 void CCheckListPage::ShowContent()
 {
+    const CContentFile& file = File();
     m_checkList.Send(LB_RESETCONTENT);
-    m_entries.clear();
-    // A page that may not write its file shows it without letting a press change a box.
-    m_checkList.SetCheckMode(CanSave() ? BS_AUTOCHECKBOX : BS_CHECKBOX);
+    // A file that may not be written is shown without letting a press, a key or a reader change a box.
+    m_checkList.SetCheckMode(file.CanWrite() ? BS_AUTOCHECKBOX : BS_CHECKBOX);
 
-    const CXmlNode* container = m_document->m_documentElement;
-    if (container && !container->m_children.empty())
+    const auto& lines = file.Lines();
+    if (!lines.empty())
     {
-        const auto count = static_cast<WPARAM>(container->m_children.size());
-        m_entries.reserve(count);
+        const auto count = static_cast<WPARAM>(lines.size());
         m_checkList.Send(LB_INITSTORAGE, count, static_cast<LPARAM>(count) * kBytesPerEntry);
         // A long file would otherwise repaint the list once per entry.
         m_checkList.Send(WM_SETREDRAW, FALSE);
-        for (const auto& child : container->m_children)
+        // A line the list cannot take would put every later one at the wrong index.
+        for (const CContentFile::CLine& line : lines)
         {
-            if (child->m_type != CXmlNode::NODE_ELEMENT)
-                continue;
-            const CXmlAttribute* name = child->FindAttribute("name");
-            const std::wstring text = name ? ShownText(name->m_value, TreeCodePage()) : std::wstring();
-            CReadValue enabled = ReadValue(*child, "enabled");
-            const int check = enabled.value == "1" ? 1 : 0;
-            if (m_checkList.AddItem(text.c_str(), check) < 0)
-                continue;
-            // The entry saves to the item it shows: two items of one name, or of none, are two entries.
-            m_entries.push_back({child.get(), check, std::move(enabled)});
+            if (m_checkList.AddItem(AsWide(line.name).c_str(), line.on ? 1 : 0) < 0)
+                break;
         }
         m_checkList.Send(WM_SETREDRAW, TRUE);
         InvalidateRect(m_checkList.m_hWnd, nullptr, TRUE);
@@ -60,47 +63,41 @@ void CCheckListPage::ShowContent()
         m_checkList.SetEmptyText(DescribeEmpty(IDS_NO_ITEMS));
 }
 
-bool CCheckListPage::HasChanges() const
+bool CCheckListPage::TakeCheck(int index)
 {
-    const int count = EntryCount();
-    for (int i = 0; i < count; ++i)
-    {
-        if (m_checkList.GetItemCheck(i) != m_entries[static_cast<size_t>(i)].check)
-            return true;
-    }
+    const int check = m_checkList.GetItemCheck(index);
+    const auto& lines = File().Lines();
+    if (index < 0 || static_cast<size_t>(index) >= lines.size() || (check == 1) == lines[static_cast<size_t>(index)].on)
+        return true;
+    if (File().SetLine(static_cast<size_t>(index), check == 1))
+        return true;
+    m_checkList.SetItemCheck(index, lines[static_cast<size_t>(index)].on ? 1 : 0);
     return false;
 }
 
-// Only the entries whose check the person changed are written; the others keep the file's value,
-// also when an earlier save that failed had stored one.
-void CCheckListPage::StoreContent()
+// The entry changed is the one at the caret, for a press, a key or a reader; any other that differs
+// from the file is found by comparing them all.
+bool CCheckListPage::OnCheckChanged(WPARAM, LPARAM, LRESULT& result)
 {
-    const int count = EntryCount();
-    for (int i = 0; i < count; ++i)
+    const int caret = m_checkList.GetCaretIndex();
+    const auto& lines = File().Lines();
+    const bool atCaret = caret >= 0 && static_cast<size_t>(caret) < lines.size() &&
+                         (m_checkList.GetItemCheck(caret) == 1) != lines[static_cast<size_t>(caret)].on;
+    if (atCaret)
+        TakeCheck(caret);
+    else
     {
-        const CEntry& entry = m_entries[static_cast<size_t>(i)];
-        const int check = m_checkList.GetItemCheck(i);
-        if (check != entry.check)
-            StoreEnabled(*entry.item, check == 1);
-        else
-            RestoreValue(*entry.item, "enabled", entry.enabled);
+        const int count = std::min(m_checkList.GetCount(), static_cast<int>(lines.size()));
+        for (int i = 0; i < count; ++i)
+            TakeCheck(i);
     }
-}
-
-void CCheckListPage::MarkSaved()
-{
-    const int count = EntryCount();
-    for (int i = 0; i < count; ++i)
-    {
-        CEntry& entry = m_entries[static_cast<size_t>(i)];
-        entry.check = m_checkList.GetItemCheck(i);
-        entry.enabled = ReadValue(*entry.item, "enabled");
-    }
+    result = 0;
+    return true;
 }
 
 void CCheckListPage::SetAllChecks(int check)
 {
-    if (!CanSave())
+    if (!File().SetAllLines(check == 1))
         return;
     const int count = m_checkList.GetCount();
     for (int i = 0; i < count; ++i)

@@ -2,11 +2,10 @@
 #pragma once
 
 #include <windows.h>
-#include <algorithm>
-#include <vector>
 
 #include "CheckListBox.h"
 #include "ContentPage.h"
+#include "MsgMap.h"
 
 class CCheckListPage : public CContentPage
 {
@@ -15,35 +14,27 @@ public:
 
     // 1 ticks every entry, 0 clears them; the file changes on the next save. Nothing on a read-only page.
     void SetAllChecks(int check) override;
-    bool HasChanges() const override;
 
     CCheckListBox m_checkList;
 
 protected:
     void DoDataExchange() override;
+    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void ShowContent() override;
-    void StoreContent() override;
-    void MarkSaved() override;
     HWND ContentWindow() const override
     {
         return m_checkList.m_hWnd;
     }
 
 private:
-    struct CEntry
-    {
-        CXmlNode* item; // the item the entry's check is saved to; it belongs to the document
-        int check;      // the check as the file has it
-        CReadValue enabled;
-    };
-    // The lines that have an entry: all of them, unless the list was changed from outside.
-    int EntryCount() const
-    {
-        return std::min(m_checkList.GetCount(), static_cast<int>(m_entries.size()));
-    }
+    // A box the person changed goes to the file; one the file refuses is put back.
+    bool OnCheckChanged(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    // Hands the entry's check to the file: false when the file refused it and the box was put back.
+    bool TakeCheck(int index);
 
     int m_listId;
-    std::vector<CEntry> m_entries;
+
+    static const TMsgEntry<CCheckListPage> s_msgMap[];
 };
 
 class CFeaturesDlg : public CCheckListPage

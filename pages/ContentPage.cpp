@@ -10,65 +10,82 @@ namespace
 // Dialog units between the read-only note and what stands below it.
 constexpr int kNoteGap = 2;
 
-UINT ReadFailureId(XmlFileError error)
+// Each reason is paired with its text here, not found by arithmetic on ids.
+struct CFileErrorText
 {
-    switch (error)
+    XmlFileError error;
+    UINT readId;
+    UINT saveId;
+};
+const CFileErrorText kFileErrorTexts[] = {
+    {XmlFileError::NotFound,      IDS_READ_NOT_FOUND,      IDS_SAVE_GONE          },
+    {XmlFileError::FolderMissing, IDS_READ_FOLDER_MISSING, IDS_SAVE_FOLDER_MISSING},
+    {XmlFileError::AccessDenied,  IDS_READ_ACCESS_DENIED,  IDS_SAVE_ACCESS_DENIED },
+    {XmlFileError::InUse,         IDS_READ_IN_USE,         IDS_SAVE_IN_USE        },
+    {XmlFileError::ReadOnly,      IDS_NOT_READ,            IDS_SAVE_READ_ONLY     },
+    {XmlFileError::DiskFull,      IDS_NOT_READ,            IDS_SAVE_DISK_FULL     },
+    {XmlFileError::TooLarge,      IDS_READ_TOO_LARGE,      IDS_SAVE_FAILED        },
+    {XmlFileError::BadEncoding,   IDS_READ_BAD_ENCODING,   IDS_SAVE_FAILED        },
+    {XmlFileError::NotText,       IDS_READ_NOT_TEXT,       IDS_SAVE_FAILED        },
+    {XmlFileError::Changed,       IDS_NOT_READ,            IDS_SAVE_CHANGED       },
+};
+
+const CFileErrorText* FileErrorText(XmlFileError error)
+{
+    for (const CFileErrorText& text : kFileErrorTexts)
     {
-    case XmlFileError::NotFound:
-        return IDS_READ_NOT_FOUND;
-    case XmlFileError::FolderMissing:
-        return IDS_READ_FOLDER_MISSING;
-    case XmlFileError::AccessDenied:
-        return IDS_READ_ACCESS_DENIED;
-    case XmlFileError::InUse:
-        return IDS_READ_IN_USE;
-    case XmlFileError::BadEncoding:
-        return IDS_READ_BAD_ENCODING;
-    case XmlFileError::NotText:
-        return IDS_READ_NOT_TEXT;
-    case XmlFileError::TooLarge:
-        return IDS_READ_TOO_LARGE;
-    default:
-        return IDS_NOT_READ;
+        if (text.error == error)
+            return &text;
     }
+    return nullptr;
+}
+
+std::wstring ReadFailure(const CContentFile& file)
+{
+    const CXmlFileStatus& status = file.ReadStatus();
+    const CFileErrorText* text = FileErrorText(status.error);
+    return CDialog::FormatText(text ? text->readId : IDS_NOT_READ, {std::to_wstring(status.offset)});
+}
+
+std::wstring SyntaxFailure(const CContentFile& file)
+{
+    const CXmlSyntax& syntax = file.Syntax();
+    return CDialog::FormatText(IDS_READ_ONLY_SYNTAX,
+                               {std::to_wstring(syntax.line), std::to_wstring(syntax.column),
+                                CDialog::LoadText(IDS_SYNTAX_FIRST + static_cast<UINT>(syntax.error))});
 }
 } // namespace
 
 std::wstring SaveFailureText(XmlFileError error)
 {
-    switch (error)
+    const CFileErrorText* text = FileErrorText(error);
+    return CDialog::LoadText(text ? text->saveId : IDS_SAVE_FAILED);
+}
+
+std::wstring LockText(const CContentFile& file)
+{
+    switch (file.Lock())
     {
-    case XmlFileError::ReadOnly:
-        return CDialog::LoadText(IDS_SAVE_READ_ONLY);
-    case XmlFileError::AccessDenied:
-        return CDialog::LoadText(IDS_SAVE_ACCESS_DENIED);
-    case XmlFileError::InUse:
-        return CDialog::LoadText(IDS_SAVE_IN_USE);
-    case XmlFileError::DiskFull:
-        return CDialog::LoadText(IDS_SAVE_DISK_FULL);
-    case XmlFileError::FolderMissing:
-        return CDialog::LoadText(IDS_SAVE_FOLDER_MISSING);
-    case XmlFileError::Changed:
-    case XmlFileError::NotFound:
-        return CDialog::LoadText(IDS_SAVE_CHANGED);
+    case ContentLock::NotRead:
+        return ReadFailure(file);
+    case ContentLock::NotWellFormed:
+        return SyntaxFailure(file);
     default:
-        return CDialog::LoadText(IDS_SAVE_FAILED);
+        return std::wstring();
     }
 }
 
-CContentPage::CContentPage(UINT templateId, CWnd* parent)
-    : CDialog(templateId, parent), m_document(std::make_unique<CXmlDocument>())
+CContentPage::CContentPage(UINT templateId, CContentFile::Kind kind, CWnd* parent)
+    : CDialog(templateId, parent), m_ownFile(std::make_unique<CContentFile>(kind)), m_file(m_ownFile.get())
 {
 }
 
 CContentPage::~CContentPage()
 {
-    // The window goes before the document. The derived page's controls are gone already and have
-    // unbound themselves, so the requests the window's end sends (the list's deletions) reach no dead
-    // object.
+    // The window goes while the file it shows is alive. The derived page's controls are gone already
+    // and have unbound themselves, so the requests the window's end sends reach no dead object.
     if (m_hWnd)
         DestroyWindow(m_hWnd);
-    m_document->m_root.Clear();
 }
 
 void CContentPage::DoDataExchange()
@@ -78,49 +95,47 @@ void CContentPage::DoDataExchange()
 
 void CContentPage::LoadContent(const wchar_t* path, const wchar_t* shown)
 {
-    m_path = path ? path : L"";
-    m_shownPath = shown ? shown : m_path;
+    const std::wstring given = path ? path : L"";
     if (HWND content = ContentWindow())
     {
         GetWindowRect(content, &m_contentRect);
         MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&m_contentRect), 2);
     }
-    Reload();
-}
-
-void CContentPage::Reload()
-{
-    auto document = std::make_unique<CXmlDocument>();
-    m_loaded = !m_path.empty() && document->Load(Utf8Path(m_path).c_str());
-    // The controls refer to the old document's items until they are filled again.
-    std::swap(m_document, document);
-    ShowContent();
-    document->m_root.Clear();
-    document.reset();
-    m_saveError = XmlFileError::None;
-    ShowNote();
+    m_file->Open(Utf8Path(given), AsUtf16(shown ? std::wstring(shown) : given));
+    Refresh();
 }
 
 void CContentPage::ShowEditedOn(const std::wstring& editorTab)
 {
-    m_editorTab = editorTab;
+    m_file->SetEditedOn(AsUtf16(editorTab));
+    Refresh();
+}
+
+void CContentPage::Refresh()
+{
     ShowContent();
     ShowNote();
 }
 
-bool CContentPage::CanSave() const
+PageSave CContentPage::SaveContent(CSaveQuestions* questions)
 {
-    return m_loaded && m_editorTab.empty() && m_document->m_documentElement &&
-           m_document->Syntax().error == XmlSyntaxError::None;
+    const CSaveResult result = SaveContentFiles({m_file}, questions).front();
+    if (result.outcome == SaveOutcome::KeptOther)
+        Refresh();
+    return result.outcome == SaveOutcome::Saved       ? PageSave::Saved
+           : result.outcome == SaveOutcome::Unchanged ? PageSave::Unchanged
+                                                      : PageSave::NotSaved;
 }
 
 void CContentPage::ShowNote()
 {
     std::wstring note;
-    if (m_loaded && !m_editorTab.empty())
-        note = m_shownPath + FormatText(IDS_READ_ONLY_EDITED_ON, {m_editorTab});
-    else if (m_loaded && m_document->m_documentElement && m_document->Syntax().error != XmlSyntaxError::None)
-        note = m_shownPath + SyntaxFailure();
+    const ContentLock lock = m_file->Lock();
+    const std::wstring path = AsWide(m_file->ShownPath());
+    if (lock == ContentLock::EditedOnOtherTab)
+        note = path + FormatText(IDS_READ_ONLY_EDITED_ON, {AsWide(m_file->EditorTab())});
+    else if (lock == ContentLock::NotWellFormed)
+        note = path + LockText(*m_file);
     m_pageNote.SetText(note.c_str());
     ShowWindow(m_pageNote.m_hWnd, note.empty() ? SW_HIDE : SW_SHOWNA);
 
@@ -143,108 +158,12 @@ void CContentPage::ShowNote()
                  SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
-XmlFileError CContentPage::CheckFile() const
-{
-    return m_document->CompareWithFile(Utf8Path(m_path).c_str());
-}
-
-XmlFileError CContentPage::PrepareSave(CXmlPendingSave& save)
-{
-    StoreContent();
-    return m_document->PrepareSave(Utf8Path(m_path).c_str(), save);
-}
-
-void CContentPage::Saved()
-{
-    MarkSaved();
-    m_saveError = XmlFileError::None;
-}
-
-PageSave CContentPage::SaveContent()
-{
-    m_saveError = XmlFileError::None;
-    if (!m_loaded)
-        return PageSave::NotSaved;
-    if (!HasChanges())
-        return PageSave::Unchanged;
-    if (!CanSave())
-        return PageSave::NotSaved;
-    m_saveError = CheckFile();
-    CXmlPendingSave save;
-    if (m_saveError == XmlFileError::None)
-        m_saveError = PrepareSave(save);
-    if (m_saveError == XmlFileError::None)
-        m_saveError = save.Commit();
-    if (m_saveError != XmlFileError::None)
-        return PageSave::NotSaved;
-    Saved();
-    return PageSave::Saved;
-}
-
-std::wstring CContentPage::SaveFailure() const
-{
-    if (m_saveError != XmlFileError::None)
-        return SaveFailureText(m_saveError);
-    if (CanSave())
-        return std::wstring();
-    if (m_path.empty())
-        return std::wstring();
-    if (!m_loaded)
-        return ReadFailure();
-    if (!m_editorTab.empty() || !m_document->m_documentElement)
-        return std::wstring();
-    return SyntaxFailure();
-}
-
-std::wstring CContentPage::ReadFailure() const
-{
-    const CXmlFileStatus& status = m_document->FileStatus();
-    return FormatText(ReadFailureId(status.error), {std::to_wstring(status.offset)});
-}
-
-std::wstring CContentPage::SyntaxFailure() const
-{
-    const CXmlSyntax& syntax = m_document->Syntax();
-    return FormatText(IDS_READ_ONLY_SYNTAX, {std::to_wstring(syntax.line), std::to_wstring(syntax.column),
-                                             LoadText(IDS_SYNTAX_FIRST + static_cast<UINT>(syntax.error))});
-}
-
-CContentPage::CReadValue CContentPage::ReadValue(const CXmlNode& item, const char* name)
-{
-    const CXmlAttribute* attribute = item.FindAttribute(name);
-    return attribute ? CReadValue{true, attribute->m_value.str()} : CReadValue{};
-}
-
-void CContentPage::RestoreValue(CXmlNode& item, const char* name, const CReadValue& read)
-{
-    CXmlAttribute* attribute = item.FindAttribute(name);
-    if (read.present && attribute && attribute->m_value != read.value)
-        attribute->m_value = read.value;
-    if (read.present || !attribute)
-        return;
-    for (auto at = item.m_attributes.begin(); at != item.m_attributes.end(); ++at)
-    {
-        if (at->get() == attribute)
-        {
-            item.m_attributes.erase(at);
-            break;
-        }
-    }
-}
-
-void CContentPage::StoreEnabled(CXmlNode& item, bool on)
-{
-    if (CXmlAttribute* enabled = item.FindAttribute("enabled"))
-        enabled->m_value = on ? "1" : "0";
-    else if (on)
-        item.AddAttribute("enabled", "1");
-}
-
 std::wstring CContentPage::DescribeEmpty(UINT noContentId) const
 {
-    if (m_path.empty())
+    if (m_file->Lock() == ContentLock::NoPath)
         return LoadText(IDS_INI_NO_FILE);
-    if (m_loaded)
-        return m_shownPath + LoadText(noContentId);
-    return m_shownPath + ReadFailure();
+    const std::wstring path = AsWide(m_file->ShownPath());
+    if (m_file->WasRead())
+        return path + LoadText(noContentId);
+    return path + ReadFailure(*m_file);
 }

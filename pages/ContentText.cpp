@@ -5,24 +5,14 @@
 
 static_assert(sizeof(wchar_t) == sizeof(char16_t), "the controls' text is UTF-16");
 
-namespace
+std::wstring AsWide(std::u16string_view text)
 {
-std::u16string_view AsUtf16(std::wstring_view text)
-{
-    return std::u16string_view(reinterpret_cast<const char16_t*>(text.data()), text.size());
-}
-} // namespace
-
-std::wstring ShownText(std::string_view value, unsigned codePage)
-{
-    const std::u16string text = DecodeXmlValue(value, codePage);
     return std::wstring(reinterpret_cast<const wchar_t*>(text.data()), text.size());
 }
 
-std::string StoredText(std::wstring_view text, unsigned codePage)
+std::u16string AsUtf16(std::wstring_view text)
 {
-    // The writer puts a value between double quotes unless it holds one, and this one never does.
-    return EncodeXmlValue(AsUtf16(text), codePage, '"');
+    return std::u16string(reinterpret_cast<const char16_t*>(text.data()), text.size());
 }
 
 std::string Utf8Path(std::wstring_view path)
@@ -32,4 +22,11 @@ std::string Utf8Path(std::wstring_view path)
     if (!Utf16ToUtf8(AsUtf16(path), utf8))
         utf8.clear();
     return utf8;
+}
+
+std::wstring WidePath(std::string_view utf8)
+{
+    std::u16string path;
+    Utf8ToUtf16(utf8, path);
+    return AsWide(path);
 }

@@ -1,17 +1,12 @@
-// How the text of a content file is shown and how typed text goes back: the one place each way. The
-// text rules themselves are the engine's.
+// The controls' text and the content files' text are both UTF-16; paths go to the engine as UTF-8.
 #pragma once
 
 #include <windows.h>
 #include <string>
 #include <string_view>
 
-#include "Xml.h"
-
-// An attribute value of a content file as the controls show it.
-std::wstring ShownText(std::string_view value, unsigned codePage);
-// Typed text as an attribute value of a content file: what the code page lacks becomes a character
-// reference.
-std::string StoredText(std::wstring_view text, unsigned codePage);
-// A path as the XML engine takes it.
+std::wstring AsWide(std::u16string_view text);
+std::u16string AsUtf16(std::wstring_view text);
+// A path as the XML engine takes it, and back.
 std::string Utf8Path(std::wstring_view path);
+std::wstring WidePath(std::string_view utf8);

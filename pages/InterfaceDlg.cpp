@@ -1,18 +1,15 @@
 #include <windows.h>
 
-#include "ContentText.h"
 #include "InterfaceDlg.h"
+#include "ContentText.h"
 #include "resource.h"
 
-namespace
-{
-bool IsLinkItem(const CXmlNode& node)
-{
-    return node.m_type == CXmlNode::NODE_ELEMENT && node.m_name == "linkItem";
-}
-} // namespace
+const TMsgEntry<CInterfaceDlg> CInterfaceDlg::s_msgMap[] = {
+    {WM_COMMAND, EN_CHANGE,  IDC_LINK_NAME,    &CInterfaceDlg::OnNameChange    },
+    {WM_COMMAND, BN_CLICKED, IDC_LINK_ENABLED, &CInterfaceDlg::OnEnabledClicked},
+};
 
-CInterfaceDlg::CInterfaceDlg(CWnd* parent) : CContentPage(IDD_INTERFACE, parent)
+CInterfaceDlg::CInterfaceDlg(CWnd* parent) : CContentPage(IDD_INTERFACE, CContentFile::Kind::Link, parent)
 {
 }
 
@@ -24,66 +21,46 @@ void CInterfaceDlg::DoDataExchange()
     Bind(m_note, IDC_LINK_NOTE);
 }
 
+bool CInterfaceDlg::OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result)
+{
+    return DispatchMsg(this, s_msgMap, msg, wParam, lParam, result);
+}
+
 void CInterfaceDlg::ShowContent()
 {
-    m_links.clear();
-    if (CXmlNode* container = m_document->m_documentElement)
-    {
-        for (const auto& child : container->m_children)
-        {
-            if (IsLinkItem(*child))
-                m_links.push_back({child.get(), ReadValue(*child, "value"), ReadValue(*child, "enabled")});
-        }
-    }
-    // Every link item is shown in turn, so the last one stays.
-    const CLinkItem* shown = m_links.empty() ? nullptr : &m_links.back();
-    const bool editable = shown && CanSave();
+    CContentFile& file = File();
+    const bool shown = file.HasLink();
+    const bool editable = shown && file.CanWrite();
+    m_showing = true;
     EnableWindow(m_linkName.m_hWnd, editable);
     EnableWindow(m_linkEnabled.m_hWnd, editable);
     m_note.SetText(shown ? L"" : DescribeEmpty(IDS_NO_LINK_ITEM).c_str());
     ShowWindow(m_note.m_hWnd, shown ? SW_HIDE : SW_SHOWNA);
-    m_linkName.SetText(shown ? ShownText(shown->value.value, TreeCodePage()).c_str() : L"");
-    m_linkEnabled.SetCheck(shown && shown->enabled.value == "1" ? BST_CHECKED : BST_UNCHECKED);
-    MarkSaved();
+    m_linkName.SetText(AsWide(file.LinkName()).c_str());
+    m_linkEnabled.SetCheck(file.LinkEnabled() ? BST_CHECKED : BST_UNCHECKED);
+    m_showing = false;
+    // Read back: the field may not hold every character of the value (a line break).
+    file.SetShownLinkName(AsUtf16(m_linkName.GetText()));
 }
 
-bool CInterfaceDlg::HasChanges() const
+bool CInterfaceDlg::OnNameChange(WPARAM, LPARAM, LRESULT& result)
 {
-    return !m_links.empty() && (m_linkName.GetText() != m_shownName || m_linkEnabled.GetCheck() != m_shownCheck);
-}
-
-void CInterfaceDlg::StoreContent()
-{
-    // Read back: the field may not hold every character of the value as given (a line break), so
-    // what it showed counts as untouched.
-    const std::wstring name = m_linkName.GetText();
-    const bool nameChanged = name != m_shownName;
-    const std::string value = nameChanged ? StoredText(name, TreeCodePage()) : std::string();
-    const int check = m_linkEnabled.GetCheck();
-    for (const CLinkItem& link : m_links)
+    if (!m_showing && !File().SetLinkName(AsUtf16(m_linkName.GetText())))
     {
-        if (!nameChanged)
-            RestoreValue(*link.item, "value", link.value);
-        else if (CXmlAttribute* attribute = link.item->FindAttribute("value"))
-            attribute->m_value = value;
-        else if (!value.empty())
-            link.item->AddAttribute("value", value.c_str());
-        if (check != m_shownCheck)
-            StoreEnabled(*link.item, check == BST_CHECKED);
-        else
-            RestoreValue(*link.item, "enabled", link.enabled);
+        m_showing = true;
+        m_linkName.SetText(AsWide(File().LinkName()).c_str());
+        m_showing = false;
     }
+    result = 0;
+    return true;
 }
 
-void CInterfaceDlg::MarkSaved()
+bool CInterfaceDlg::OnEnabledClicked(WPARAM, LPARAM, LRESULT& result)
 {
-    m_shownName = m_linkName.GetText();
-    m_shownCheck = m_linkEnabled.GetCheck();
-    for (CLinkItem& link : m_links)
-    {
-        link.value = ReadValue(*link.item, "value");
-        link.enabled = ReadValue(*link.item, "enabled");
-    }
+    if (!m_showing && !File().SetLinkEnabled(m_linkEnabled.GetCheck() == BST_CHECKED))
+        m_linkEnabled.SetCheck(File().LinkEnabled() ? BST_CHECKED : BST_UNCHECKED);
+    result = 0;
+    return true;
 }
 
 void CInterfaceDlg::SetAllChecks(int)

@@ -2,11 +2,10 @@
 #pragma once
 
 #include <windows.h>
-#include <string>
-#include <vector>
 
 #include "ContentPage.h"
 #include "Controls.h"
+#include "MsgMap.h"
 
 class CInterfaceDlg : public CContentPage
 {
@@ -15,7 +14,6 @@ public:
 
     // Enable All and Disable All do not concern this page.
     void SetAllChecks(int check) override;
-    bool HasChanges() const override;
 
     CEdit m_linkName;
     CButton m_linkEnabled;
@@ -23,27 +21,20 @@ public:
 
 protected:
     void DoDataExchange() override;
-    // Shows the last link item; without one the controls are disabled, since what they hold would be
-    // stored nowhere.
+    bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    // Shows the last link item; without one, or when the file may not be written, the controls are
+    // disabled.
     void ShowContent() override;
-    // Writes the field, when the person changed it, and the box, when the person changed it, into
-    // every link item.
-    void StoreContent() override;
-    void MarkSaved() override;
     HWND ContentWindow() const override
     {
         return nullptr;
     }
 
 private:
-    struct CLinkItem
-    {
-        CXmlNode* item; // belongs to the document
-        CReadValue value;
-        CReadValue enabled;
-    };
+    bool OnNameChange(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnEnabledClicked(WPARAM wParam, LPARAM lParam, LRESULT& result);
 
-    std::wstring m_shownName; // the field's text right after loading or saving
-    int m_shownCheck = BST_UNCHECKED;
-    std::vector<CLinkItem> m_links;
+    bool m_showing = false; // the controls are being filled from the file, not changed by the person
+
+    static const TMsgEntry<CInterfaceDlg> s_msgMap[];
 };

@@ -28,7 +28,6 @@
 #define IDS_NOT_READ 201
 #define IDS_NO_ITEMS 202
 #define IDS_NO_LINK_ITEM 203
-#define IDS_NOT_SAVED 204
 // An xml.ini is there and names no file for the page.
 #define IDS_INI_NO_FILE 205
 
@@ -54,6 +53,11 @@
 #define IDS_SAVE_ASK_CHANGED 229
 #define IDS_SAVE_ASK_REPLACE 230
 #define IDS_SAVE_ASK_GONE 231
+#define IDS_SAVE_GONE 232
+#define IDS_SAVE_NOT_WRITTEN 233
+#define IDS_SAVE_PUT_BACK 234
+#define IDS_SAVE_KEPT_AT 235
+#define IDS_SAVE_NOT_PUT_BACK 236
 
 // A file shown read-only: why, after its path.
 #define IDS_READ_ONLY_SYNTAX 240

@@ -1,7 +1,8 @@
 // The content files' own small XML engine: a character scanner that reports events, a document
 // that builds a tree from them, and a writer that turns the tree back into bytes. Everything the
-// engine does not model is carried through as character data, so a file read and written back
-// keeps its bytes apart from the normalisation inside tags.
+// engine does not model is carried through as character data, and a document read from a file
+// writes the file's own bytes around the values that were changed: read and written back unchanged,
+// a file keeps every byte.
 #pragma once
 
 #include <cstddef>
@@ -312,9 +313,21 @@ private:
 
 class CXmlDocument;
 
-// A new file written beside its target, which Commit puts in the target's place. Dropped
-// uncommitted, the new file is removed and the target stays as it was. Several pending saves
-// prepared first and committed after replace their files all or none, as far as the system allows.
+// What a file on disk held when it was looked at: its bytes, or that there was none. A save given
+// one replaces the file only while it still holds exactly that.
+struct CXmlDiskState
+{
+    bool exists = false;
+    std::string bytes;
+
+    // Reads the file at a UTF-8 path; None also when there is no file there (exists is then false).
+    XmlFileError Read(const char* path);
+};
+
+// A new file written beside its target, which Commit puts in the target's place while keeping the
+// target's previous version beside it; Rollback puts that version back, Complete lets it go.
+// Dropped uncommitted, the new file is removed and the target stays as it was; dropped committed,
+// the save stands and the previous version goes (unless a rollback failed: then it stays).
 class CXmlPendingSave
 {
 public:
@@ -323,22 +336,41 @@ public:
     CXmlPendingSave& operator=(const CXmlPendingSave&) = delete;
     ~CXmlPendingSave();
 
-    // True when the document's bytes are those of the file already: nothing was written.
+    // True when the file already holds the document's bytes: nothing was written.
     bool IsEmpty() const noexcept
     {
         return !m_file;
     }
-    // Puts the new file in the target's place; the document then counts its bytes as those of
-    // the file. Nothing for an empty save.
+    // Compares the target with what the save may replace, immediately before replacing it: Changed
+    // or NotFound, with nothing replaced, when it no longer holds that. Otherwise puts the new file
+    // in the target's place, keeping the previous version; the document then counts its bytes as
+    // those of the file. Nothing for an empty save.
     XmlFileError Commit() noexcept;
-    // Removes the new file, leaving the target as it was.
+    // Puts the previous version of a committed save back (removes the new file when there was
+    // none), and the document counts the previous bytes as the file's again. When the system
+    // refuses, the previous version stays where KeptPath says and is never removed.
+    XmlFileError Rollback() noexcept;
+    // Removes the previous version of a committed save: the save is final.
+    void Complete() noexcept;
+    // Removes the new file of a save not committed, leaving the target as it was.
     void Discard() noexcept;
+    // Where the previous version is kept after a rollback that failed (UTF-8); else empty.
+    std::string KeptPath() const;
 
 private:
     friend class CXmlDocument;
     std::unique_ptr<XmlDetail::CFileReplacement> m_file;
     CXmlDocument* m_document = nullptr;
+    // Before Commit, the bytes written; after it, the document's previous file bytes.
     std::string m_bytes;
+    std::string m_path;
+    // What the target must hold at Commit: the document's file bytes, or a state the caller gave.
+    bool m_expectDocument = true;
+    CXmlDiskState m_expected;
+    // What the document's file was before Commit, for Rollback.
+    bool m_previousIsSource = false;
+    std::string m_previousPath;
+    bool m_committed = false;
 };
 
 class CXmlDocument : public CXmlParser
@@ -360,13 +392,19 @@ public:
     // Like Load, from a file's bytes in memory, which the document copies.
     bool LoadBytes(const char* bytes, std::size_t size) noexcept;
     // Writes the tree to a new file beside the UTF-8 path and only then replaces the file there
-    // with it: PrepareSave and Commit in one. False, with path untouched and nothing left beside it,
-    // when any step fails (FileStatus says why).
-    bool Save(const char* path) noexcept;
-    // The first half of Save. Nothing is written when the tree's bytes are those last read from or
-    // written to the file (the save is empty). A tree read from UTF-16 is written in UTF-16 again,
-    // in the same byte order and with a mark when the file had one.
-    XmlFileError PrepareSave(const char* path, CXmlPendingSave& save) noexcept;
+    // with it: PrepareSave, Commit and Complete in one. False, with path untouched and nothing left
+    // beside it, when any step fails (FileStatus says why).
+    bool Save(const char* path, const CXmlDiskState* replacing = nullptr) noexcept;
+    // The first half of Save. A file is replaced only while it holds what the document expects of
+    // it: at the path last read from or written to, the bytes last read or written there (Changed
+    // when it holds others, NotFound when it is gone: it is never recreated); at any other path, no
+    // file at all (Changed when there is one). With replacing, the caller accepts that state
+    // instead, such as what was on disk when the person agreed to replace it. The same is checked
+    // again by Commit. Nothing is written when the file already holds the tree's bytes (the save is
+    // empty). A tree read from UTF-16 is written in UTF-16 again, in the same byte order and with a
+    // mark when the file had one.
+    XmlFileError PrepareSave(const char* path, CXmlPendingSave& save,
+                             const CXmlDiskState* replacing = nullptr) noexcept;
     // None when the file at path holds the bytes last read from or written to it; Changed, NotFound
     // or why it cannot be read otherwise.
     XmlFileError CompareWithFile(const char* path) const noexcept;
@@ -434,6 +472,11 @@ private:
     {
         return m_fileIsSource ? std::string_view(m_source) : std::string_view(m_fileBytes);
     }
+    // The UTF-8 path of the file last read or written, whose bytes FileBytes holds; empty for a
+    // document read from memory or never read.
+    std::string m_filePath;
+    // None when the file at path holds what a save may replace (see PrepareSave).
+    XmlFileError CheckReplaceable(const char* path, const CXmlDiskState* replacing) const;
     CXmlFileStatus m_status;
     CXmlSyntax m_syntax;
 };

@@ -155,16 +155,31 @@ public:
     // Flushes the new file to the disk and closes it, and checks that the target can be replaced
     // now: that no other program holds it open.
     XmlFileError Finish() noexcept;
-    // Puts the finished new file in the target's place.
+    // Puts the finished new file in the target's place, keeping the target's previous version
+    // beside it; fails when a file has appeared where there was none.
     XmlFileError Commit() noexcept;
+    // After Commit: the previous version back in the target's place, or the new file removed when
+    // there was none. When that fails, the previous version stays and is never removed.
+    XmlFileError Rollback() noexcept;
+    // After Commit: removes the previous version.
+    void Complete() noexcept;
+    // Before Commit: removes the new file.
     void Discard() noexcept;
+    // The previous version's path after a rollback that failed; else empty.
+    const PathString& Kept() const noexcept
+    {
+        return m_kept;
+    }
 
 private:
     PathString m_target;
     PathString m_temp;
+    PathString m_backup; // the previous version, from Commit until Rollback or Complete
+    PathString m_kept;
     std::intptr_t m_file = -1; // a HANDLE on Windows, else a file descriptor
     bool m_targetExists = false;
     bool m_finished = false;
+    bool m_committed = false;
     XmlFileError m_error = XmlFileError::None;
 };
 

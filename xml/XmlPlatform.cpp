@@ -212,6 +212,7 @@ XmlFileError XmlDetail::ReadWholeFile(const char* path, std::unique_ptr<char[]>&
 XmlDetail::CFileReplacement::~CFileReplacement()
 {
     Discard();
+    Complete();
 }
 
 XmlFileError XmlDetail::CFileReplacement::Create(const char* target)
@@ -354,23 +355,103 @@ XmlFileError XmlDetail::CFileReplacement::Commit() noexcept
 {
     if (!m_finished || m_temp.empty())
         return m_error == XmlFileError::None ? XmlFileError::Failed : m_error;
+    bool placed = false;
 #ifdef _WIN32
-    bool replaced = false;
     if (m_targetExists)
-        replaced = ReplaceFileW(m_target.c_str(), m_temp.c_str(), nullptr, REPLACEFILE_IGNORE_MERGE_ERRORS,
-                                nullptr, nullptr) != 0;
+    {
+        // The previous version goes to a name nothing else holds; ReplaceFileW keeps the target's
+        // attributes on the new file.
+        for (int attempt = 0; attempt < kTempNameAttempts && m_backup.empty(); ++attempt)
+        {
+            PathString name = m_target + L".~" + std::to_wstring(attempt) + L".old";
+            if (GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
+                m_backup = std::move(name);
+        }
+        placed = !m_backup.empty() && ReplaceFileW(m_target.c_str(), m_temp.c_str(), m_backup.c_str(),
+                                                   REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
+        const DWORD error = placed ? ERROR_SUCCESS : GetLastError();
+        // The target went to the backup name, but the new file did not take its place.
+        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
+            MoveFileExW(m_backup.c_str(), m_target.c_str(), MOVEFILE_WRITE_THROUGH);
+        if (!placed)
+            m_error = m_backup.empty() ? XmlFileError::Failed : FromSystem(error);
+    }
     else
-        replaced = MoveFileExW(m_temp.c_str(), m_target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
-    if (!replaced)
-        m_error = LastError();
+    {
+        // Without MOVEFILE_REPLACE_EXISTING: a file that appeared meanwhile is not replaced.
+        placed = MoveFileExW(m_temp.c_str(), m_target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
+        if (!placed)
+            m_error = GetLastError() == ERROR_ALREADY_EXISTS ? XmlFileError::Changed : LastError();
+    }
 #else
-    if (std::rename(m_temp.c_str(), m_target.c_str()) != 0)
-        m_error = FromSystem(errno, m_target);
+    if (m_targetExists)
+    {
+        // A second name for the previous version, then the new file over the target's name.
+        for (int attempt = 0; attempt < kTempNameAttempts && m_backup.empty(); ++attempt)
+        {
+            PathString name = m_target + ".~" + std::to_string(attempt) + ".old";
+            if (::link(m_target.c_str(), name.c_str()) == 0)
+                m_backup = std::move(name);
+            else if (errno != EEXIST)
+                break;
+        }
+        placed = !m_backup.empty() && std::rename(m_temp.c_str(), m_target.c_str()) == 0;
+        if (!placed)
+            m_error = FromSystem(errno, m_target);
+    }
+    else
+    {
+        // link() refuses a name that exists: a file that appeared meanwhile is not replaced.
+        placed = ::link(m_temp.c_str(), m_target.c_str()) == 0;
+        if (!placed)
+            m_error = errno == EEXIST ? XmlFileError::Changed : FromSystem(errno, m_target);
+    }
 #endif
-    if (m_error != XmlFileError::None)
-        RemoveFile(m_temp);
+    if (!placed && m_error == XmlFileError::None)
+        m_error = XmlFileError::Failed;
+    RemoveFile(m_temp);
     m_temp.clear();
+    if (!placed && !m_backup.empty())
+    {
+        RemoveFile(m_backup);
+        m_backup.clear();
+    }
+    m_committed = placed;
     return m_error;
+}
+
+XmlFileError XmlDetail::CFileReplacement::Rollback() noexcept
+{
+    if (!m_committed)
+        return XmlFileError::None;
+    bool restored = false;
+#ifdef _WIN32
+    if (m_targetExists)
+        restored = MoveFileExW(m_backup.c_str(), m_target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    else
+        restored = DeleteFileW(m_target.c_str()) != 0;
+    const XmlFileError error = restored ? XmlFileError::None : LastError();
+#else
+    if (m_targetExists)
+        restored = std::rename(m_backup.c_str(), m_target.c_str()) == 0;
+    else
+        restored = ::unlink(m_target.c_str()) == 0;
+    const XmlFileError error = restored ? XmlFileError::None : FromSystem(errno, m_target);
+#endif
+    m_committed = false;
+    if (restored)
+        m_backup.clear();
+    else
+        m_kept.swap(m_backup);
+    return error == XmlFileError::None && !restored ? XmlFileError::Failed : error;
+}
+
+void XmlDetail::CFileReplacement::Complete() noexcept
+{
+    if (m_committed && !m_backup.empty())
+        RemoveFile(m_backup);
+    m_backup.clear();
+    m_committed = false;
 }
 
 void XmlDetail::CFileReplacement::Discard() noexcept

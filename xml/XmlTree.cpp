@@ -219,9 +219,15 @@ bool CXmlDocument::Load(const char* path) noexcept
         std::unique_ptr<char[]> bytes;
         std::size_t size = 0;
         XmlFileError error = XmlDetail::ReadWholeFile(path, bytes, size);
-        if (error == XmlFileError::None)
-            return LoadFile(std::move(bytes), size) == XmlFileError::None;
-        m_status = CXmlFileStatus{error, 0};
+        // Copied first: a load that succeeded stays whole.
+        std::string filePath(error == XmlFileError::None ? path : "");
+        if (error == XmlFileError::None && LoadFile(std::move(bytes), size) == XmlFileError::None)
+        {
+            m_filePath.swap(filePath);
+            return true;
+        }
+        if (error != XmlFileError::None)
+            m_status = CXmlFileStatus{error, 0};
     }
     catch (...)
     {
@@ -245,7 +251,10 @@ bool CXmlDocument::LoadBytes(const char* bytes, std::size_t size) noexcept
     copy[size] = '\0';
     try
     {
-        return LoadFile(std::move(copy), size) == XmlFileError::None;
+        if (LoadFile(std::move(copy), size) != XmlFileError::None)
+            return false;
+        m_filePath.clear();
+        return true;
     }
     catch (...)
     {

@@ -495,6 +495,40 @@ std::string CXmlDocument::ToString() const
     return text;
 }
 
+XmlFileError CXmlDiskState::Read(const char* path)
+{
+    std::unique_ptr<char[]> onDisk;
+    std::size_t size = 0;
+    const XmlFileError error = XmlDetail::ReadWholeFile(path, onDisk, size);
+    exists = error != XmlFileError::NotFound;
+    bytes.clear();
+    if (error == XmlFileError::None)
+        bytes.assign(onDisk.get(), size);
+    return error == XmlFileError::NotFound ? XmlFileError::None : error;
+}
+
+namespace
+{
+// None when the file at path is in the state given; Changed or NotFound when it is not.
+XmlFileError CompareState(const char* path, bool exists, std::string_view bytes)
+{
+    const XmlFileError error = CompareFile(path, bytes);
+    if (error == XmlFileError::NotFound)
+        return exists ? XmlFileError::NotFound : XmlFileError::None;
+    if (!exists && (error == XmlFileError::None || error == XmlFileError::Changed))
+        return XmlFileError::Changed;
+    return error;
+}
+} // namespace
+
+XmlFileError CXmlDocument::CheckReplaceable(const char* path, const CXmlDiskState* replacing) const
+{
+    if (replacing)
+        return CompareState(path, replacing->exists, replacing->bytes);
+    const bool known = path && !m_filePath.empty() && m_filePath == path;
+    return CompareState(path, known, known ? FileBytes() : std::string_view());
+}
+
 CXmlPendingSave::CXmlPendingSave() noexcept = default;
 
 CXmlPendingSave::~CXmlPendingSave()
@@ -504,32 +538,91 @@ CXmlPendingSave::~CXmlPendingSave()
 
 void CXmlPendingSave::Discard() noexcept
 {
+    if (m_committed)
+    {
+        Complete();
+        return;
+    }
     if (m_file)
         m_file->Discard();
     m_file.reset();
     m_document = nullptr;
     std::string().swap(m_bytes);
+    m_expected = CXmlDiskState();
 }
 
 XmlFileError CXmlPendingSave::Commit() noexcept
 {
-    if (!m_file)
+    if (!m_file || m_committed)
         return XmlFileError::None;
-    const XmlFileError error = m_file->Commit();
-    if (error == XmlFileError::None && m_document)
+    XmlFileError error = XmlFileError::Failed;
+    try
     {
-        m_document->m_fileBytes.swap(m_bytes);
-        m_document->m_fileIsSource = false;
+        error = m_expectDocument ? m_document->CheckReplaceable(m_path.c_str(), nullptr)
+                                 : CompareState(m_path.c_str(), m_expected.exists, m_expected.bytes);
     }
+    catch (...)
+    {
+    }
+    if (error == XmlFileError::None)
+        error = m_file->Commit();
+    if (error != XmlFileError::None)
+    {
+        Discard();
+        return error;
+    }
+    m_committed = true;
+    m_previousIsSource = m_document->m_fileIsSource;
+    m_document->m_fileBytes.swap(m_bytes);
+    m_document->m_fileIsSource = false;
+    m_previousPath.swap(m_document->m_filePath);
+    m_document->m_filePath.swap(m_path);
+    return XmlFileError::None;
+}
+
+XmlFileError CXmlPendingSave::Rollback() noexcept
+{
+    if (!m_committed)
+        return XmlFileError::None;
+    const XmlFileError error = m_file->Rollback();
+    m_document->m_fileBytes.swap(m_bytes);
+    m_document->m_fileIsSource = m_previousIsSource;
+    m_document->m_filePath.swap(m_previousPath);
+    m_committed = false;
+    std::string().swap(m_bytes);
+    // A previous version that could not be put back stays with the replacement, which keeps it.
+    if (m_file->Kept().empty())
+        m_file.reset();
+    return error;
+}
+
+void CXmlPendingSave::Complete() noexcept
+{
+    if (m_file)
+        m_file->Complete();
     m_file.reset();
+    m_committed = false;
     m_document = nullptr;
     std::string().swap(m_bytes);
-    return error;
+}
+
+std::string CXmlPendingSave::KeptPath() const
+{
+    if (!m_file)
+        return std::string();
+    const XmlDetail::PathString& kept = m_file->Kept();
+#ifdef _WIN32
+    std::string utf8;
+    Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(kept.data()), kept.size()), utf8);
+    return utf8;
+#else
+    return kept;
+#endif
 }
 
 // A failure at any step, running out of memory included, drops the new file: the replacement's
 // destructor removes it while the exception passes.
-XmlFileError CXmlDocument::PrepareSave(const char* path, CXmlPendingSave& save) noexcept
+XmlFileError CXmlDocument::PrepareSave(const char* path, CXmlPendingSave& save, const CXmlDiskState* replacing) noexcept
 {
     save.Discard();
     try
@@ -537,14 +630,19 @@ XmlFileError CXmlDocument::PrepareSave(const char* path, CXmlPendingSave& save) 
         std::string bytes = ToString();
         if (bytes.empty() && !(m_root.m_children.empty() && m_root.m_attributes.empty()))
             return XmlFileError::Failed; // bytes the file's encoding cannot take
-        if (CompareFile(path, bytes) == XmlFileError::None)
+        if (path && *path && CompareFile(path, bytes) == XmlFileError::None)
         {
+            std::string filePath(path);
             m_fileBytes.swap(bytes);
             m_fileIsSource = false;
+            m_filePath.swap(filePath);
             return XmlFileError::None;
         }
+        XmlFileError error = CheckReplaceable(path, replacing);
+        if (error != XmlFileError::None)
+            return error;
         auto file = std::make_unique<XmlDetail::CFileReplacement>();
-        XmlFileError error = file->Create(path);
+        error = file->Create(path);
         if (error == XmlFileError::None)
             error = file->Write(bytes.data(), bytes.size());
         if (error == XmlFileError::None)
@@ -554,6 +652,10 @@ XmlFileError CXmlDocument::PrepareSave(const char* path, CXmlPendingSave& save) 
         save.m_file = std::move(file);
         save.m_document = this;
         save.m_bytes.swap(bytes);
+        save.m_path = path;
+        save.m_expectDocument = !replacing;
+        if (replacing)
+            save.m_expected = *replacing;
         return XmlFileError::None;
     }
     catch (...)
@@ -563,12 +665,13 @@ XmlFileError CXmlDocument::PrepareSave(const char* path, CXmlPendingSave& save) 
     }
 }
 
-bool CXmlDocument::Save(const char* path) noexcept
+bool CXmlDocument::Save(const char* path, const CXmlDiskState* replacing) noexcept
 {
     CXmlPendingSave save;
-    m_status = CXmlFileStatus{PrepareSave(path, save), 0};
+    m_status = CXmlFileStatus{PrepareSave(path, save, replacing), 0};
     if (m_status.error == XmlFileError::None)
         m_status.error = save.Commit();
+    save.Complete();
     return m_status.error == XmlFileError::None;
 }
 

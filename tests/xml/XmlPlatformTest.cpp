@@ -63,6 +63,7 @@ TEST(Files, EveryEncodingIsReadAndWrittenBackByteForByte)
         EXPECT_EQ(value ? ValueOfN(*document) : "", value ? value : "") << label;
         EXPECT_TRUE(document->ToString() == bytes) << label;
         const std::string path = folder + "/\xC3\xA9.xml";
+        fs::remove(fs::u8path(path));
         ASSERT_TRUE(document->Save(path.c_str()));
         EXPECT_TRUE(ReadBytes(path) == bytes) << label;
 
@@ -123,7 +124,10 @@ TEST(Files, SaveReplacesTheFileOrLeavesItUntouched)
     WriteBytes(path, std::string(5000, 'x'));
     fs::permissions(fs::u8path(path), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     WriteBytes(path + ".~0.tmp", "leftover");
-    ASSERT_TRUE(Loaded("<a>short</a>")->Save(path.c_str()));
+    EXPECT_FALSE(Loaded("<a>short</a>")->Save(path.c_str())) << "a file it did not read is not replaced";
+    CXmlDiskState disk;
+    ASSERT_EQ(disk.Read(path.c_str()), XmlFileError::None);
+    ASSERT_TRUE(Loaded("<a>short</a>")->Save(path.c_str(), &disk));
     EXPECT_EQ(ReadBytes(path) + ReadBytes(path + ".~0.tmp"), "<a>short</a>leftover");
 #ifndef _WIN32
     EXPECT_EQ(fs::status(path).permissions(),
@@ -173,6 +177,8 @@ TEST(Files, ATwoStepSaveReplacesOnlyOnCommitAndLeavesNothingWhenDropped)
     ASSERT_EQ(document.PrepareSave(path.c_str(), save), XmlFileError::None);
     ASSERT_EQ(save.Commit(), XmlFileError::None);
     EXPECT_EQ(ReadBytes(path), written);
+    EXPECT_EQ(FolderContents(folder).size(), 2u) << "the previous version waits beside it";
+    save.Complete();
     EXPECT_EQ(FolderContents(folder), std::vector<std::string>{"content.xml"});
     EXPECT_EQ(document.CompareWithFile(path.c_str()), XmlFileError::None) << "the file written is the one read";
     ASSERT_EQ(document.PrepareSave(path.c_str(), save), XmlFileError::None);
@@ -250,9 +256,11 @@ TEST(Files, LoadAndSaveSurviveRunningOutOfMemoryAtEveryAllocation)
             auto document = Loaded(before);
             const CXmlNode* element = document->m_documentElement;
             const auto descriptors = openFiles();
+            CXmlDiskState disk;
+            disk.Read(target.c_str());
             FailAllocationsAfter(refused);
             const bool result =
-                load == "save" ? document->Save(target.c_str()) : document->Load(load.c_str());
+                load == "save" ? document->Save(target.c_str(), &disk) : document->Load(load.c_str());
             const bool failed = AllowAllocations();
             const std::string when = load + ", allocation " + std::to_string(refused);
             ASSERT_LT(refused, 1000) << when;

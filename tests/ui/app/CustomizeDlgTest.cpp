@@ -269,9 +269,13 @@ TEST_F(MainDialog, SaveWritesOnlyWhatChangedAllOrNoneAndAsksBeforeReplacingAnoth
         {Edited,   IDNO,     "",                                                other.c_str(),          true,  "1 11 0" },
         {Edited,   IDCANCEL, "",                                                other.c_str(),          true,  "1 11 0" },
         {ReadOnly, 0,        "Nothing was saved, and every file is as it was:\n"
+                             "Content\\XML\\features.xml was not saved\n"
+                             "Content\\XML\\softkeys.xml was not saved\n"
                              "Content\\XML\\starthere.xml is marked read-only", kBytes[0],              false, "00 11 0"},
         {HeldOpen, 0,        "Nothing was saved, and every file is as it was:\n"
-                             "Content\\XML\\softkeys.xml is in use by another program", kBytes[0],      false, "00 11 0"},
+                             "Content\\XML\\features.xml was not saved\n"
+                             "Content\\XML\\softkeys.xml is in use by another program\n"
+                             "Content\\XML\\starthere.xml was not saved", kBytes[0],                    false, "00 11 0"},
     };
     for (const auto& row : rows)
     {

@@ -7,7 +7,7 @@
 
 namespace
 {
-constexpr long kCheckBits = STATE_SYSTEM_CHECKED | STATE_SYSTEM_MIXED;
+constexpr long kCheckBits = STATE_SYSTEM_CHECKED | STATE_SYSTEM_MIXED | STATE_SYSTEM_READONLY;
 
 VARIANT Child(long id)
 {
@@ -67,7 +67,8 @@ TEST_F(AccessibilityTest, ItemsAreCheckButtonsWhoseActionTogglesNotifiesAndSelec
         {BS_AUTOCHECKBOX, 0, TRUE,  0,                    L"Check",   1},
         {BS_AUTOCHECKBOX, 1, TRUE,  STATE_SYSTEM_CHECKED, L"Uncheck", 0},
         {BS_AUTOCHECKBOX, 2, TRUE,  STATE_SYSTEM_MIXED,   L"Check",   1},
-        {BS_CHECKBOX,     0, FALSE, 0,                    L"Check",   1},
+        // A box the person may not change says so, and its action changes nothing.
+        {BS_CHECKBOX,     0, FALSE, STATE_SYSTEM_READONLY, L"Check",  0},
         {BS_AUTO3STATE,   0, TRUE,  0,                    L"Check",   1},
         {BS_AUTO3STATE,   1, TRUE,  STATE_SYSTEM_CHECKED, L"Mixed",   2},
         {BS_AUTO3STATE,   2, TRUE,  STATE_SYSTEM_MIXED,   L"Uncheck", 0},
@@ -86,11 +87,12 @@ TEST_F(AccessibilityTest, ItemsAreCheckButtonsWhoseActionTogglesNotifiesAndSelec
         EXPECT_EQ(Text(accessible, 3, true), c.action);
         EXPECT_EQ(accessible->accDoDefaultAction(Child(3)), S_OK);
         EXPECT_EQ(List().GetItemCheck(2), c.after);
-        EXPECT_EQ(m_dialog.CountCommands(CLBN_CHECKCHANGED), 1);
-        EXPECT_EQ(TakeEvents(), std::vector<LONG>{3});
-        EXPECT_EQ(List().GetCurSel(), 2) << "the item is selected";
-        EXPECT_NE(Number(accessible, 3, true) & STATE_SYSTEM_SELECTED, 0);
-        EXPECT_EQ(Number(accessible, 1, true) & (kCheckBits | STATE_SYSTEM_SELECTED), 0) << "the others stay";
+        const bool toggles = c.mode != BS_CHECKBOX;
+        EXPECT_EQ(m_dialog.CountCommands(CLBN_CHECKCHANGED), toggles ? 1 : 0);
+        EXPECT_EQ(TakeEvents(), toggles ? std::vector<LONG>{3} : std::vector<LONG>{});
+        EXPECT_EQ(List().GetCurSel(), toggles ? 2 : 0) << "the item is selected";
+        EXPECT_EQ(Number(accessible, 3, true) & STATE_SYSTEM_SELECTED, toggles ? STATE_SYSTEM_SELECTED : 0);
+        EXPECT_EQ(Number(accessible, 1, true) & STATE_SYSTEM_CHECKED, 0) << "the others stay";
     }
     EXPECT_NE(Number(accessible, 0), ROLE_SYSTEM_CHECKBUTTON) << "the list itself";
     EXPECT_NE(Number(accessible, 4), ROLE_SYSTEM_CHECKBUTTON) << "past the items";

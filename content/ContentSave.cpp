@@ -1,0 +1,121 @@
+#include "ContentSave.h"
+
+#include <memory>
+
+namespace
+{
+// A file to be written, and the state of its disk that the person agreed to replace.
+struct CWrite
+{
+    CSaveResult* result;
+    bool replaceAnyway = false;
+    CXmlDiskState replacing;
+    CXmlPendingSave save;
+};
+
+// Every file still to be written ends as not written, and the failing one with its error.
+void Stop(std::vector<std::unique_ptr<CWrite>>& writes, CWrite& failing, XmlFileError error)
+{
+    for (auto& write : writes)
+    {
+        write->save.Discard();
+        if (write->result->outcome == SaveOutcome::Saved)
+            write->result->outcome = SaveOutcome::NotWritten;
+    }
+    failing.result->outcome = SaveOutcome::Failed;
+    failing.result->error = error;
+}
+} // namespace
+
+std::vector<CSaveResult> SaveContentFiles(const std::vector<CContentFile*>& files, CSaveQuestions* questions)
+{
+    std::vector<CSaveResult> results;
+    results.reserve(files.size());
+    for (CContentFile* file : files)
+        results.push_back({file, SaveOutcome::Unchanged, XmlFileError::None, std::string()});
+
+    // The questions first, one for each file that another program changed, moved or deleted.
+    std::vector<std::unique_ptr<CWrite>> writes;
+    for (CSaveResult& result : results)
+    {
+        CContentFile& file = *result.file;
+        if (!file.CanWrite())
+        {
+            result.outcome = SaveOutcome::ReadOnly;
+            continue;
+        }
+        if (!file.HasChanges())
+            continue;
+        auto write = std::make_unique<CWrite>();
+        write->result = &result;
+        result.outcome = SaveOutcome::Saved;
+        const XmlFileError onDisk = file.CheckDisk();
+        if (onDisk == XmlFileError::Changed || onDisk == XmlFileError::NotFound)
+        {
+            // What the person is asked about is what may be replaced, and nothing that comes later.
+            const XmlFileError read = write->replacing.Read(file.Path().c_str());
+            if (read != XmlFileError::None)
+            {
+                writes.push_back(std::move(write));
+                Stop(writes, *writes.back(), read);
+                return results;
+            }
+            if (!questions || !questions->ReplaceAnyway(file, onDisk))
+            {
+                file.Reload();
+                result.outcome = SaveOutcome::KeptOther;
+                continue;
+            }
+            write->replaceAnyway = true;
+        }
+        else if (onDisk != XmlFileError::None)
+        {
+            writes.push_back(std::move(write));
+            Stop(writes, *writes.back(), onDisk);
+            return results;
+        }
+        writes.push_back(std::move(write));
+    }
+
+    // Every new version beside its file, then each in place, checked against the disk just before.
+    for (auto& write : writes)
+    {
+        const XmlFileError error =
+            write->result->file->Prepare(write->save, write->replaceAnyway ? &write->replacing : nullptr);
+        if (error != XmlFileError::None)
+        {
+            Stop(writes, *write, error);
+            return results;
+        }
+    }
+    for (std::size_t i = 0; i < writes.size(); ++i)
+    {
+        const XmlFileError error = writes[i]->save.Commit();
+        if (error == XmlFileError::None)
+            continue;
+        // Back as they were, the last replaced first; a previous version the system will not put
+        // back stays where it is kept.
+        for (std::size_t done = i; done-- > 0;)
+        {
+            CWrite& undo = *writes[done];
+            const XmlFileError undone = undo.save.Rollback();
+            undo.result->outcome = undone == XmlFileError::None ? SaveOutcome::PutBack : SaveOutcome::NotPutBack;
+            undo.result->error = undone;
+            undo.result->kept = undo.save.KeptPath();
+        }
+        for (std::size_t rest = i + 1; rest < writes.size(); ++rest)
+        {
+            writes[rest]->save.Discard();
+            writes[rest]->result->outcome = SaveOutcome::NotWritten;
+        }
+        writes[i]->result->outcome = SaveOutcome::Failed;
+        writes[i]->result->error = error;
+        return results;
+    }
+    for (auto& write : writes)
+    {
+        write->save.Complete();
+        write->result->file->Saved();
+    }
+    return results;
+}
