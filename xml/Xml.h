@@ -395,14 +395,14 @@ public:
     // with it: PrepareSave, Commit and Complete in one. False, with path untouched and nothing left
     // beside it, when any step fails (FileStatus says why).
     bool Save(const char* path, const CXmlDiskState* replacing = nullptr) noexcept;
-    // The first half of Save. A file is replaced only while it holds what the document expects of
-    // it: at the path last read from or written to, the bytes last read or written there (Changed
-    // when it holds others, NotFound when it is gone: it is never recreated); at any other path, no
-    // file at all (Changed when there is one). With replacing, the caller accepts that state
-    // instead, such as what was on disk when the person agreed to replace it. The same is checked
-    // again by Commit. Nothing is written when the file already holds the tree's bytes (the save is
-    // empty). A tree read from UTF-16 is written in UTF-16 again, in the same byte order and with a
-    // mark when the file had one.
+    // The first half of Save: the new file beside the target, which Commit puts in its place only
+    // while the target holds what the document expects of it: at the path last read from or
+    // written to, the bytes last read or written there (Changed when it holds others, NotFound when
+    // it is gone: it is never recreated); at any other path, no file at all (Changed when there is
+    // one). With replacing, the caller accepts that state instead, such as what was on disk when
+    // the person agreed to replace it. Nothing is written when the file already holds the tree's
+    // bytes (the save is empty). A tree read from UTF-16 is written in UTF-16 again, in the same
+    // byte order and with a mark when the file had one.
     XmlFileError PrepareSave(const char* path, CXmlPendingSave& save,
                              const CXmlDiskState* replacing = nullptr) noexcept;
     // None when the file at path holds the bytes last read from or written to it; Changed, NotFound

@@ -361,11 +361,19 @@ XmlFileError XmlDetail::CFileReplacement::Commit() noexcept
     {
         // The previous version goes to a name nothing else holds; ReplaceFileW keeps the target's
         // attributes on the new file.
-        for (int attempt = 0; attempt < kTempNameAttempts && m_backup.empty(); ++attempt)
+        try
         {
-            PathString name = m_target + L".~" + std::to_wstring(attempt) + L".old";
-            if (GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES && GetLastError() == ERROR_FILE_NOT_FOUND)
-                m_backup = std::move(name);
+            for (int attempt = 0; attempt < kTempNameAttempts && m_backup.empty(); ++attempt)
+            {
+                PathString name = m_target + L".~" + std::to_wstring(attempt) + L".old";
+                if (GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES &&
+                    GetLastError() == ERROR_FILE_NOT_FOUND)
+                    m_backup = std::move(name);
+            }
+        }
+        catch (...)
+        {
+            m_backup.clear();
         }
         placed = !m_backup.empty() && ReplaceFileW(m_target.c_str(), m_temp.c_str(), m_backup.c_str(),
                                                    REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
@@ -387,17 +395,27 @@ XmlFileError XmlDetail::CFileReplacement::Commit() noexcept
     if (m_targetExists)
     {
         // A second name for the previous version, then the new file over the target's name.
-        for (int attempt = 0; attempt < kTempNameAttempts && m_backup.empty(); ++attempt)
+        int error = 0;
+        try
         {
-            PathString name = m_target + ".~" + std::to_string(attempt) + ".old";
-            if (::link(m_target.c_str(), name.c_str()) == 0)
-                m_backup = std::move(name);
-            else if (errno != EEXIST)
-                break;
+            for (int attempt = 0; attempt < kTempNameAttempts && m_backup.empty(); ++attempt)
+            {
+                PathString name = m_target + ".~" + std::to_string(attempt) + ".old";
+                if (::link(m_target.c_str(), name.c_str()) == 0)
+                    m_backup = std::move(name);
+                else if ((error = errno) != EEXIST)
+                    break;
+            }
+        }
+        catch (...)
+        {
+            m_backup.clear();
         }
         placed = !m_backup.empty() && std::rename(m_temp.c_str(), m_target.c_str()) == 0;
+        if (!placed && !m_backup.empty())
+            error = errno;
         if (!placed)
-            m_error = FromSystem(errno, m_target);
+            m_error = error ? FromSystem(error, m_target) : XmlFileError::Failed;
     }
     else
     {

@@ -638,11 +638,8 @@ XmlFileError CXmlDocument::PrepareSave(const char* path, CXmlPendingSave& save, 
             m_filePath.swap(filePath);
             return XmlFileError::None;
         }
-        XmlFileError error = CheckReplaceable(path, replacing);
-        if (error != XmlFileError::None)
-            return error;
         auto file = std::make_unique<XmlDetail::CFileReplacement>();
-        error = file->Create(path);
+        XmlFileError error = file->Create(path);
         if (error == XmlFileError::None)
             error = file->Write(bytes.data(), bytes.size());
         if (error == XmlFileError::None)

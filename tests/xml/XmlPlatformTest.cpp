@@ -124,6 +124,7 @@ TEST(Files, SaveReplacesTheFileOrLeavesItUntouched)
     WriteBytes(path, std::string(5000, 'x'));
     fs::permissions(fs::u8path(path), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     WriteBytes(path + ".~0.tmp", "leftover");
+    EXPECT_EQ(FolderContents(folder), (std::vector<std::string>{"content.xml", "content.xml.~0.tmp"}));
     EXPECT_FALSE(Loaded("<a>short</a>")->Save(path.c_str())) << "a file it did not read is not replaced";
     CXmlDiskState disk;
     ASSERT_EQ(disk.Read(path.c_str()), XmlFileError::None);
@@ -184,8 +185,12 @@ TEST(Files, ATwoStepSaveReplacesOnlyOnCommitAndLeavesNothingWhenDropped)
     ASSERT_EQ(document.PrepareSave(path.c_str(), save), XmlFileError::None);
     EXPECT_TRUE(save.IsEmpty()) << "nothing to write: the disk holds it";
 
+    // Nobody changed the tree: another program's version is not replaced by it.
     WriteBytes(path, read);
     EXPECT_EQ(document.CompareWithFile(path.c_str()), XmlFileError::Changed);
+    EXPECT_FALSE(document.Save(path.c_str()));
+    EXPECT_EQ(document.FileStatus().error, XmlFileError::Changed);
+    EXPECT_EQ(ReadBytes(path), read);
     fs::remove(fs::u8path(path));
     EXPECT_EQ(document.CompareWithFile(path.c_str()), XmlFileError::NotFound);
 }
