@@ -380,9 +380,17 @@ TEST_F(MainDialog, TabsThatMayNotWriteSayWhyAndSaveLeavesTheirFiles)
             << page;
     }
     ASSERT_EQ(Checks(), "10 10 0");
+    // Enable All and Disable All are off while a read-only list is shown; the focus they had moves to
+    // the tab control, where the keys still reach something shown.
     for (int page = 0; page < 3; ++page)
     {
+        SendMessageW(Dialog(), WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(GetDlgItem(Dialog(), IDC_ENABLE_ALL)), TRUE);
         PressTab(GetDlgItem(Dialog(), IDC_TAB), page);
+        EXPECT_EQ(IsWindowEnabled(GetDlgItem(Dialog(), IDC_DISABLE_ALL)) != 0, page == 0) << page;
+        if (page > 0)
+        {
+            EXPECT_EQ(GetFocus(), GetDlgItem(Dialog(), IDC_TAB)) << page;
+        }
         Click(IDC_DISABLE_ALL);
     }
     EXPECT_EQ(Checks(), "00 10 0") << "read-only lists keep their checks";

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <oleacc.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <sstream>
@@ -257,4 +258,67 @@ TEST(Pages, FileHeldOpenIsNotReadAndFailedWriteIsRetriedByTheNextSave)
     ASSERT_TRUE(SetFileAttributesA(path.c_str(), FILE_ATTRIBUTE_NORMAL));
     EXPECT_EQ(PageSave::Saved, loaded.page->SaveContent());
     EXPECT_EQ(ReadBytes(DataFile("starthere_expected.xml")), ReadBytes(path));
+}
+
+// A file that may not be written takes no change from the mouse, the keyboard, a double click, Enable
+// All, a screen reader, or the Interface page's field and box; Save leaves it.
+TEST(Pages, AReadOnlyFileTakesNoChangeFromAnyWayIn)
+{
+    const CScratch scratch("readonly");
+    const std::string list = scratch / "features.xml";
+    const std::string broken = "<features>\r\n<i name=\"A\" enabled=\"1\"/>\r\n<i name=\"B\" enabled=\"0\"/>\r\n"
+                               "<i name=\"C enabled=\"0\"/>\r\n</features>\r\n";
+    WriteBytes(list, broken);
+    CLoadedPage listPage(EPage::Features, &list);
+    HWND hList = listPage.list->m_checkList.m_hWnd;
+    const std::string checks = listPage.Checks();
+    ASSERT_EQ(checks.substr(0, 2), "10");
+    PressItem(hList, 1, 5);
+    SpaceOn(hList, 1);
+    PerformInput(hList, Input::DoubleClick, 5, ItemMiddleY(hList, 0));
+    listPage.page->SetAllChecks(1);
+    IAccessible* accessible = nullptr;
+    ASSERT_EQ(AccessibleObjectFromWindow(hList, static_cast<DWORD>(OBJID_CLIENT), __uuidof(IAccessible),
+                                         reinterpret_cast<void**>(&accessible)),
+              S_OK);
+    VARIANT child{};
+    child.vt = VT_I4;
+    child.lVal = 2;
+    VARIANT state{};
+    EXPECT_EQ(accessible->get_accState(child, &state), S_OK);
+    EXPECT_NE(state.lVal & STATE_SYSTEM_READONLY, 0) << "a reader is told the line is read-only";
+    accessible->accDoDefaultAction(child);
+    accessible->Release();
+    EXPECT_EQ(listPage.Checks(), checks);
+    EXPECT_FALSE(listPage.page->File().HasChanges());
+    EXPECT_EQ(listPage.page->SaveContent(), PageSave::NotSaved);
+    EXPECT_EQ(ReadBytes(list), broken);
+
+    const std::string link = scratch / "interface.xml";
+    const std::string linkBytes = "<interface>\r\n<linkItem value=\"Guide\" enabled=\"1\"/>\r\n<x a=b/>\r\n</interface>\r\n";
+    WriteBytes(link, linkBytes);
+    CLoadedPage linkPage(EPage::Interface, &link);
+    const CInterfaceDlg& page = *linkPage.link;
+    EXPECT_FALSE(IsWindowEnabled(page.m_linkName.m_hWnd) || IsWindowEnabled(page.m_linkEnabled.m_hWnd));
+    EXPECT_TRUE(IsWindowVisible(page.m_pageNote.m_hWnd));
+    // Messages reach a disabled control all the same; the file refuses what they would change.
+    TypeText(page.m_linkName.m_hWnd, L"Typed");
+    SendMessageW(page.m_linkEnabled.m_hWnd, BM_CLICK, 0, 0);
+    EXPECT_EQ(WindowText(page.m_linkName.m_hWnd), L"Guide");
+    EXPECT_EQ(page.m_linkEnabled.GetCheck(), BST_CHECKED);
+    EXPECT_EQ(linkPage.page->SaveContent(), PageSave::NotSaved);
+    EXPECT_EQ(ReadBytes(link), linkBytes);
+}
+
+// A cleared field is an empty name in every link item; the flag is left as it was.
+TEST(Pages, AClearedLinkFieldWritesAnEmptyValue)
+{
+    const CScratch scratch("cleared");
+    const std::string path = scratch / "interface.xml";
+    WriteBytes(path, "<interface>\r\n<linkItem value=\"Guide\" enabled=\"yes\"/>\r\n<linkItem value='Old'/>\r\n</interface>\r\n");
+    CLoadedPage loaded(EPage::Interface, &path);
+    TypeText(loaded.link->m_linkName.m_hWnd, L"\b");
+    EXPECT_EQ(WindowText(loaded.link->m_linkName.m_hWnd), L"");
+    EXPECT_EQ(loaded.page->SaveContent(), PageSave::Saved);
+    EXPECT_EQ(ReadBytes(path), "<interface>\r\n<linkItem value=\"\" enabled=\"yes\"/>\r\n<linkItem value=''/>\r\n</interface>\r\n");
 }
