@@ -234,6 +234,55 @@ for answer in Escape Yes; do
     click_button close
     ended || { fail "still running"; kill "$pid"; }
 done
+
+# 5. The disk is checked again just before each file takes its place. The person changed features.xml
+# and softkeys.xml; another program changed softkeys.xml, so Save asks about it, and while it asks the
+# other program changes features.xml (No: features.xml is not replaced) or softkeys.xml again (Yes:
+# features.xml, already in place, is put back). Nothing new is left in the folder.
+for answer in Escape Yes; do
+    start || continue
+    xml="$work/Content/XML"
+    click_box 1                         # CallPark: 0 -> 1
+    click_tab 1
+    click_button enable
+    printf '<!-- other -->\n' >>"$xml/softkeys.xml"
+    cp "$xml/features.xml" "$build/e2e-features.xml"
+    click_button save
+    if ask=$(question); then
+        if [ "$answer" = Yes ]; then
+            printf '<!-- again -->\n' >>"$xml/softkeys.xml"
+            key shift+Tab space
+        else
+            printf '<!-- meanwhile -->\n' >>"$xml/features.xml"
+            key Escape
+        fi
+    else
+        fail "Save did not ask about softkeys.xml"
+    fi
+    cp "$xml/softkeys.xml" "$build/e2e-softkeys.xml"
+    if question "${ask:-}" >/dev/null; then
+        pass "Save says what it did not save ($answer)"
+        key Return
+    else
+        fail "no warning that a file changed during the question ($answer)"
+    fi
+    if [ "$answer" = Yes ]; then want="$build/e2e-features.xml"; else want="$build/e2e-want.xml"
+        { cat "$build/e2e-features.xml"; printf '<!-- meanwhile -->\n'; } >"$want"; fi
+    if cmp -s "$want" "$xml/features.xml"; then
+        pass "features.xml holds what was on disk ($answer)"
+    else
+        fail "features.xml was replaced ($answer)"; diff "$want" "$xml/features.xml" | head -n 6
+    fi
+    if cmp -s "$build/e2e-softkeys.xml" "$xml/softkeys.xml" && grep -q 'other' "$xml/softkeys.xml"; then
+        pass "softkeys.xml holds the other program's version ($answer)"
+    else
+        fail "softkeys.xml was replaced ($answer)"
+    fi
+    left=$(ls -A "$xml" | wc -l)
+    if [ "$left" -eq 4 ]; then pass "nothing new is left beside the files ($answer)"; else fail "$left files in the folder"; fi
+    click_button close
+    ended || { fail "still running"; kill "$pid"; }
+done
 }
 
 # A program started after LogPixels changes draws at the new DPI.
