@@ -52,10 +52,6 @@ public:
     // The tab named tab edits the same file: this one only shows it.
     void SetEditedOn(std::u16string tab);
 
-    Kind GetKind() const
-    {
-        return m_kind;
-    }
     const std::string& Path() const
     {
         return m_path;

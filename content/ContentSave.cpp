@@ -34,47 +34,49 @@ std::vector<CSaveResult> SaveContentFiles(const std::vector<CContentFile*>& file
     for (CContentFile* file : files)
         results.push_back({file, SaveOutcome::Unchanged, XmlFileError::None, std::string()});
 
-    // The questions first, one for each file that another program changed, moved or deleted.
     std::vector<std::unique_ptr<CWrite>> writes;
     for (CSaveResult& result : results)
     {
-        CContentFile& file = *result.file;
-        if (!file.CanWrite())
-        {
+        if (!result.file->CanWrite())
             result.outcome = SaveOutcome::ReadOnly;
-            continue;
+        else if (result.file->HasChanges())
+        {
+            result.outcome = SaveOutcome::Saved;
+            writes.push_back(std::make_unique<CWrite>());
+            writes.back()->result = &result;
         }
-        if (!file.HasChanges())
-            continue;
-        auto write = std::make_unique<CWrite>();
-        write->result = &result;
-        result.outcome = SaveOutcome::Saved;
+    }
+
+    // The questions first, one for each file that another program changed, moved or deleted.
+    for (auto at = writes.begin(); at != writes.end();)
+    {
+        CWrite& write = **at;
+        CContentFile& file = *write.result->file;
         const XmlFileError onDisk = file.CheckDisk();
-        if (onDisk == XmlFileError::Changed || onDisk == XmlFileError::NotFound)
+        if (onDisk != XmlFileError::None && onDisk != XmlFileError::Changed && onDisk != XmlFileError::NotFound)
+        {
+            Stop(writes, write, onDisk);
+            return results;
+        }
+        if (onDisk != XmlFileError::None)
         {
             // What the person is asked about is what may be replaced, and nothing that comes later.
-            const XmlFileError read = write->replacing.Read(file.Path().c_str());
+            const XmlFileError read = write.replacing.Read(file.Path().c_str());
             if (read != XmlFileError::None)
             {
-                writes.push_back(std::move(write));
-                Stop(writes, *writes.back(), read);
+                Stop(writes, write, read);
                 return results;
             }
             if (!questions || !questions->ReplaceAnyway(file, onDisk))
             {
                 file.Reload();
-                result.outcome = SaveOutcome::KeptOther;
+                write.result->outcome = SaveOutcome::KeptOther;
+                at = writes.erase(at);
                 continue;
             }
-            write->replaceAnyway = true;
+            write.replaceAnyway = true;
         }
-        else if (onDisk != XmlFileError::None)
-        {
-            writes.push_back(std::move(write));
-            Stop(writes, *writes.back(), onDisk);
-            return results;
-        }
-        writes.push_back(std::move(write));
+        ++at;
     }
 
     // Every new version beside its file, then each in place, checked against the disk just before.

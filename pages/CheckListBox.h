@@ -32,10 +32,6 @@ public:
     {
         m_checkMode = mode;
     }
-    int GetCheckMode() const
-    {
-        return m_checkMode;
-    }
     // Appends an entry with its check, as AddString followed by SetItemCheck would but in a third of the
     // requests and without a state-change event: a long list is filled this way. The new entry's index,
     // or LB_ERR / LB_ERRSPACE.

@@ -21,10 +21,6 @@ public:
     bool Create(CWnd* parent);
     void EndDialog(INT_PTR result);
 
-    UINT GetTemplateId() const
-    {
-        return m_templateId;
-    }
     static HINSTANCE ResourceInstance()
     {
         return ::GetModuleHandleW(nullptr);

@@ -53,7 +53,7 @@ std::string Outcomes(const std::vector<CSaveResult>& results)
 // step puts back what was already replaced.
 TEST(ContentSave, ChecksTheDiskAgainBeforeEachFileAndPutsBackWhatItReplacedWhenAStepFails)
 {
-    enum Before { Nothing, SoftkeysEdited, FeaturesDeleted };
+    enum Before { Nothing, SoftkeysEdited, FeaturesDeleted, FeaturesFolder };
     const struct
     {
         const char* name;
@@ -80,6 +80,8 @@ TEST(ContentSave, ChecksTheDiskAgainBeforeEachFileAndPutsBackWhatItReplacedWhenA
          kFeaturesSaved.c_str(), kSoftkeysSaved.c_str()},
         {"and stays away after a no", FeaturesDeleted, false, "", "features.xml gone", "kept other, saved",
          nullptr, kSoftkeysSaved.c_str()},
+        {"a file that cannot be read back stops the save", FeaturesFolder, true, "", "", "failed, not written",
+         "(folder)", kSoftkeys.c_str()},
     };
     for (const auto& row : rows)
     {
@@ -95,8 +97,10 @@ TEST(ContentSave, ChecksTheDiskAgainBeforeEachFileAndPutsBackWhatItReplacedWhenA
         ASSERT_TRUE(files[0].SetLine(1, true) && files[1].SetLine(0, true));
         if (row.before == SoftkeysEdited)
             WriteBytes(softkeys, kOther);
-        if (row.before == FeaturesDeleted)
+        if (row.before != Nothing && row.before != SoftkeysEdited)
             fs::remove(features);
+        if (row.before == FeaturesFolder)
+            fs::create_directory(features);
 
         CScriptedQuestions questions;
         questions.answer = row.answer;
@@ -115,7 +119,8 @@ TEST(ContentSave, ChecksTheDiskAgainBeforeEachFileAndPutsBackWhatItReplacedWhenA
         for (const std::string& question : questions.asked)
             asked += question;
         EXPECT_EQ(asked, row.asked);
-        EXPECT_EQ(fs::exists(features) ? ReadBytes(features) : "(gone)", row.features ? row.features : "(gone)");
+        const std::string now = fs::is_directory(features) ? "(folder)" : fs::exists(features) ? ReadBytes(features) : "(gone)";
+        EXPECT_EQ(now, row.features ? row.features : "(gone)");
         EXPECT_EQ(ReadBytes(softkeys), row.softkeys);
         std::vector<std::string> expected;
         for (const char* name : {"features.xml", "softkeys.xml"})
