@@ -376,6 +376,14 @@ FAULTS = [
      '(!buttons && (focus ==',
      '(!kPageKinds[static_cast<size_t>(index)].hasList && (focus ==',
      'the focus stays on Enable All when it is disabled on a read-only tab'),
+    ('list-spacing-unscaled', 'pages/CheckListBox.cpp', 'win:checklist_tests.dpi192',
+     'ScaleForDpi(kLineSpacing, m_dpi);',
+     'kLineSpacing;',
+     'the space between list lines stays 3 pixels at every DPI'),
+    ('ini-empty-quotes', 'app/Locations.cpp', 'win:app_tests',
+     '        if (value.size() >= 2 && (value[0] == L\'"\'',
+     '        if (value.size() > 2 && (value[0] == L\'"\'',
+     'an empty pair of quotes in xml.ini is taken as the path'),
 ]
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))

@@ -72,6 +72,7 @@ TEST(Locations, XmlIniInEveryEncodingAndLayoutOrTheDefaults)
         {ansi,                                               {L"", L"", L"caf\u00e9 \u20AC.xml", L""}},
         {"[Other]\r\nFeatures=f.xml\r\n",                    {}                                      },
         {"[XMLFiles]\r\nSoftkeys=only.xml\r\nFeatures=\r\n", {L"", L"only.xml", L"", L""}            },
+        {"[XMLFiles]\r\nFeatures=\"\"\r\nSoftkeys=''\r\nStartHere=\"h.xml\"\r\n", {L"", L"", L"h.xml", L""}},
         {anyOrder,                                           {L"f", L"s", L"h", L"i"}                },
         {longLine,                                           {L"", L"", longPath, L""}               },
         {layout,                                             {L"a b.xml", L"s.xml", L"\"h.xml'", L""}},
