@@ -368,7 +368,7 @@ FAULTS = [
      '    if (!CanWrite() || index >= m_lines.size())',
      '    if (index >= m_lines.size())',
      'a read-only file takes a changed line'),
-    ('readonly-a11y-toggles', 'pages/CheckListAccessible.cpp', 'win:pages',
+    ('readonly-a11y-toggles', 'pages/CheckListAccessible.cpp', 'win:checklist_tests$',
      '    if (!m_owner->AllowsUserToggle())\n        return S_OK;\n',
      '',
      "a screen reader's default action ticks a read-only line"),
