@@ -14,6 +14,10 @@ namespace XmlDetail
 
 bool SameBytes(const char* a, std::size_t aSize, const char* b, std::size_t bSize) noexcept;
 
+// The error at offset, with its line and column counted as CheckWellFormed counts them.
+CXmlSyntax SyntaxAt(const char* text, std::size_t size, bool utf8, XmlSyntaxError error,
+                    std::size_t offset) noexcept;
+
 // Blocks for nodes and attributes, from the pool of the calling thread.
 void* AllocateNodeBlock();
 void FreeNodeBlock(void* block) noexcept;
