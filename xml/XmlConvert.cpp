@@ -160,6 +160,7 @@ bool CodePageToUtf16(std::string_view bytes, unsigned codePage, std::u16string& 
         return Utf16BytesToUtf8(bytes, form == CodePageForm::Utf16BE, utf8) && Utf8ToUtf16(utf8, text);
     }
     case CodePageForm::UsAscii:
+    case CodePageForm::AsciiOnly:
         for (const char c : bytes)
         {
             if (static_cast<unsigned char>(c) >= 0x80)
@@ -241,6 +242,7 @@ bool Utf16ToCodePage(std::u16string_view text, unsigned codePage, std::string& b
         return Utf16ToUtf8(text, utf8) && Utf8ToUtf16Bytes(utf8, form == CodePageForm::Utf16BE, bytes);
     }
     case CodePageForm::UsAscii:
+    case CodePageForm::AsciiOnly:
         for (const char16_t c : text)
         {
             if (c >= 0x80)
