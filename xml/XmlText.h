@@ -61,8 +61,8 @@ bool Utf8ToUtf16(std::string_view utf8, std::u16string& text);
 bool Utf16ToUtf8(std::u16string_view text, std::string& utf8);
 
 // Where the bytes stop being valid in the code page (UTF-16 bytes without a mark included): the
-// offset of the first byte that cannot be read, or of the start of its line when that line is too
-// long to search; bytes.size() when they are valid.
+// offset from the start of the bytes of the first one that cannot be read; bytes.size() when they
+// are valid.
 std::size_t FirstInvalidByte(std::string_view bytes, unsigned codePage);
 
 // False when the input does not convert exactly: bytes invalid in the code page, or a character it
