@@ -1,7 +1,8 @@
 // The text rules of the content files: which encoding a file is in, conversions between code pages
 // and UTF-16, and attribute values as a reader means them and as a writer must put them. Code pages
-// are Windows code-page numbers, and a few of the engine's own below. Apart from UTF-16, which is read as UTF-8, only those in which
-// ASCII characters are single ASCII bytes are known: the scanner finds markup by those bytes.
+// are Windows code-page numbers, and a few of the engine's own below. Apart from UTF-16, which is read
+// as UTF-8, only those in which ASCII characters are single ASCII bytes are known: the scanner finds
+// markup by those bytes.
 // The code pages' table is in XmlCodePages.cpp; encodings are detected in XmlEncoding.cpp, converted
 // in XmlConvert.cpp, and attribute values decoded and encoded in XmlValue.cpp.
 #pragma once
@@ -19,7 +20,8 @@ constexpr unsigned kCodePageUsAscii = 20127;
 constexpr unsigned kCodePageAsciiOnly = 0x10000;
 // Encodings that Windows converts only as part of a wider code page: they are read with the wider
 // one (932, 936, 950), as files written by the Windows code page were, and written only in the
-// bytes of their standard form, which other readers read under the declared name.
+// bytes of their standard form, which other readers read under the declared name. EUC-JP (51932)
+// and EUC-KR (51949), which Windows writes with tables of its own, keep to theirs the same way.
 constexpr unsigned kCodePageShiftJis = 0x10000 + 932;
 constexpr unsigned kCodePageGb2312 = 0x10000 + 936;
 constexpr unsigned kCodePageBig5 = 0x10000 + 950;

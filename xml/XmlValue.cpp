@@ -181,10 +181,13 @@ void AppendEncoded(std::u16string_view run, unsigned codePage, std::string& out)
 // Bytes in codePage appended to text as every reader reads them; false unless exact.
 bool AppendExactly(std::string_view bytes, unsigned codePage, std::u16string& text)
 {
+    const XmlDetail::CStandardForm* standard = XmlDetail::StandardFormOf(codePage);
     std::u16string decoded;
-    if (!CodePageToUtf16(bytes, codePage, decoded))
+    if (!standard && IsAscii(bytes))
+        decoded.assign(bytes.begin(), bytes.end());
+    else if (!CodePageToUtf16(bytes, codePage, decoded))
         return false;
-    if (const XmlDetail::CStandardForm* standard = XmlDetail::StandardFormOf(codePage))
+    if (standard)
     {
         // Each character must come from bytes of the standard form, and from those that the engine
         // writes for it: bytes that read as the same character in another way may not in other readers.
