@@ -81,8 +81,9 @@ std::u16string DecodeXmlValue(std::string_view value, unsigned codePage);
 // spaces (a CR LF as one), for comparing and for editing: writing the text back with EncodeXmlValue
 // keeps its meaning. False, with text unspecified, when the engine cannot be sure of that: a
 // reference to an entity other than the predefined ones (one a document type declares, say), a
-// malformed reference, or bytes that codePage does not hold or that its standard form lacks (any
-// byte outside ASCII for kCodePageAsciiOnly). An "&" that begins no reference reads as itself.
+// malformed reference, a character no document may hold, or bytes that codePage does not hold or
+// that its standard form lacks (any byte outside ASCII for kCodePageAsciiOnly). An "&" that begins
+// no reference reads as itself.
 bool DecodeXmlValueExactly(std::string_view value, unsigned codePage, std::u16string& text);
 // Text as an attribute value for a tree in codePage, to be written between quote characters ('"'
 // or '\''): '&', '<' and the quote escaped, tab, CR and LF as references, characters the code page

@@ -206,10 +206,13 @@ bool AppendExactly(std::string_view bytes, unsigned codePage, std::u16string& te
         if (again != bytes)
             return false;
     }
-    // Readers take a line break as one LF, and every tab and LF of a value as a space.
+    // Readers take a line break as one LF, and every tab and LF of a value as a space; a character no
+    // document may hold they do not read at all.
     for (std::size_t i = 0; i < decoded.size(); ++i)
     {
         const char16_t c = decoded[i];
+        if (!XmlDetail::IsDocumentChar(c) && !XmlDetail::IsSurrogate(c))
+            return false;
         if (c == u'\r' && i + 1 < decoded.size() && decoded[i + 1] == u'\n')
             continue;
         text += c == u'\t' || c == u'\n' || c == u'\r' ? u' ' : c;

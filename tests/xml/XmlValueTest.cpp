@@ -79,6 +79,7 @@ TEST(Value, DecodeExactlyReadsAValueAsEveryReaderDoesOrRefusesIt)
         {"&#49",                             1252,               nullptr          },
         {"&#0;",                             1252,               nullptr          },
         {"a\xFF",                            65001,              nullptr          },
+        {"a\x1E\xEF\xBF\xBF",                  65001,              nullptr          },
         {"\x87\x40",                         kCodePageShiftJis,  nullptr          },
         {"\\",                               kCodePageShiftJis,  nullptr          },
         {"Caf\xE9",                          kCodePageAsciiOnly, nullptr          },
