@@ -362,6 +362,10 @@ FAULTS = [
      "                !XmlDetail::InStandardForm(*standard, bytesOfOne))",
      "                false)",
      "a value in bytes outside the standard form (a backslash in Shift_JIS) counts as exactly decoded"),
+    ("exact-control-char", "xml/XmlValue.cpp", "native",
+     "        if (!XmlDetail::IsDocumentChar(c) && !XmlDetail::IsSurrogate(c))\n            return false;\n",
+     "",
+     "a value holding a control character counts as exactly decoded, though the writer cannot put it back"),
     ("standard-form-unchecked", "xml/XmlValue.cpp", "native",
      "        if (Utf16ToCodePage(valid.substr(i, length), codePage, bytes) &&\n"
      "            (!standard || XmlDetail::InStandardForm(*standard, bytes)))",
