@@ -3,8 +3,9 @@
 // are Windows code-page numbers, and a few of the engine's own below. Apart from UTF-16, which is read
 // as UTF-8, only those in which ASCII characters are single ASCII bytes are known: the scanner finds
 // markup by those bytes.
-// The code pages' table is in XmlCodePages.cpp; encodings are detected in XmlEncoding.cpp, converted
-// in XmlConvert.cpp, and attribute values decoded and encoded in XmlValue.cpp.
+// The code pages' table is in XmlCodePages.cpp and the standard forms' in XmlStandardForms.cpp;
+// encodings are detected in XmlEncoding.cpp, converted in XmlConvert.cpp, and attribute values
+// decoded and encoded in XmlValue.cpp.
 #pragma once
 
 #include <string>
