@@ -86,10 +86,10 @@ for name, wider, declared in FORMS:
     for i in range(0, len(found), 6):
         print("    " + " ".join(f"{{0x{a:04X}, 0x{b:04X}}}," for a, b in found[i:i + 6]))
     print("};")
-print("// clang-format on")
 print()
 print("const CStandardForm kStandardForms[5] = {")
 for name, wider, declared in FORMS:
     print(f"    {{{name}, std::size({name})}},")
 print("};")
+print("// clang-format on")
 print("} // namespace XmlDetail")

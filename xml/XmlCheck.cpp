@@ -412,5 +412,6 @@ CXmlSyntax CheckWellFormed(const char* text, std::size_t size, bool utf8) noexce
         error = XmlSyntaxError::ControlCharacter;
         offset = control;
     }
-    return error == XmlSyntaxError::None ? CXmlSyntax{} : XmlDetail::SyntaxAt(text, size, utf8, error, offset);
+    return error == XmlSyntaxError::None ? CXmlSyntax{}
+                                         : XmlDetail::SyntaxAt(text, size, utf8, error, offset);
 }

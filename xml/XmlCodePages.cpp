@@ -199,8 +199,8 @@ bool XmlDetail::InStandardForm(const CStandardForm& form, std::string_view bytes
     for (const char byte : bytes)
         code = code << 8 | static_cast<unsigned char>(byte);
     const CCodeRange* end = form.ranges + form.count;
-    const CCodeRange* range = std::lower_bound(form.ranges, end, code,
-                                               [](const CCodeRange& r, unsigned c) { return r.last < c; });
+    const CCodeRange* range =
+        std::lower_bound(form.ranges, end, code, [](const CCodeRange& r, unsigned c) { return r.last < c; });
     return range != end && range->first <= code;
 }
 

@@ -51,23 +51,22 @@ std::string LowerCase(std::string_view name)
 // HZ, the wide Unicode forms, and EBCDIC, by name or by IBM or Windows number.
 bool KeepsAscii(std::string_view name)
 {
-    static constexpr std::string_view kOthers[] = {
-        "utf-7", "utf7", "unicode-1-1-utf-7", "csunicode11utf7", "x-unicode20utf7", "hz-gb-2312", "utf-32",
-        "utf-32le", "utf-32be", "ucs-4", "ucs-2", "iso-10646-ucs-2", "iso-10646-ucs-4", "csucs4", "csunicode"};
-    static constexpr unsigned kEbcdic[] = {37,    273,   277,   278,   280,   284,   285,   290,   297,   420,
-                                           423,   424,   500,   870,   871,   875,   880,   905,   924,   1025,
-                                           1026,  1047,  1140,  1141,  1142,  1143,  1144,  1145,  1146,  1147,
-                                           1148,  1149,  20273, 20277, 20278, 20280, 20284, 20285, 20290, 20297,
-                                           20420, 20423, 20424, 20833, 20838, 20871, 20880, 20905, 20924, 21025};
+    // Between spaces, so that a name is found whole.
+    static constexpr std::string_view kOthers =
+        " utf-7 utf7 unicode-1-1-utf-7 csunicode11utf7 x-unicode20utf7 "
+        "hz-gb-2312 utf-32 utf-32le utf-32be ucs-4 ucs-2 iso-10646-ucs-2 "
+        "iso-10646-ucs-4 csucs4 csunicode ";
+    static constexpr unsigned kEbcdic[] = {
+        37,    273,   277,   278,   280,   284,   285,   290,   297,   420,   423,   424,   500,
+        870,   871,   875,   880,   905,   924,   1025,  1026,  1047,  1140,  1141,  1142,  1143,
+        1144,  1145,  1146,  1147,  1148,  1149,  20273, 20277, 20278, 20280, 20284, 20285, 20290,
+        20297, 20420, 20423, 20424, 20833, 20838, 20871, 20880, 20905, 20924, 21025};
     const std::string lower = LowerCase(name);
     const std::string_view key = lower;
-    if (key.find("ebcdic") != std::string_view::npos)
+    if (key.find("ebcdic") != std::string_view::npos ||
+        (key.find(' ') == std::string_view::npos &&
+         kOthers.find(' ' + lower + ' ') != std::string_view::npos))
         return false;
-    for (const std::string_view other : kOthers)
-    {
-        if (key == other)
-            return false;
-    }
     for (const std::string_view prefix : kNumberPrefixes)
     {
         if (key.substr(0, prefix.size()) == prefix)

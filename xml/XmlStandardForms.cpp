@@ -116,7 +116,6 @@ constexpr CCodeRange kEucJp[] = {
     {0xEAA1, 0xEAFE}, {0xEBA1, 0xEBFE}, {0xECA1, 0xECFE}, {0xEDA1, 0xEDFE}, {0xEEA1, 0xEEFE}, {0xEFA1, 0xEFFE},
     {0xF0A1, 0xF0FE}, {0xF1A1, 0xF1FE}, {0xF2A1, 0xF2FE}, {0xF3A1, 0xF3FE}, {0xF4A1, 0xF4A6},
 };
-// clang-format on
 
 const CStandardForm kStandardForms[5] = {
     {kShiftJis, std::size(kShiftJis)},
@@ -125,4 +124,5 @@ const CStandardForm kStandardForms[5] = {
     {kEucKr, std::size(kEucKr)},
     {kEucJp, std::size(kEucJp)},
 };
+// clang-format on
 } // namespace XmlDetail

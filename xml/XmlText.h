@@ -88,6 +88,7 @@ std::u16string DecodeXmlValue(std::string_view value, unsigned codePage);
 bool DecodeXmlValueExactly(std::string_view value, unsigned codePage, std::u16string& text);
 // Text as an attribute value for a tree in codePage, to be written between quote characters ('"'
 // or '\''): '&', '<' and the quote escaped, tab, CR and LF as references, characters the code page
-// holds in it (only in its standard form's bytes, where it has one) and any other as "&#x263A;". Characters no document may hold (unpaired surrogates,
-// controls other than tab, CR and LF, U+FFFE, U+FFFF) are written as U+FFFD.
+// holds in it (only in its standard form's bytes, where it has one) and any other as "&#x263A;".
+// Characters no document may hold (unpaired surrogates, controls other than tab, CR and LF, U+FFFE,
+// U+FFFF) are written as U+FFFD.
 std::string EncodeXmlValue(std::u16string_view text, unsigned codePage, char quote = '"');

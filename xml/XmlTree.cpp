@@ -313,16 +313,18 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
             return fail(XmlFileError::NotText, nul);
         // Bytes outside ASCII in an encoding the engine has no table for are not its to judge.
         std::u16string text;
-        if (encoding.declared && encoding.codePage != kCodePageUtf8 && encoding.codePage != kCodePageAsciiOnly &&
-            !CodePageToUtf16(file, encoding.codePage, text))
+        if (encoding.declared && encoding.codePage != kCodePageUtf8 &&
+            encoding.codePage != kCodePageAsciiOnly && !CodePageToUtf16(file, encoding.codePage, text))
             return fail(XmlFileError::BadEncoding, FirstInvalidByte(file, encoding.codePage));
     }
     if (fileIsSource)
         source.assign(bytes.get(), size);
     const bool utf8 = HeldAsUtf8(encoding.codePage);
     CXmlSyntax syntax = CheckWellFormed(bytes.get(), size, utf8);
-    if (encoding.unwritableName != 0 && (syntax.error == XmlSyntaxError::None || syntax.offset > encoding.unwritableName))
-        syntax = XmlDetail::SyntaxAt(bytes.get(), size, utf8, XmlSyntaxError::UnwritableEncoding, encoding.unwritableName);
+    if (encoding.unwritableName != 0 &&
+        (syntax.error == XmlSyntaxError::None || syntax.offset > encoding.unwritableName))
+        syntax = XmlDetail::SyntaxAt(bytes.get(), size, utf8, XmlSyntaxError::UnwritableEncoding,
+                                     encoding.unwritableName);
     const bool wasSingleFile = m_singleFile;
     m_singleFile = singleFile;
     if (!LoadOwned(std::move(bytes), size))

@@ -100,8 +100,9 @@ bool CheckTree(const CRecordingDocument& document)
             std::u16string text;
             std::u16string again;
             const unsigned codePage = document.TreeCodePage();
-            Require(!DecodeXmlValueExactly(a->m_value, codePage, text) ||
-                    (DecodeXmlValueExactly(EncodeXmlValue(text, codePage), codePage, again) && again == text));
+            Require(
+                !DecodeXmlValueExactly(a->m_value, codePage, text) ||
+                (DecodeXmlValueExactly(EncodeXmlValue(text, codePage), codePage, again) && again == text));
         }
         const bool text = node->m_type == CXmlNode::NODE_TEXT;
         if (node != &document.m_root)

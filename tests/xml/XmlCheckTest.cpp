@@ -30,17 +30,17 @@ void ExpectCheck(const std::string& bytes, bool utf8, E error, std::uint32_t lin
 TEST(XmlCheck, FindsTheFirstErrorOfEachKindAndToleratesWhatTheFilesHold)
 {
     const std::tuple<std::string_view, E, std::uint32_t, std::uint32_t> cases[] = {
-        {"\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<?pi x?><!-- c --><r/> \n<!---->", E::None,             0, 0 },
-        {"<!DOCTYPE r [\n<!ENTITY v \"> ]\"> <!-- ] --> <?p ]> ?>\n]>\n<r/>",       E::None,             0, 0 },
-        {"<?xml-stylesheet href='a'?><r><![CDATA[<x>]]><?p?>&nope; & &amp;</r>",    E::None,             0, 0 },
-        {"<item hidden name=\"a\" name = 'b' last/>",                               E::None,             0, 0 },
-        // Read and written back exactly: stored files rely on these.
-        {"<r>\n<%= v %><% if (a) %>\n</r><%-- x --%>",                              E::None,             0, 0 },
-        {"<!-- ---- keys ---- --><r><!-- a -- b --></r>",                           E::None,             0, 0 },
-        {"<Features><f></g></features>",                                            E::None,             0, 0 },
-        {"x <r/>\ntext<s a='1'/><t></t>",                                           E::None,             0, 0 },
-        {" <?xml version=\"1.0\"?><r/><?xml?>",                                     E::None,             0, 0 },
-        {"<r/>\r\n\x1A",                                                             E::None,             0, 0 },
+        {"\xEF\xBB\xBF<?xml version=\"1.0\"?>\r\n<?pi x?><!-- c --><r/> \n<!---->", E::None,              0, 0 },
+        {"<!DOCTYPE r [\n<!ENTITY v \"> ]\"> <!-- ] --> <?p ]> ?>\n]>\n<r/>",       E::None,              0, 0 },
+        {"<?xml-stylesheet href='a'?><r><![CDATA[<x>]]><?p?>&nope; & &amp;</r>",    E::None,              0, 0 },
+        {"<item hidden name=\"a\" name = 'b' last/>",                               E::None,              0, 0 },
+ // Read and written back exactly: stored files rely on these.
+        {"<r>\n<%= v %><% if (a) %>\n</r><%-- x --%>",                              E::None,              0, 0 },
+        {"<!-- ---- keys ---- --><r><!-- a -- b --></r>",                           E::None,              0, 0 },
+        {"<Features><f></g></features>",                                            E::None,              0, 0 },
+        {"x <r/>\ntext<s a='1'/><t></t>",                                           E::None,              0, 0 },
+        {" <?xml version=\"1.0\"?><r/><?xml?>",                                     E::None,              0, 0 },
+        {"<r/>\r\n\x1A",                                                            E::None,              0, 0 },
         {"<!-- only -->",                                                           E::NoDocumentElement, 1, 14},
         {"<r><!-- x",                                                               E::EndInsideMarkup,   1, 10},
         {"<r><!-- a -- b --",                                                       E::EndInsideMarkup,   1, 18},
@@ -65,7 +65,7 @@ TEST(XmlCheck, FindsTheFirstErrorOfEachKindAndToleratesWhatTheFilesHold)
         {"<r><!ELEMENT r></r>",                                                     E::BadMarkup,         1, 4 },
         {"<r/><!DOCTYPE r>",                                                        E::BadMarkup,         1, 5 },
         {"<![CDATA[x]]><r/>",                                                       E::BadMarkup,         1, 1 },
-        // A control character no reader accepts, where it comes before any other error.
+ // A control character no reader accepts, where it comes before any other error.
         {"<r>\n\f</r>",                                                             E::ControlCharacter,  2, 1 },
         {"<r/>\x1A\x1A",                                                            E::ControlCharacter,  1, 5 },
         {"<r \x01 a=1/>",                                                           E::ControlCharacter,  1, 4 },

@@ -47,8 +47,8 @@ TEST(StandardForms, EachCodeIsWrittenAsBytesExactlyWhenIconvReadsItAlikeUnderThe
             bytes += static_cast<char>(code & 0xFF);
             std::u16string c;
             std::string again;
-            if (!CodePageToUtf16(bytes, codePage, c) || c.size() != 1 || c == u"&" || c == u"<" || c == u"\"" ||
-                !Utf16ToCodePage(c, codePage, again) || again != bytes)
+            if (!CodePageToUtf16(bytes, codePage, c) || c.size() != 1 || c == u"&" || c == u"<" ||
+                c == u"\"" || !Utf16ToCodePage(c, codePage, again) || again != bytes)
                 continue;
             ++written;
             const bool asBytes = EncodeXmlValue(c, codePage) == bytes;

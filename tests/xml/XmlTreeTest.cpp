@@ -63,17 +63,15 @@ TEST(Tree, DeepNestingIsWrittenClearedAndDestroyedWithoutRecursion)
 // one changed; a control character or an encoding that keeps no ASCII bytes makes it read-only there.
 TEST(Tree, FilesCarriedExactlyShowTheirItemsAndComeBackWithOnlyTheChange)
 {
-    const std::tuple<std::string_view, XmlSyntaxError, std::uint32_t, std::uint32_t> cases[] = {
-        {"<Features>\n<% if a %>\n<f n=\"A\" enabled=\"0\"/><!-- ---- keys ---- -->\n</features>\ntail<x/>",
-         XmlSyntaxError::None, 0, 0},
-        {"\n <?xml version=\"1.0\"?>\r\n<r><f n=\"A\" enabled=\"0\"/></r>\r\n\x1A", XmlSyntaxError::None, 0, 0},
-        {"<r>\n\f<f n=\"A\" enabled=\"0\"/></r>", XmlSyntaxError::ControlCharacter, 2, 1},
-        {"<?xml version=\"1.0\" encoding=\"UTF-7\"?><r><f n=\"A\" enabled=\"0\"/></r>",
-         XmlSyntaxError::UnwritableEncoding, 1, 31},
-        {"<?xml version='1.0' encoding='ibm037'?>\n<r><f n=\"A\" enabled=\"0\"/></r>",
-         XmlSyntaxError::UnwritableEncoding, 1, 31},
+    using E = XmlSyntaxError;
+    const std::tuple<E, std::uint32_t, std::uint32_t, std::string_view> cases[] = {
+        {E::None,               0, 0,  "<F>\n<% if %>\n<f enabled=\"0\"/><!-- -- -->\n</f>\ntail<x/>"       },
+        {E::None,               0, 0,  "\n <?xml version=\"1.0\"?>\r\n<r><f enabled=\"0\"/></r>\r\n\x1A"    },
+        {E::ControlCharacter,   2, 1,  "<r>\n\f<f enabled=\"0\"/></r>"                                      },
+        {E::UnwritableEncoding, 1, 31, "<?xml version=\"1.0\" encoding=\"UTF-7\"?><r><f enabled=\"0\"/></r>"},
+        {E::UnwritableEncoding, 1, 31, "<?xml version='1.0' encoding='ibm037'?>\n<r><f enabled=\"0\"/></r>" },
     };
-    for (const auto& [bytes, error, line, column] : cases)
+    for (const auto& [error, line, column, bytes] : cases)
     {
         auto document = Loaded(std::string(bytes));
         const CXmlSyntax& syntax = document->Syntax();

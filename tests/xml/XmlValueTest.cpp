@@ -42,20 +42,20 @@ TEST(Value, DecodeReplacesWhatAReaderReplacesAndKeepsTheRestAsWritten)
 TEST(Value, EncodeEscapesMarkupAndWritesWhatTheCodePageCannotHoldAsReferences)
 {
     const std::tuple<std::u16string_view, unsigned, char, std::string_view> cases[] = {
-        {u"Say \"hi\" & <wave> 'now'", 65001, '"',  "Say &quot;hi&quot; &amp; &lt;wave> 'now'"  },
-        {u"Say \"hi\" & <wave> 'now'", 1252,  '\'', "Say \"hi\" &amp; &lt;wave> &apos;now&apos;"},
-        {u"a\tb\r\nc",                 1252,  '"',  "a&#9;b&#13;&#10;c"                         },
-        {u"Año \U0001F600",           65001, '"',  "A\xC3\xB1o \xF0\x9F\x98\x80"               },
-        {u"Café \u263A \U0001F600",   1252,  '"',  "Caf\xE9 &#x263A; &#x1F600;"                },
-        {u"日本Ā表",               932,   '"',  "\x93\xFA\x96\x7B&#x100;\x95\x5C"           },
+        {u"Say \"hi\" & <wave> 'now'", 65001,              '"',  "Say &quot;hi&quot; &amp; &lt;wave> 'now'"  },
+        {u"Say \"hi\" & <wave> 'now'", 1252,               '\'', "Say \"hi\" &amp; &lt;wave> &apos;now&apos;"},
+        {u"a\tb\r\nc",                 1252,               '"',  "a&#9;b&#13;&#10;c"                         },
+        {u"Año \U0001F600",           65001,              '"',  "A\xC3\xB1o \xF0\x9F\x98\x80"               },
+        {u"Café \u263A \U0001F600",   1252,               '"',  "Caf\xE9 &#x263A; &#x1F600;"                },
+        {u"日本Ā表",               932,                '"',  "\x93\xFA\x96\x7B&#x100;\x95\x5C"           },
  // Only bytes of the standard form of the encoding declared, and none where there is no table.
-        {u"①日本\\~",            932,   '"',  "\x87\x40\x93\xFA\x96\x7B\\~"                  },
-        {u"①日本\\~",            kCodePageShiftJis, '"', "&#x2460;\x93\xFA\x96\x7B&#x5C;&#x7E;"},
-        {u"們中",                kCodePageGb2312,   '"', "&#x5011;\xD6\xD0"                    },
-        {u"é日",                  51932,             '"', "&#xE9;\xC6\xFC"                      },
-        {u"é€ a",                kCodePageAsciiOnly, '"', "&#xE9;&#x20AC; a"                     },
+        {u"①日本\\~",              932,                '"',  "\x87\x40\x93\xFA\x96\x7B\\~"               },
+        {u"①日本\\~",              kCodePageShiftJis,  '"',  "&#x2460;\x93\xFA\x96\x7B&#x5C;&#x7E;"      },
+        {u"們中",                    kCodePageGb2312,    '"',  "&#x5011;\xD6\xD0"                          },
+        {u"é日",                     51932,              '"',  "&#xE9;\xC6\xFC"                            },
+        {u"é€ a",                   kCodePageAsciiOnly, '"',  "&#xE9;&#x20AC; a"                          },
  // Nothing a document may not hold: U+FFFD in its place.
-        {u"a\xD800\x01\uFFFF",         1252,  '"',  "a&#xFFFD;&#xFFFD;&#xFFFD;"                 },
+        {u"a\xD800\x01\uFFFF",         1252,               '"',  "a&#xFFFD;&#xFFFD;&#xFFFD;"                 },
     };
     for (const auto& [text, codePage, quote, value] : cases)
         EXPECT_EQ(value, EncodeXmlValue(text, codePage, quote)) << Utf8(text) << " in " << codePage;
@@ -65,24 +65,24 @@ TEST(Value, DecodeExactlyReadsAValueAsEveryReaderDoesOrRefusesIt)
 {
     // The text, or nullptr where the engine cannot be sure of it.
     const std::tuple<std::string_view, unsigned, const char*> cases[] = {
-        {"&#49;",                            65001,              "1"              },
-        {"&#x31;&amp;&lt;&gt;&quot;&apos;",  1252,               "1&<>\"'"        },
-        {"A & B &",                          1252,               "A & B &"        },
-        {"a\tb\r\nc\rd\ne",                 65001,              "a b c d e"      },
-        {"\x93\xFA \xB1",                    932,                "\u65E5 \uFF71"},
+        {"&#49;",                           65001,              "1"            },
+        {"&#x31;&amp;&lt;&gt;&quot;&apos;", 1252,               "1&<>\"'"      },
+        {"A & B &",                         1252,               "A & B &"      },
+        {"a\tb\r\nc\rd\ne",                 65001,              "a b c d e"    },
+        {"\x93\xFA \xB1",                   932,                "\u65E5 \uFF71"},
         {"\x87\x40\\",                      932,                "\u2460\\"     },
-        {"\x93\xFA\x96\x7B",                kCodePageShiftJis,  "\u65E5\u672C"  },
-        {"plain",                            kCodePageAsciiOnly, "plain"          },
-        {"&co; Guide",                       65001,              nullptr          },
-        {"&nbsp;",                           1252,               nullptr          },
-        {"&#X31;",                           1252,               nullptr          },
-        {"&#49",                             1252,               nullptr          },
-        {"&#0;",                             1252,               nullptr          },
-        {"a\xFF",                            65001,              nullptr          },
-        {"a\x1E\xEF\xBF\xBF",                  65001,              nullptr          },
-        {"\x87\x40",                         kCodePageShiftJis,  nullptr          },
-        {"\\",                               kCodePageShiftJis,  nullptr          },
-        {"Caf\xE9",                          kCodePageAsciiOnly, nullptr          },
+        {"\x93\xFA\x96\x7B",                kCodePageShiftJis,  "\u65E5\u672C" },
+        {"plain",                           kCodePageAsciiOnly, "plain"        },
+        {"&co; Guide",                      65001,              nullptr        },
+        {"&nbsp;",                          1252,               nullptr        },
+        {"&#X31;",                          1252,               nullptr        },
+        {"&#49",                            1252,               nullptr        },
+        {"&#0;",                            1252,               nullptr        },
+        {"a\xFF",                           65001,              nullptr        },
+        {"a\x1E\xEF\xBF\xBF",               65001,              nullptr        },
+        {"\x87\x40",                        kCodePageShiftJis,  nullptr        },
+        {"\\",                              kCodePageShiftJis,  nullptr        },
+        {"Caf\xE9",                         kCodePageAsciiOnly, nullptr        },
     };
     for (const auto& [value, codePage, expected] : cases)
     {
@@ -114,22 +114,23 @@ std::string ReadByLibxml2(const std::string& bytes)
 TEST(Value, TypedTextIsWrittenSoThatLibxml2ReadsItUnderEveryDeclaredEncoding)
 {
     const std::tuple<const char*, std::u16string_view> cases[] = {
-        {"UTF-8",        u"\u00D1 & \u263A <\"'>"         },
-        {"UTF-16",       u"\u00D1 \U0001F600"             },
-        {"windows-1252", u"Caf\u00E9 \u20AC \u263A"       },
-        {"ISO-8859-16",  u"Caf\u00E9 \u20AC"              },
-        {"KOI8-R",       u"\u0416\u0443\u043A \u00E9"     },
+        {"UTF-8",        u"\u00D1 & \u263A <\"'>"          },
+        {"UTF-16",       u"\u00D1 \U0001F600"              },
+        {"windows-1252", u"Caf\u00E9 \u20AC \u263A"        },
+        {"ISO-8859-16",  u"Caf\u00E9 \u20AC"               },
+        {"KOI8-R",       u"\u0416\u0443\u043A \u00E9"      },
         {"Shift_JIS",    u"\u65E5\u672C \u2460 \\ ~ \u00A5"},
-        {"Windows-31J",  u"\u65E5\u672C \u2460 \\ ~"     },
-        {"EUC-JP",       u"\u65E5\u672C \u00E9 \u2460"    },
-        {"GB2312",       u"\u4E2D\u6587 \u5011 \u00B7"    },
-        {"GBK",          u"\u4E2D\u6587 \u5011"           },
-        {"EUC-KR",       u"\uD55C\uAD6D \uB620"           },
-        {"Big5",         u"\u4E2D\u6587 \u20AC"           },
+        {"Windows-31J",  u"\u65E5\u672C \u2460 \\ ~"       },
+        {"EUC-JP",       u"\u65E5\u672C \u00E9 \u2460"     },
+        {"GB2312",       u"\u4E2D\u6587 \u5011 \u00B7"     },
+        {"GBK",          u"\u4E2D\u6587 \u5011"            },
+        {"EUC-KR",       u"\uD55C\uAD6D \uB620"            },
+        {"Big5",         u"\u4E2D\u6587 \u20AC"            },
     };
     for (const auto& [name, typed] : cases)
     {
-        const std::string file = std::string("<?xml version=\"1.0\" encoding=\"") + name + "\"?>\n<a n=\"x\"/>\n";
+        const std::string file =
+            std::string("<?xml version=\"1.0\" encoding=\"") + name + "\"?>\n<a n=\"x\"/>\n";
         std::string bytes = file;
         if (std::string(name) == "UTF-16" && Utf8ToUtf16Bytes(file, false, bytes))
             bytes.insert(0, "\xFF\xFE");
@@ -139,7 +140,8 @@ TEST(Value, TypedTextIsWrittenSoThatLibxml2ReadsItUnderEveryDeclaredEncoding)
         value = EncodeXmlValue(typed, document->TreeCodePage());
         EXPECT_EQ(ReadByLibxml2(document->ToString()), Utf8(typed)) << name;
         std::u16string reread;
-        EXPECT_TRUE(DecodeXmlValueExactly(value, document->TreeCodePage(), reread) && reread == typed) << name;
+        EXPECT_TRUE(DecodeXmlValueExactly(value, document->TreeCodePage(), reread) && reread == typed)
+            << name;
     }
 }
 
