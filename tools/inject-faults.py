@@ -325,8 +325,8 @@ FAULTS = [
      '        return {IsValidUtf8(bytes) ? kCodePageUtf8 : codePage, false, true};',
      'valid UTF-8 wins over the declared encoding'),
     ("declared-not-checked", "xml/XmlTree.cpp", "native",
-     "if (encoding.declared && encoding.codePage != kCodePageUtf8 && encoding.codePage != kCodePageAsciiOnly &&\n"
-     "            !CodePageToUtf16(file, encoding.codePage, text))",
+     "if (encoding.declared && encoding.codePage != kCodePageUtf8 &&\n"
+     "            encoding.codePage != kCodePageAsciiOnly && !CodePageToUtf16(file, encoding.codePage, text))",
      "if (false && !CodePageToUtf16(file, encoding.codePage, text))",
      "a file with bytes invalid in its declared code page is read"),
     ("nul-accepted", "xml/XmlTree.cpp", "native",
