@@ -12,7 +12,7 @@ packages=(
 if [ "${1:-}" != run ]; then
     packages+=(
         g++ clang libclang-rt-14-dev googletest libgtest-dev g++-mingw-w64-i686-posix x11-utils
-        libpugixml-dev libtinyxml2-dev zip unzip python3
+        libpugixml-dev libtinyxml2-dev libxml2-dev zip unzip python3
     )
 fi
 

@@ -126,24 +126,24 @@ std::string operator+(const CXmlString& a, const char* b);
 std::string operator+(const char* a, const CXmlString& b);
 std::ostream& operator<<(std::ostream& out, const CXmlString& s);
 
-// Why a file is not well-formed XML, as a conforming reader would find it first. The engine reads
-// such a file all the same; its users decide whether they may write it.
+// Why a file is not well-formed XML, or not one the engine can be sure of, as a reader would find it
+// first. The engine reads such a file all the same; its users decide whether they may write it. The
+// numbers stay as they are, with gaps where kinds went: the pages' strings follow them.
 enum class XmlSyntaxError : std::uint8_t
 {
-    None,
-    NoDocumentElement,    // no element at all
-    EndInsideMarkup,      // the file ends inside a tag, comment, section or declaration
-    UnclosedElement,      // the file ends while an element is open
-    MismatchedEndTag,     // an end tag names another element than the one it closes
-    StrayEndTag,          // an end tag with no element open
-    BadName,              // a tag or attribute name is missing or starts with a character no name starts with
-    AttributeSyntax,      // an attribute lacks its "=", its quotes, or the space before it
-    LessThanInValue,      // a "<" inside an attribute value
-    TextOutsideElement,   // character data (not white space) before or after the document element
-    SecondElement,        // another element after the document element
-    BadComment,           // "--" inside a comment
-    MisplacedDeclaration, // "<?xml" anywhere but at the very start
-    BadMarkup,            // "<!" that opens no comment, CDATA section or document type declaration
+    None = 0,
+    NoDocumentElement = 1, // no element at all
+    EndInsideMarkup = 2,   // the file ends inside a tag, comment, section or declaration
+    UnclosedElement = 3,   // the file ends while an element is open
+    StrayEndTag = 5,       // an end tag with no element open
+    BadName = 6,           // a tag or attribute name is missing or starts with a character no name starts with
+    AttributeSyntax = 7,   // an attribute lacks its "=", its quotes, or the space before it
+    LessThanInValue = 8,   // a "<" inside an attribute value
+    BadMarkup = 13,        // "<!" that opens no comment, CDATA section or document type declaration
+    ControlCharacter = 14, // a NUL or another control character than tab, LF and CR
+    // The declaration names an encoding in which ASCII characters are not their ASCII bytes (UTF-7,
+    // EBCDIC): nothing typed could be written so that readers read it.
+    UnwritableEncoding = 15,
 };
 
 struct CXmlSyntax
@@ -154,10 +154,12 @@ struct CXmlSyntax
     std::uint32_t column = 0; // 1-based, in characters when utf8, else in bytes
 };
 
-// Checks size bytes at text against the rules of well-formed XML that the content files meet, and
-// reports the first error. Tolerated, because stored files rely on them and the engine carries them
-// through exactly: an attribute written as its name alone, a repeated attribute name, and an "&" that
-// begins no reference. A leading UTF-8 byte-order mark is skipped.
+// Checks size bytes at text for what makes the engine unsure which bytes are an item or a value, and
+// for control characters, and reports the first error. Tolerated, because stored files rely on them
+// and the engine carries them through exactly: an attribute written as its name alone, a repeated
+// attribute name, an "&" that begins no reference, "<% ... %>" blocks, "--" inside a comment, an end
+// tag that names another element (it closes the innermost one), text or elements after the document
+// element, an XML declaration after other bytes, and 0x1A as the last byte (DOS's end-of-file mark).
 CXmlSyntax CheckWellFormed(const char* text, std::size_t size, bool utf8) noexcept;
 
 // Why a file could not be read or written.
@@ -172,7 +174,7 @@ enum class XmlFileError : std::uint8_t
     DiskFull,
     TooLarge,
     BadEncoding,   // bytes that are not valid in the file's encoding, from offset on
-    NotText,       // a NUL or another control character at offset: not a text file
+    NotText,       // a NUL at offset: not a text file (UTF-32 and other wide encodings among them)
     Changed,       // the file no longer holds the bytes that were read or last written
     Failed,        // any other failure, running out of memory included
 };
@@ -385,9 +387,10 @@ public:
     // with or without a mark) is read as UTF-8; a file in any other encoding keeps its bytes.
     // False, with the tree and the encoding as they were and FileStatus saying why, when the file
     // cannot be read whole, does not convert cleanly (UTF-16 of odd length or with an unpaired
-    // surrogate, bytes invalid in the code page the file declares), holds a NUL or another control
-    // character than tab, CR and LF, or memory runs out. A file that is not well-formed XML is read
-    // all the same; Syntax says what is wrong with it.
+    // surrogate, bytes invalid in the code page the file declares), holds a NUL, or memory runs
+    // out. A file that is not well-formed XML is read all the same; Syntax says what is wrong with
+    // it, and so it does for a file holding another control character or declaring an encoding
+    // that keeps no ASCII bytes.
     bool Load(const char* path) noexcept;
     // Like Load, from a file's bytes in memory, which the document copies.
     bool LoadBytes(const char* bytes, std::size_t size) noexcept;
@@ -412,8 +415,9 @@ public:
     // from one file, everything the tree holds as it was read keeps the file's own bytes; what was
     // changed, added or built otherwise is written in the engine's own form.
     std::string ToString() const;
-    // The code page of the tree's bytes, for DecodeXmlValue and EncodeXmlValue: that of the last
-    // file loaded, with UTF-8 (65001) for a UTF-16 file and for a document that never loaded one.
+    // The code page of the tree's bytes, for DecodeXmlValue, DecodeXmlValueExactly and
+    // EncodeXmlValue: that of the last file loaded, with UTF-8 (65001) for a UTF-16 file and for a
+    // document that never loaded one. It may be one of the engine's own numbers (XmlText.h).
     unsigned TreeCodePage() const noexcept;
     // Why the last Load or Save failed; None after one that succeeded.
     const CXmlFileStatus& FileStatus() const noexcept

@@ -1,12 +1,13 @@
-// The well-formedness check: one pass over the bytes, without recursion. The only memory it takes is
-// the list of open elements, kept as ranges of the input.
+// The well-formedness check: one pass over the markup and one over the bytes for control characters,
+// without recursion and without taking memory. Open elements are counted as the scanner closes them:
+// an end tag closes the innermost one, whatever name it gives.
 #include "Xml.h"
+#include "XmlInternal.h"
 
 #include <array>
 #include <cstring>
 #include <limits>
 #include <string_view>
-#include <vector>
 
 namespace
 {
@@ -36,12 +37,6 @@ constexpr std::array<std::uint8_t, 256> MakeCharTable()
 constexpr std::array<std::uint8_t, 256> kChars = MakeCharTable();
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
-
-struct Range
-{
-    std::size_t start;
-    std::size_t size;
-};
 
 class CChecker
 {
@@ -77,20 +72,15 @@ private:
     }
     // Index of the first what at or after from, or m_size.
     std::size_t Find(std::size_t from, std::string_view what) const noexcept;
-    std::size_t Depth() const noexcept
-    {
-        return m_open.size() + m_unnamed;
-    }
     XmlSyntaxError Fail(XmlSyntaxError error, std::size_t at) noexcept
     {
         m_pos = at;
         return error;
     }
-    bool IsDeclaration(std::size_t at) const noexcept;
 
     // Each of these starts at the "<" of its markup and leaves m_pos after it.
     XmlSyntaxError Markup() noexcept;
-    XmlSyntaxError Instruction(bool atStart) noexcept;
+    XmlSyntaxError Instruction() noexcept;
     XmlSyntaxError Comment() noexcept;
     XmlSyntaxError DocumentType() noexcept;
     XmlSyntaxError StartTag() noexcept;
@@ -100,9 +90,7 @@ private:
 
     const char* m_text;
     std::size_t m_size;
-    std::vector<Range> m_open;
-    // Open elements whose names could not be kept for want of memory: their end tags go unchecked.
-    std::size_t m_unnamed = 0;
+    std::size_t m_depth = 0;
     bool m_rootSeen = false;
     bool m_documentTypeSeen = false;
 };
@@ -122,45 +110,29 @@ std::size_t CChecker::Find(std::size_t from, std::string_view what) const noexce
     return m_size;
 }
 
-bool CChecker::IsDeclaration(std::size_t at) const noexcept
-{
-    if (!StartsWith(at, "<?") || m_size - at < 6)
-        return false;
-    const char* target = m_text + at + 2;
-    return (target[0] | 0x20) == 'x' && (target[1] | 0x20) == 'm' && (target[2] | 0x20) == 'l' &&
-           (target[3] == '?' || Is(at + 5, kSpace));
-}
-
 XmlSyntaxError CChecker::Run() noexcept
 {
-    m_pos = StartsWith(0, kByteOrderMark) ? kByteOrderMark.size() : 0;
-    if (IsDeclaration(m_pos))
-    {
-        const XmlSyntaxError error = Instruction(true);
-        if (error != XmlSyntaxError::None)
-            return error;
-    }
+    // Text, a second element or a declaration anywhere are carried through exactly by the scanner,
+    // so only markup whose extent is in doubt is an error.
+    m_pos = 0;
     for (;;)
     {
-        if (Depth() == 0)
+        const void* less = std::memchr(m_text + m_pos, '<', m_size - m_pos);
+        if (!less)
+            break;
+        m_pos = static_cast<std::size_t>(static_cast<const char*>(less) - m_text);
+        // "<%" opens no markup for the scanner: the block is character data up to the next "<".
+        if (m_pos + 1 < m_size && m_text[m_pos + 1] == '%')
         {
-            m_pos = Skip(m_pos, kSpace);
-            if (m_pos == m_size)
-                break;
-            if (m_text[m_pos] != '<')
-                return Fail(XmlSyntaxError::TextOutsideElement, m_pos);
-        }
-        else
-        {
-            const void* less = std::memchr(m_text + m_pos, '<', m_size - m_pos);
-            if (!less)
-                return Fail(XmlSyntaxError::UnclosedElement, m_size);
-            m_pos = static_cast<std::size_t>(static_cast<const char*>(less) - m_text);
+            ++m_pos;
+            continue;
         }
         const XmlSyntaxError error = Markup();
         if (error != XmlSyntaxError::None)
             return error;
     }
+    if (m_depth > 0)
+        return Fail(XmlSyntaxError::UnclosedElement, m_size);
     return m_rootSeen ? XmlSyntaxError::None : Fail(XmlSyntaxError::NoDocumentElement, m_size);
 }
 
@@ -172,7 +144,7 @@ XmlSyntaxError CChecker::Markup() noexcept
     switch (m_text[at + 1])
     {
     case '?':
-        return Instruction(false);
+        return Instruction();
     case '/':
         return EndTag();
     case '!':
@@ -180,7 +152,7 @@ XmlSyntaxError CChecker::Markup() noexcept
     default:
         return StartTag();
     }
-    const bool inContent = Depth() > 0;
+    const bool inContent = m_depth > 0;
     const bool documentTypeAllowed = !m_rootSeen && !m_documentTypeSeen;
     if (StartsWith(at, "<!--"))
         return Comment();
@@ -198,11 +170,9 @@ XmlSyntaxError CChecker::Markup() noexcept
     return Fail(XmlSyntaxError::BadMarkup, at);
 }
 
-XmlSyntaxError CChecker::Instruction(bool atStart) noexcept
+XmlSyntaxError CChecker::Instruction() noexcept
 {
     const std::size_t at = m_pos;
-    if (!atStart && IsDeclaration(at))
-        return Fail(XmlSyntaxError::MisplacedDeclaration, at);
     if (at + 2 == m_size)
         return Fail(XmlSyntaxError::EndInsideMarkup, m_size);
     if (!Is(at + 2, kNameStart))
@@ -219,13 +189,11 @@ XmlSyntaxError CChecker::Instruction(bool atStart) noexcept
 
 XmlSyntaxError CChecker::Comment() noexcept
 {
-    // The first "--" after the opening one must end the comment.
-    const std::size_t dashes = Find(m_pos + 4, "--");
-    if (m_size - dashes <= 2)
+    // Ends where the scanner ends it, at the first "-->"; a "--" before it is kept as it is.
+    const std::size_t end = Find(m_pos + 4, "-->");
+    if (end == m_size)
         return Fail(XmlSyntaxError::EndInsideMarkup, m_size);
-    if (m_text[dashes + 2] != '>')
-        return Fail(XmlSyntaxError::BadComment, dashes);
-    m_pos = dashes + 3;
+    m_pos = end + 3;
     return XmlSyntaxError::None;
 }
 
@@ -283,11 +251,8 @@ XmlSyntaxError CChecker::StartTag() noexcept
     const std::size_t at = m_pos;
     if (!Is(at + 1, kNameStart))
         return Fail(XmlSyntaxError::BadName, at + 1);
-    if (Depth() == 0 && m_rootSeen)
-        return Fail(XmlSyntaxError::SecondElement, at);
     m_rootSeen = true;
     m_pos = Skip(at + 1, kNameChar);
-    const Range name{at + 1, m_pos - at - 1};
     bool afterValue = false;
     for (;;)
     {
@@ -298,19 +263,7 @@ XmlSyntaxError CChecker::StartTag() noexcept
         if (m_text[m_pos] == '>')
         {
             ++m_pos;
-            if (m_unnamed > 0)
-                ++m_unnamed;
-            else
-            {
-                try
-                {
-                    m_open.push_back(name);
-                }
-                catch (...)
-                {
-                    ++m_unnamed;
-                }
-            }
+            ++m_depth;
             return XmlSyntaxError::None;
         }
         if (m_text[m_pos] == '/')
@@ -390,18 +343,9 @@ XmlSyntaxError CChecker::EndTag() noexcept
     if (m_text[m_pos] != '>')
         return Fail(XmlSyntaxError::BadName, m_pos);
     ++m_pos;
-    if (m_unnamed > 0)
-    {
-        --m_unnamed;
-        return XmlSyntaxError::None;
-    }
-    if (m_open.empty())
+    if (m_depth == 0)
         return Fail(XmlSyntaxError::StrayEndTag, at);
-    const Range open = m_open.back();
-    if (open.size != nameEnd - nameStart ||
-        std::memcmp(m_text + open.start, m_text + nameStart, open.size) != 0)
-        return Fail(XmlSyntaxError::MismatchedEndTag, nameStart);
-    m_open.pop_back();
+    --m_depth;
     return XmlSyntaxError::None;
 }
 
@@ -411,22 +355,35 @@ std::uint32_t Clamped(std::size_t count) noexcept
     return count < kMax ? static_cast<std::uint32_t>(count) : kMax;
 }
 
+// The first control character that no document may hold: a NUL or another C0 control than tab, LF
+// and CR. The end-of-file mark that DOS tools put after the text is carried through as the last byte.
+std::size_t FirstControl(const char* text, std::size_t size) noexcept
+{
+    constexpr char kEndOfFile = '\x1A';
+    const std::size_t searched = size > 0 && text[size - 1] == kEndOfFile ? size - 1 : size;
+    for (std::size_t i = 0; i < searched; ++i)
+    {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+            return i;
+    }
+    return size;
+}
+
 } // namespace
 
-CXmlSyntax CheckWellFormed(const char* text, std::size_t size, bool utf8) noexcept
+CXmlSyntax XmlDetail::SyntaxAt(const char* text, std::size_t size, bool utf8, XmlSyntaxError error,
+                               std::size_t offset) noexcept
 {
     CXmlSyntax result;
-    CChecker checker(text, size);
-    result.error = checker.Run();
-    if (result.error == XmlSyntaxError::None)
-        return result;
-    result.offset = checker.m_pos;
+    result.error = error;
+    result.offset = offset;
     // Lines and columns are counted only for the error, so the pass over a good file stays a plain scan.
     std::size_t line = 1;
     std::size_t column = 1;
     const bool mark =
         size >= kByteOrderMark.size() && std::memcmp(text, kByteOrderMark.data(), kByteOrderMark.size()) == 0;
-    for (std::size_t i = mark ? kByteOrderMark.size() : 0; i < result.offset; ++i)
+    for (std::size_t i = mark ? kByteOrderMark.size() : 0; i < offset && i < size; ++i)
     {
         const unsigned char c = static_cast<unsigned char>(text[i]);
         if (c == '\r' || (c == '\n' && (i == 0 || text[i - 1] != '\r')))
@@ -442,4 +399,19 @@ CXmlSyntax CheckWellFormed(const char* text, std::size_t size, bool utf8) noexce
     result.line = Clamped(line);
     result.column = Clamped(column);
     return result;
+}
+
+CXmlSyntax CheckWellFormed(const char* text, std::size_t size, bool utf8) noexcept
+{
+    CChecker checker(text, size);
+    XmlSyntaxError error = checker.Run();
+    std::size_t offset = checker.m_pos;
+    const std::size_t control = FirstControl(text, size);
+    if (control < size && (error == XmlSyntaxError::None || control <= offset))
+    {
+        error = XmlSyntaxError::ControlCharacter;
+        offset = control;
+    }
+    return error == XmlSyntaxError::None ? CXmlSyntax{}
+                                         : XmlDetail::SyntaxAt(text, size, utf8, error, offset);
 }

@@ -15,6 +15,7 @@ constexpr CodePageForm kUtf8 = CodePageForm::Utf8;
 constexpr CodePageForm kUtf16LE = CodePageForm::Utf16LE;
 constexpr CodePageForm kUtf16BE = CodePageForm::Utf16BE;
 constexpr CodePageForm kUsAscii = CodePageForm::UsAscii;
+constexpr CodePageForm kAsciiOnly = CodePageForm::AsciiOnly;
 constexpr CodePageForm kSystem = CodePageForm::SystemTable;
 
 // Number, how its bytes are read, ISO 8859 part, iconv's name, Windows' stand-in, whether it holds every
@@ -40,13 +41,11 @@ constexpr CCodePage kCodePages[] = {
     {866,   kSystem,  0,  "CP866",             0,     false, ""},
     {869,   kSystem,  0,  "CP869",             0,     false, ""},
     {874,   kSystem,  0,  "CP874",             0,     false, "iso-8859-11 tis-620"},
-    {932,   kSystem,  0,  "CP932",             0,     false, "shift_jis shift-jis sjis x-sjis ms_kanji "
-                                                             "csshiftjis windows-31j"},
-    {936,   kSystem,  0,  "CP936",             0,     false, "gbk x-gbk gb2312 gb_2312-80 csgb2312 "
-                                                             "csgb231280 euc-cn x-euc-cn chinese"},
+    {932,   kSystem,  0,  "CP932",             0,     false, "windows-31j"},
+    {936,   kSystem,  0,  "CP936",             0,     false, "gbk x-gbk"},
     {949,   kSystem,  0,  "CP949",             0,     false, "ks_c_5601-1987 ks_c_5601-1989 ksc_5601 "
                                                              "csksc56011987 korean uhc"},
-    {950,   kSystem,  0,  "CP950",             0,     false, "big5 big-5 csbig5 cn-big5 x-x-big5"},
+    {950,   kSystem,  0,  "CP950",             0,     false, ""},
     {1200,  kUtf16LE, 0,  nullptr,             0,     true,  "utf-16 utf-16le unicode"},
     {1201,  kUtf16BE, 0,  nullptr,             0,     true,  "utf-16be unicodefffe"},
     {1250,  kSystem,  0,  "CP1250",            0,     false, ""},
@@ -98,6 +97,11 @@ constexpr CCodePage kCodePages[] = {
     {51949, kSystem,  0,  "EUC-KR",            20949, false, "euc-kr cseuckr"},
     {54936, kSystem,  0,  "GB18030",           0,     true,  "gb18030"},
     {65001, kUtf8,    0,  nullptr,             0,     true,  "utf-8 utf8 unicode-1-1-utf-8"},
+    {kCodePageAsciiOnly, kAsciiOnly, 0, nullptr, 0,  false, ""},
+    {kCodePageShiftJis,  kSystem, 0, "CP932",    932, false, "shift_jis shift-jis sjis x-sjis ms_kanji csshiftjis"},
+    {kCodePageGb2312,    kSystem, 0, "CP936",    936, false, "gb2312 gb_2312-80 csgb2312 csgb231280 euc-cn "
+                                                             "x-euc-cn chinese"},
+    {kCodePageBig5,      kSystem, 0, "CP950",    950, false, "big5 big-5 csbig5 cn-big5 x-x-big5"},
 };
 // clang-format on
 
@@ -166,6 +170,38 @@ XmlDetail::CodePageForm XmlDetail::FormOfCodePage(unsigned number) noexcept
 {
     const CCodePage* entry = CodePageByNumber(number);
     return entry ? entry->form : kSystem;
+}
+
+const XmlDetail::CStandardForm* XmlDetail::StandardFormOf(unsigned codePage) noexcept
+{
+    switch (codePage)
+    {
+    case kCodePageShiftJis:
+        return &kStandardForms[0];
+    case kCodePageGb2312:
+        return &kStandardForms[1];
+    case kCodePageBig5:
+        return &kStandardForms[2];
+    case 51949: // EUC-KR, which Windows writes with its own 20949
+        return &kStandardForms[3];
+    case 51932: // EUC-JP, which Windows writes with its own 20932
+        return &kStandardForms[4];
+    default:
+        return nullptr;
+    }
+}
+
+bool XmlDetail::InStandardForm(const CStandardForm& form, std::string_view bytes) noexcept
+{
+    if (bytes.empty() || bytes.size() > 2)
+        return false;
+    unsigned code = 0;
+    for (const char byte : bytes)
+        code = code << 8 | static_cast<unsigned char>(byte);
+    const CCodeRange* end = form.ranges + form.count;
+    const CCodeRange* range =
+        std::lower_bound(form.ranges, end, code, [](const CCodeRange& r, unsigned c) { return r.last < c; });
+    return range != end && range->first <= code;
 }
 
 bool IsUtf16(unsigned codePage)

@@ -160,6 +160,7 @@ bool CodePageToUtf16(std::string_view bytes, unsigned codePage, std::u16string& 
         return Utf16BytesToUtf8(bytes, form == CodePageForm::Utf16BE, utf8) && Utf8ToUtf16(utf8, text);
     }
     case CodePageForm::UsAscii:
+    case CodePageForm::AsciiOnly:
         for (const char c : bytes)
         {
             if (static_cast<unsigned char>(c) >= 0x80)
@@ -198,31 +199,50 @@ std::size_t FirstInvalidByte(std::string_view bytes, unsigned codePage)
         }
         return i;
     }
-    // Line by line, which no code page the scanner reads splits a character across; then, in the
-    // first line that fails, the longest start of it that converts.
-    constexpr std::size_t kLongestSearchedLine = 4096;
     std::u16string text;
-    std::size_t lineStart = 0;
-    while (lineStart < bytes.size())
+    if (CodePageToUtf16(bytes, codePage, text))
+        return bytes.size();
+    // No code page the scanner reads continues a character with a byte below '0' (a line break, a
+    // space, a quote), so a character begins after each. Between two such boundaries lo, before
+    // which all converts, and hi, before which something does not, the halves are tried in turn.
+    const auto isBoundary = [&](std::size_t at) {
+        return at == 0 || at == bytes.size() || static_cast<unsigned char>(bytes[at - 1]) < '0';
+    };
+    std::size_t lo = 0;
+    std::size_t hi = bytes.size();
+    for (;;)
     {
-        std::size_t lineEnd = bytes.find('\n', lineStart);
-        lineEnd = lineEnd == std::string_view::npos ? bytes.size() : lineEnd + 1;
-        const std::string_view line = bytes.substr(lineStart, lineEnd - lineStart);
-        if (!CodePageToUtf16(line, codePage, text))
+        const std::size_t middle = lo + (hi - lo) / 2;
+        std::size_t at = middle;
+        while (at > lo && !isBoundary(at))
+            --at;
+        if (at == lo)
         {
-            if (line.size() > kLongestSearchedLine)
-                return lineStart;
-            std::size_t good = 0;
-            for (std::size_t length = 1; length < line.size(); ++length)
-            {
-                if (CodePageToUtf16(line.substr(0, length), codePage, text))
-                    good = length;
-            }
-            return lineStart + good;
+            at = middle + 1;
+            while (at < hi && !isBoundary(at))
+                ++at;
         }
-        lineStart = lineEnd;
+        if (at >= hi)
+            break;
+        if (CodePageToUtf16(bytes.substr(lo, at - lo), codePage, text))
+            lo = at;
+        else
+            hi = at;
     }
-    return bytes.size();
+    // Then character by character: the shortest sequence that converts.
+    constexpr std::size_t kMaxCharBytes = 4; // GB18030's longest
+    std::size_t at = lo;
+    while (at < hi)
+    {
+        std::size_t length = 1;
+        while (length <= kMaxCharBytes && at + length <= hi &&
+               !CodePageToUtf16(bytes.substr(at, length), codePage, text))
+            ++length;
+        if (length > kMaxCharBytes || at + length > hi)
+            break;
+        at += length;
+    }
+    return at;
 }
 
 bool Utf16ToCodePage(std::u16string_view text, unsigned codePage, std::string& bytes)
@@ -241,6 +261,7 @@ bool Utf16ToCodePage(std::u16string_view text, unsigned codePage, std::string& b
         return Utf16ToUtf8(text, utf8) && Utf8ToUtf16Bytes(utf8, form == CodePageForm::Utf16BE, bytes);
     }
     case CodePageForm::UsAscii:
+    case CodePageForm::AsciiOnly:
         for (const char16_t c : text)
         {
             if (c >= 0x80)

@@ -33,6 +33,56 @@ unsigned NumberOf(const CCodePage* codePage)
     return codePage ? codePage->number : 0;
 }
 
+// Prefixes of names that give a code page by its number: "windows-1252", "cp437", "ibm866", "x-cp20949".
+constexpr std::string_view kNumberPrefixes[] = {"windows-", "x-cp", "cp-", "cp", "ibm-", "ibm", "ms", "dos-"};
+
+std::string LowerCase(std::string_view name)
+{
+    std::string lower(name);
+    for (char& c : lower)
+    {
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    }
+    return lower;
+}
+
+// False for an encoding that writes ASCII characters as other bytes, or as more than one byte: UTF-7,
+// HZ, the wide Unicode forms, and EBCDIC, by name or by IBM or Windows number.
+bool KeepsAscii(std::string_view name)
+{
+    // Between spaces, so that a name is found whole.
+    static constexpr std::string_view kOthers =
+        " utf-7 utf7 unicode-1-1-utf-7 csunicode11utf7 x-unicode20utf7 "
+        "hz-gb-2312 utf-32 utf-32le utf-32be ucs-4 ucs-2 iso-10646-ucs-2 "
+        "iso-10646-ucs-4 csucs4 csunicode ";
+    static constexpr unsigned kEbcdic[] = {
+        37,    273,   277,   278,   280,   284,   285,   290,   297,   420,   423,   424,   500,
+        870,   871,   875,   880,   905,   924,   1025,  1026,  1047,  1140,  1141,  1142,  1143,
+        1144,  1145,  1146,  1147,  1148,  1149,  20273, 20277, 20278, 20280, 20284, 20285, 20290,
+        20297, 20420, 20423, 20424, 20833, 20838, 20871, 20880, 20905, 20924, 21025};
+    const std::string lower = LowerCase(name);
+    const std::string_view key = lower;
+    if (key.find("ebcdic") != std::string_view::npos ||
+        (key.find(' ') == std::string_view::npos &&
+         kOthers.find(' ' + lower + ' ') != std::string_view::npos))
+        return false;
+    for (const std::string_view prefix : kNumberPrefixes)
+    {
+        if (key.substr(0, prefix.size()) == prefix)
+        {
+            const unsigned number = ParseNumber(key.substr(prefix.size()));
+            for (const unsigned ebcdic : kEbcdic)
+            {
+                if (number == ebcdic)
+                    return false;
+            }
+            break;
+        }
+    }
+    return true;
+}
+
 bool IsSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -71,12 +121,7 @@ unsigned CodePageFromEncodingName(std::string_view name)
 {
     if (name.size() > kMaxEncodingNameLength)
         return 0;
-    std::string lower(name);
-    for (char& c : lower)
-    {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
+    const std::string lower = LowerCase(name);
     const std::string_view key = lower;
     if (const CCodePage* named = XmlDetail::CodePageByName(key))
         return named->number;
@@ -90,8 +135,8 @@ unsigned CodePageFromEncodingName(std::string_view name)
             return NumberOf(XmlDetail::CodePageByIsoPart(ParseNumber(part)));
         }
     }
-    // Any known code page may be named by its number: "windows-1252", "cp437", "ibm866", "x-cp20949".
-    for (const std::string_view prefix : {"windows-", "x-cp", "cp-", "cp", "ibm-", "ibm", "ms", "dos-"})
+    // Any known code page may be named by its number.
+    for (const std::string_view prefix : kNumberPrefixes)
     {
         if (key.substr(0, prefix.size()) == prefix)
             return NumberOf(XmlDetail::CodePageByNumber(ParseNumber(key.substr(prefix.size()))));
@@ -113,11 +158,19 @@ CXmlEncoding DetectEncoding(std::string_view bytes)
     if (bytes.substr(0, 4) == "\0<\0?"sv)
         return {kCodePageUtf16BE, false};
 
-    const unsigned codePage = CodePageFromEncodingName(DeclaredEncoding(bytes));
+    const std::string_view name = DeclaredEncoding(bytes);
+    const unsigned codePage = CodePageFromEncodingName(name);
     // A declared UTF-16 over 8-bit bytes says nothing true about them.
     if (codePage != 0 && codePage != kCodePageUtf8 && !IsUtf16(codePage))
         return {codePage, false, true};
+    std::size_t unwritableName = 0;
+    if (codePage == 0 && !name.empty())
+    {
+        if (KeepsAscii(name))
+            return {kCodePageAsciiOnly, false, true};
+        unwritableName = static_cast<std::size_t>(name.data() - bytes.data());
+    }
     if (IsValidUtf8(bytes))
-        return {kCodePageUtf8, false, codePage == kCodePageUtf8};
-    return {SystemAnsiCodePage(), false};
+        return {kCodePageUtf8, false, codePage == kCodePageUtf8, unwritableName};
+    return {SystemAnsiCodePage(), false, false, unwritableName};
 }

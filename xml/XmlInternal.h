@@ -14,6 +14,10 @@ namespace XmlDetail
 
 bool SameBytes(const char* a, std::size_t aSize, const char* b, std::size_t bSize) noexcept;
 
+// The error at offset, with its line and column counted as CheckWellFormed counts them.
+CXmlSyntax SyntaxAt(const char* text, std::size_t size, bool utf8, XmlSyntaxError error,
+                    std::size_t offset) noexcept;
+
 // Blocks for nodes and attributes, from the pool of the calling thread.
 void* AllocateNodeBlock();
 void FreeNodeBlock(void* block) noexcept;
@@ -29,6 +33,9 @@ enum class CodePageForm : unsigned char
     Utf16LE,
     Utf16BE,
     UsAscii,
+    // An encoding the engine has no table for that keeps ASCII as ASCII: its other bytes cannot be
+    // read, and none is written.
+    AsciiOnly,
     SystemTable, // converted with the system's tables, by the platform unit
 };
 
@@ -40,7 +47,8 @@ struct CCodePage
     unsigned isoPart;
     // What glibc's iconv calls it; nullptr where iconv has no such table.
     const char* iconvName;
-    // The number of the same table on a Windows that lacks this one (MLang's EUC numbers); 0 for none.
+    // The number of the same table on a Windows that lacks this one (MLang's EUC numbers, and the
+    // engine's own numbers); 0 for none.
     unsigned windowsStandIn;
     // Every Unicode character has bytes in it.
     bool holdsEveryChar;
@@ -55,6 +63,26 @@ const CCodePage* CodePageByName(std::string_view lowerCaseName) noexcept;
 const CCodePage* CodePageByIsoPart(unsigned part) noexcept;
 // How the engine reads the bytes of a code page: with the system's tables for one it does not know.
 CodePageForm FormOfCodePage(unsigned number) noexcept;
+
+// The codes of an encoding's standard form that its readers read as the engine's conversion does,
+// where Windows converts it only through a wider code page of its own: a byte, or a lead byte times
+// 256 plus a trail byte. The table is generated from iconv's, in XmlStandardForms.cpp.
+struct CCodeRange
+{
+    std::uint16_t first;
+    std::uint16_t last;
+};
+struct CStandardForm
+{
+    const CCodeRange* ranges; // ascending
+    std::size_t count;
+};
+// Shift_JIS, GB2312, Big5, EUC-KR, EUC-JP.
+extern const CStandardForm kStandardForms[5];
+// The standard form that the bytes written in a code page must keep to, or nullptr for none.
+const CStandardForm* StandardFormOf(unsigned codePage) noexcept;
+// Whether the bytes of one character belong to the standard form.
+bool InStandardForm(const CStandardForm& form, std::string_view bytes) noexcept;
 
 constexpr char32_t kMaxCodePoint = 0x10FFFF;
 constexpr char32_t kReplacementChar = 0xFFFD;

@@ -493,9 +493,10 @@ namespace
 #ifdef _WIN32
 UINT WindowsCodePage(unsigned codePage)
 {
-    // Where the EUC numbers are MLang's alone, the stand-in holds the same table.
+    // Where the EUC numbers are MLang's alone, the stand-in holds the same table; the engine's own
+    // numbers name no Windows code page at all.
     const XmlDetail::CCodePage* entry = XmlDetail::CodePageByNumber(codePage);
-    if (entry && entry->windowsStandIn != 0 && !IsValidCodePage(codePage))
+    if (entry && entry->windowsStandIn != 0 && (codePage > 0xFFFF || !IsValidCodePage(codePage)))
         return entry->windowsStandIn;
     return codePage;
 }

@@ -1,9 +1,11 @@
 // The text rules of the content files: which encoding a file is in, conversions between code pages
 // and UTF-16, and attribute values as a reader means them and as a writer must put them. Code pages
-// are Windows code-page numbers. Apart from UTF-16, which is read as UTF-8, only those in which
-// ASCII characters are single ASCII bytes are known: the scanner finds markup by those bytes.
-// The code pages' table is in XmlCodePages.cpp; encodings are detected in XmlEncoding.cpp, converted
-// in XmlConvert.cpp, and attribute values decoded and encoded in XmlValue.cpp.
+// are Windows code-page numbers, and a few of the engine's own below. Apart from UTF-16, which is read
+// as UTF-8, only those in which ASCII characters are single ASCII bytes are known: the scanner finds
+// markup by those bytes.
+// The code pages' table is in XmlCodePages.cpp and the standard forms' in XmlStandardForms.cpp;
+// encodings are detected in XmlEncoding.cpp, converted in XmlConvert.cpp, and attribute values
+// decoded and encoded in XmlValue.cpp.
 #pragma once
 
 #include <string>
@@ -13,6 +15,17 @@ constexpr unsigned kCodePageUtf8 = 65001;
 constexpr unsigned kCodePageUtf16LE = 1200;
 constexpr unsigned kCodePageUtf16BE = 1201;
 constexpr unsigned kCodePageUsAscii = 20127;
+// Numbers of the engine's own, above any of Windows'. A file declared in an encoding that the engine
+// has no table for, but that keeps ASCII as ASCII (ISO-8859-16, say): only its ASCII bytes are read
+// and written.
+constexpr unsigned kCodePageAsciiOnly = 0x10000;
+// Encodings that Windows converts only as part of a wider code page: they are read with the wider
+// one (932, 936, 950), as files written by the Windows code page were, and written only in the
+// bytes of their standard form, which other readers read under the declared name. EUC-JP (51932)
+// and EUC-KR (51949), which Windows writes with tables of its own, keep to theirs the same way.
+constexpr unsigned kCodePageShiftJis = 0x10000 + 932;
+constexpr unsigned kCodePageGb2312 = 0x10000 + 936;
+constexpr unsigned kCodePageBig5 = 0x10000 + 950;
 
 bool IsUtf16(unsigned codePage);
 bool IsUtf16BigEndian(unsigned codePage);
@@ -33,10 +46,14 @@ struct CXmlEncoding
     unsigned codePage;
     bool byteOrderMark;
     bool declared = false; // the XML declaration names the code page
+    // Where the declaration names an encoding that does not keep ASCII as ASCII (UTF-7, EBCDIC): the
+    // offset of the name, which no code page stands for. 0 for any other file.
+    std::size_t unwritableName = 0;
 };
 // In this order: a byte-order mark; UTF-16 recognised from "<?"; the declaration's encoding when it
-// names a known one; UTF-8 when the bytes are valid UTF-8; else the system ANSI code page. A declared
-// UTF-8 over bytes that are not UTF-8 also gives the ANSI code page: older tools wrote such files.
+// names a known one, or kCodePageAsciiOnly for an unknown one that keeps ASCII as ASCII; UTF-8 when
+// the bytes are valid UTF-8; else the system ANSI code page. A declared UTF-8 over bytes that are not
+// UTF-8 also gives the ANSI code page: older tools wrote such files.
 CXmlEncoding DetectEncoding(std::string_view bytes);
 
 // UTF-16 bytes without a mark to UTF-8 and back; false for an odd length, an unpaired surrogate or
@@ -47,8 +64,8 @@ bool Utf8ToUtf16(std::string_view utf8, std::u16string& text);
 bool Utf16ToUtf8(std::u16string_view text, std::string& utf8);
 
 // Where the bytes stop being valid in the code page (UTF-16 bytes without a mark included): the
-// offset of the first byte that cannot be read, or of the start of its line when that line is too
-// long to search; bytes.size() when they are valid.
+// offset from the start of the bytes of the first one that cannot be read; bytes.size() when they
+// are valid.
 std::size_t FirstInvalidByte(std::string_view bytes, unsigned codePage);
 
 // False when the input does not convert exactly: bytes invalid in the code page, or a character it
@@ -56,13 +73,22 @@ std::size_t FirstInvalidByte(std::string_view bytes, unsigned codePage);
 bool CodePageToUtf16(std::string_view bytes, unsigned codePage, std::u16string& text);
 bool Utf16ToCodePage(std::u16string_view text, unsigned codePage, std::string& bytes);
 
-// An attribute value as its file means it: the predefined entities and the character references
-// replaced, the rest decoded from codePage, the code page of the tree's bytes (UTF-8 for UTF-16
-// files). A reference that cannot be decoded stays as written; bytes invalid in the code page show
-// as U+FFFD, one for each byte.
+// An attribute value as its file means it, to be shown: the predefined entities and the character
+// references replaced, the rest decoded from codePage, the code page of the tree's bytes (UTF-8 for
+// UTF-16 files). A reference that cannot be decoded stays as written; bytes invalid in the code page
+// show as U+FFFD, one for each byte.
 std::u16string DecodeXmlValue(std::string_view value, unsigned codePage);
+// The value exactly as every XML reader reads it, references replaced and tab, CR and LF read as
+// spaces (a CR LF as one), for comparing and for editing: writing the text back with EncodeXmlValue
+// keeps its meaning. False, with text unspecified, when the engine cannot be sure of that: a
+// reference to an entity other than the predefined ones (one a document type declares, say), a
+// malformed reference, a character no document may hold, or bytes that codePage does not hold or
+// that its standard form lacks (any byte outside ASCII for kCodePageAsciiOnly). An "&" that begins
+// no reference reads as itself.
+bool DecodeXmlValueExactly(std::string_view value, unsigned codePage, std::u16string& text);
 // Text as an attribute value for a tree in codePage, to be written between quote characters ('"'
 // or '\''): '&', '<' and the quote escaped, tab, CR and LF as references, characters the code page
-// holds in it and any other as "&#x263A;". Characters no document may hold (unpaired surrogates,
-// controls other than tab, CR and LF, U+FFFE, U+FFFF) are written as U+FFFD.
+// holds in it (only in its standard form's bytes, where it has one) and any other as "&#x263A;".
+// Characters no document may hold (unpaired surrogates, controls other than tab, CR and LF, U+FFFE,
+// U+FFFF) are written as U+FFFD.
 std::string EncodeXmlValue(std::u16string_view text, unsigned codePage, char quote = '"');

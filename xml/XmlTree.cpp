@@ -3,6 +3,7 @@
 #include "XmlInternal.h"
 #include "XmlText.h"
 
+#include <algorithm>
 #include <cstring>
 #include <functional>
 #include <utility>
@@ -265,28 +266,19 @@ bool CXmlDocument::LoadBytes(const char* bytes, std::size_t size) noexcept
 
 namespace
 {
-// A text file holds no NUL and no other control character than tab, line feed and carriage
-// return; the escape that the ISO-2022 encodings switch character sets with is text in them.
-std::size_t FirstControl(std::string_view bytes, unsigned codePage)
+// A text file holds no NUL. Other control characters are text that no XML reader accepts, which
+// the well-formedness check reports.
+std::size_t FirstNul(std::string_view bytes)
 {
-    const bool escapes = codePage >= 50220 && codePage <= 50229;
-    for (std::size_t i = 0; i < bytes.size(); ++i)
-    {
-        const auto c = static_cast<unsigned char>(bytes[i]);
-        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r' && !(escapes && c == 0x1B))
-            return i;
-    }
-    return bytes.size();
+    return std::min(bytes.find('\0'), bytes.size());
 }
 
 // The same for UTF-16, by code units.
-std::size_t FirstControlUnit(std::string_view bytes, bool bigEndian)
+std::size_t FirstNulUnit(std::string_view bytes)
 {
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
     {
-        const auto high = static_cast<unsigned char>(bytes[bigEndian ? i : i + 1]);
-        const auto low = static_cast<unsigned char>(bytes[bigEndian ? i + 1 : i]);
-        if (high == 0 && low < 0x20 && low != '\t' && low != '\n' && low != '\r')
+        if (bytes[i] == '\0' && bytes[i + 1] == '\0')
             return i;
     }
     return bytes.size();
@@ -311,9 +303,9 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
     {
         const std::string_view units = file.substr(markSize);
         const bool bigEndian = IsUtf16BigEndian(encoding.codePage);
-        const std::size_t control = FirstControlUnit(units, bigEndian);
-        if (control != units.size())
-            return fail(XmlFileError::NotText, markSize + control);
+        const std::size_t nul = FirstNulUnit(units);
+        if (nul != units.size())
+            return fail(XmlFileError::NotText, markSize + nul);
         std::string utf8;
         if (!Utf16BytesToUtf8(units, bigEndian, utf8))
             return fail(XmlFileError::BadEncoding, markSize + FirstInvalidByte(units, encoding.codePage));
@@ -325,16 +317,23 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
     }
     else
     {
-        const std::size_t control = FirstControl(file, encoding.codePage);
-        if (control != file.size())
-            return fail(XmlFileError::NotText, control);
+        const std::size_t nul = FirstNul(file);
+        if (nul != file.size())
+            return fail(XmlFileError::NotText, nul);
+        // Bytes outside ASCII in an encoding the engine has no table for are not its to judge.
         std::u16string text;
-        if (encoding.declared && encoding.codePage != kCodePageUtf8 && !CodePageToUtf16(file, encoding.codePage, text))
+        if (encoding.declared && encoding.codePage != kCodePageUtf8 &&
+            encoding.codePage != kCodePageAsciiOnly && !CodePageToUtf16(file, encoding.codePage, text))
             return fail(XmlFileError::BadEncoding, FirstInvalidByte(file, encoding.codePage));
     }
     if (fileIsSource)
         source.assign(bytes.get(), size);
-    const CXmlSyntax syntax = CheckWellFormed(bytes.get(), size, HeldAsUtf8(encoding.codePage));
+    const bool utf8 = HeldAsUtf8(encoding.codePage);
+    CXmlSyntax syntax = CheckWellFormed(bytes.get(), size, utf8);
+    if (encoding.unwritableName != 0 &&
+        (syntax.error == XmlSyntaxError::None || syntax.offset > encoding.unwritableName))
+        syntax = XmlDetail::SyntaxAt(bytes.get(), size, utf8, XmlSyntaxError::UnwritableEncoding,
+                                     encoding.unwritableName);
     const bool wasSingleFile = m_singleFile;
     m_singleFile = singleFile;
     if (!LoadOwned(std::move(bytes), size))

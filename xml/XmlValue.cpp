@@ -139,6 +139,7 @@ void AppendReference(char32_t c, std::string& out)
 // A run of characters from U+0080 up, in codePage where it holds them and as references where not.
 void AppendEncoded(std::u16string_view run, unsigned codePage, std::string& out)
 {
+    const XmlDetail::CStandardForm* standard = XmlDetail::StandardFormOf(codePage);
     const bool utf8 = HeldAsUtf8(codePage);
     std::string bytes;
     std::u16string valid;
@@ -156,8 +157,9 @@ void AppendEncoded(std::u16string_view run, unsigned codePage, std::string& out)
     }
     if (utf8)
         return;
-    // One conversion for the whole run; character by character only when some are not in the code page.
-    if (Utf16ToCodePage(valid, codePage, bytes))
+    // One conversion for the whole run; character by character only when some are not in the code page
+    // or when each character's bytes must be checked.
+    if (!standard && Utf16ToCodePage(valid, codePage, bytes))
     {
         out += bytes;
         return;
@@ -167,14 +169,89 @@ void AppendEncoded(std::u16string_view run, unsigned codePage, std::string& out)
         char32_t c = 0;
         const std::size_t length = XmlDetail::CharAt(valid, i, c);
         bytes.clear();
-        if (Utf16ToCodePage(valid.substr(i, length), codePage, bytes))
+        if (Utf16ToCodePage(valid.substr(i, length), codePage, bytes) &&
+            (!standard || XmlDetail::InStandardForm(*standard, bytes)))
             out += bytes;
         else
             AppendReference(c, out);
         i += length;
     }
 }
+
+// Bytes in codePage appended to text as every reader reads them; false unless exact.
+bool AppendExactly(std::string_view bytes, unsigned codePage, std::u16string& text)
+{
+    const XmlDetail::CStandardForm* standard = XmlDetail::StandardFormOf(codePage);
+    std::u16string decoded;
+    if (!standard && IsAscii(bytes))
+        decoded.assign(bytes.begin(), bytes.end());
+    else if (!CodePageToUtf16(bytes, codePage, decoded))
+        return false;
+    if (standard)
+    {
+        // Each character must come from bytes of the standard form, and from those that the engine
+        // writes for it: bytes that read as the same character in another way may not in other readers.
+        std::string again;
+        std::string bytesOfOne;
+        for (std::size_t i = 0; i < decoded.size();)
+        {
+            char32_t c = 0;
+            const std::size_t length = XmlDetail::CharAt(decoded, i, c);
+            if (!Utf16ToCodePage(std::u16string_view(decoded).substr(i, length), codePage, bytesOfOne) ||
+                !XmlDetail::InStandardForm(*standard, bytesOfOne))
+                return false;
+            again += bytesOfOne;
+            i += length;
+        }
+        if (again != bytes)
+            return false;
+    }
+    // Readers take a line break as one LF, and every tab and LF of a value as a space; a character no
+    // document may hold they do not read at all.
+    for (std::size_t i = 0; i < decoded.size(); ++i)
+    {
+        const char16_t c = decoded[i];
+        if (!XmlDetail::IsDocumentChar(c) && !XmlDetail::IsSurrogate(c))
+            return false;
+        if (c == u'\r' && i + 1 < decoded.size() && decoded[i + 1] == u'\n')
+            continue;
+        text += c == u'\t' || c == u'\n' || c == u'\r' ? u' ' : c;
+    }
+    return true;
+}
+
+// Whether what follows an "&" is meant as a reference: a name or "#".
+bool BeginsReference(std::string_view rest)
+{
+    if (rest.empty())
+        return false;
+    const auto c = static_cast<unsigned char>(rest[0]);
+    return c == '#' || c == '_' || c == ':' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 0x80;
+}
 } // namespace
+
+bool DecodeXmlValueExactly(std::string_view value, unsigned codePage, std::u16string& text)
+{
+    text.clear();
+    std::size_t start = 0;
+    for (std::size_t i = value.find('&'); i != std::string_view::npos; i = value.find('&', i + 1))
+    {
+        char32_t code = 0;
+        const std::size_t length = DecodeReference(value.substr(i), code);
+        if (length == 0)
+        {
+            if (BeginsReference(value.substr(i + 1)))
+                return false;
+            continue;
+        }
+        if (!AppendExactly(value.substr(start, i - start), codePage, text))
+            return false;
+        XmlDetail::AppendUtf16(code, text);
+        start = i + length;
+        i = start - 1;
+    }
+    return AppendExactly(value.substr(start), codePage, text);
+}
 
 std::u16string DecodeXmlValue(std::string_view value, unsigned codePage)
 {
@@ -199,6 +276,7 @@ std::u16string DecodeXmlValue(std::string_view value, unsigned codePage)
 
 std::string EncodeXmlValue(std::u16string_view text, unsigned codePage, char quote)
 {
+    const XmlDetail::CStandardForm* standard = XmlDetail::StandardFormOf(codePage);
     std::string value;
     value.reserve(text.size());
     for (std::size_t i = 0; i < text.size();)
@@ -226,6 +304,8 @@ std::string EncodeXmlValue(std::u16string_view text, unsigned codePage, char quo
             value += c == '\t' ? "&#9;" : c == '\n' ? "&#10;" : "&#13;";
         else if (c < 0x20)
             AppendEncoded(u"\uFFFD", codePage, value);
+        else if (standard && !XmlDetail::InStandardForm(*standard, std::string(1, static_cast<char>(c))))
+            AppendReference(c, value); // "\\" and "~" are other characters in Shift_JIS
         else
             value += static_cast<char>(c);
     }

@@ -366,15 +366,18 @@ private:
         return true;
     }
 
+    // The end tag as the file has it, whatever name it gives: it closed the element all the same.
     bool CopiedEndTag(const CXmlNode& node)
     {
         if (!HasSource(node.m_sourceEnd))
             return false;
         const std::size_t size = m_source.size();
         std::size_t at = node.m_sourceEnd;
-        if (at + 2 > size || m_source[at + 1] != '/' || !SourceHolds(at + 2, node.m_name))
+        if (at + 2 > size || m_source[at + 1] != '/')
             return false;
-        at += 2 + node.m_name.size();
+        at += 2;
+        while (at < size && !IsBlank(m_source[at]) && m_source[at] != '>' && m_source[at] != '<')
+            ++at;
         while (at < size && IsBlank(m_source[at]))
             ++at;
         if (at >= size || m_source[at] != '>')

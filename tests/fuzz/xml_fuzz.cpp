@@ -94,7 +94,16 @@ bool CheckTree(const CRecordingDocument& document)
         const auto [node, depth] = pending.back();
         pending.pop_back();
         for (const auto& a : node->m_attributes)
+        {
             attributes.insert(a->m_bare ? a->m_name.str() : a->m_name + "=\"" + a->m_value);
+            // A value decoded exactly is written so that it decodes to the same text again.
+            std::u16string text;
+            std::u16string again;
+            const unsigned codePage = document.TreeCodePage();
+            Require(
+                !DecodeXmlValueExactly(a->m_value, codePage, text) ||
+                (DecodeXmlValueExactly(EncodeXmlValue(text, codePage), codePage, again) && again == text));
+        }
         const bool text = node->m_type == CXmlNode::NODE_TEXT;
         if (node != &document.m_root)
             nodes += Entry(text ? 'T' : 'S', depth - 1, text ? node->m_text : node->m_name);

@@ -1,4 +1,5 @@
 // Conversions between UTF-8, UTF-16 and the code pages.
+#include "Xml.h"
 #include "XmlText.h"
 
 #include <gtest/gtest.h>
@@ -43,5 +44,32 @@ TEST(Convert, EveryEncodingFamilyConvertsBothWaysAndRefusesWhatItCannotConvertEx
         EXPECT_TRUE(way == 'b' ||
                     (Utf16ToCodePage(text, codePage, encoded) && encoded == bytes) == (way == '='))
             << codePage << ' ' << encoded;
+    }
+}
+
+// The first byte that is not valid in its code page, counted from the start of the file on any line,
+// long lines and characters of several bytes included; a file holding it loads nothing and says where.
+TEST(Convert, FirstInvalidByteCountsFromTheStartOfTheFile)
+{
+    const std::string start = "<?xml version='1.0' encoding='Shift_JIS'?>\r\n<r>\n<a n=\"";
+    const std::string longLine = std::string(5000, 'x') + "\x93\xFA";
+    const std::tuple<std::string, unsigned, std::string, std::string> cases[] = {
+        {start,                                                932,             "\x93\xFA",  "\x81\x20\"/>\n</r>\n"},
+        {start + longLine,                                     932,             "\x93\xFA ", "\x93\"/>\n</r>\n"    },
+        {start,                                                51949,           "\xC7\xD1",  "\xA1\"/>"            },
+        {"<?xml version='1.0' encoding='GB2312'?>\n\n<a n=\"", kCodePageGb2312, "",          "\x82\x20\"/>"        },
+        {"<a n=\"\xC3\xA9 ",                                   65001,           "\xC3\xA9",  "\xC3\"/>"            },
+    };
+    for (const auto& [before, codePage, valid, invalid] : cases)
+    {
+        const std::string bytes = before + valid + invalid;
+        const std::size_t expected = before.size() + valid.size();
+        EXPECT_EQ(FirstInvalidByte(bytes, codePage), expected) << codePage << ' ' << bytes.substr(0, 60);
+        CXmlDocument document;
+        const bool declared = codePage != 65001;
+        EXPECT_EQ(declared && !document.LoadBytes(bytes.data(), bytes.size()) ? document.FileStatus().offset
+                                                                              : expected,
+                  expected)
+            << codePage;
     }
 }

@@ -48,7 +48,8 @@ TEST(Files, EveryEncodingIsReadAndWrittenBackByteForByte)
         {declared,                                                                        'L', 65001, "Café"     },
         {declared,                                                                        'B', 65001, "Café"     },
         {"<?xml version='1.0' encoding='windows-1251'?><a n=\"\xC6\xF3\xEA\"/>",          '8', 1251,  "Жук"    },
-        {"<?xml version='1.0' encoding='Shift_JIS'?><a n=\"\x93\xFA\x96\x7B\x95\x5C\"/>", '8', 932,   "日本表" },
+        {"<?xml version='1.0' encoding='Shift_JIS'?><a n=\"\x93\xFA\x96\x7B\x95\x5C\"/>", '8',
+         kCodePageShiftJis,                                                                           "日本表" },
         {"<a n=\"Caf\xE9\"/>",                                                            '8', kAnsi, nullptr     },
     };
     const std::string folder =

@@ -58,3 +58,33 @@ TEST(Tree, DeepNestingIsWrittenClearedAndDestroyedWithoutRecursion)
     document.reset();
     EXPECT_FALSE(AllowAllocations());
 }
+
+// A file the engine reads and writes back exactly loads with its items and keeps every byte but the
+// one changed; a control character or an encoding that keeps no ASCII bytes makes it read-only there.
+TEST(Tree, FilesCarriedExactlyShowTheirItemsAndComeBackWithOnlyTheChange)
+{
+    using E = XmlSyntaxError;
+    const std::tuple<E, std::uint32_t, std::uint32_t, std::string_view> cases[] = {
+        {E::None,               0, 0,  "<F>\n<% if %>\n<f enabled=\"0\"/><!-- -- -->\n</f>\ntail<x/>"       },
+        {E::None,               0, 0,  "\n <?xml version=\"1.0\"?>\r\n<r><f enabled=\"0\"/></r>\r\n\x1A"    },
+        {E::ControlCharacter,   2, 1,  "<r>\n\f<f enabled=\"0\"/></r>"                                      },
+        {E::UnwritableEncoding, 1, 31, "<?xml version=\"1.0\" encoding=\"UTF-7\"?><r><f enabled=\"0\"/></r>"},
+        {E::UnwritableEncoding, 1, 31, "<?xml version='1.0' encoding='ibm037'?>\n<r><f enabled=\"0\"/></r>" },
+    };
+    for (const auto& [error, line, column, bytes] : cases)
+    {
+        auto document = Loaded(std::string(bytes));
+        const CXmlSyntax& syntax = document->Syntax();
+        EXPECT_EQ(syntax.error, error) << bytes;
+        EXPECT_EQ(syntax.line * 1000 + syntax.column, line * 1000 + column) << bytes;
+        ASSERT_NE(document->m_documentElement, nullptr) << bytes;
+        CXmlAttribute* enabled = nullptr;
+        for (const auto& child : document->m_documentElement->m_children)
+            enabled = enabled ? enabled : child->FindAttribute("enabled");
+        ASSERT_NE(enabled, nullptr) << bytes;
+        enabled->m_value = "1";
+        std::string expected(bytes);
+        expected.replace(expected.find("enabled=\"0\""), 11, "enabled=\"1\"");
+        EXPECT_EQ(document->ToString(), expected);
+    }
+}
