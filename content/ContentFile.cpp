@@ -11,9 +11,11 @@ bool IsLinkItem(const CXmlNode& node)
     return node.m_type == CXmlNode::NODE_ELEMENT && node.m_name == "linkItem";
 }
 
-bool IsOn(const CXmlAttribute* enabled)
+// A flag is on when it reads as exactly "1", as every reader reads it ("&#49;" too).
+bool IsOn(const CXmlAttribute* enabled, unsigned codePage)
 {
-    return enabled && enabled->m_value == "1";
+    std::u16string text;
+    return enabled && DecodeXmlValueExactly(enabled->m_value, codePage, text) && text == u"1";
 }
 } // namespace
 
@@ -70,6 +72,7 @@ void CContentFile::Fill()
     m_items.clear();
     m_readLinkName.clear();
     m_readLinkOn = false;
+    m_linkExact = true;
     const unsigned codePage = m_document->TreeCodePage();
     if (const CXmlNode* container = m_document->m_documentElement)
     {
@@ -83,16 +86,20 @@ void CContentFile::Fill()
             if (child->m_type != CXmlNode::NODE_ELEMENT || (m_kind == Kind::Link && !IsLinkItem(*child)))
                 continue;
             m_items.push_back({child.get(), ReadValue(*child, "enabled"), CReadValue()});
-            const bool on = IsOn(child->FindAttribute("enabled"));
+            const bool on = IsOn(child->FindAttribute("enabled"), codePage);
             if (m_kind == Kind::List)
             {
                 const CXmlAttribute* name = child->FindAttribute("name");
                 m_lines.push_back({name ? DecodeXmlValue(name->m_value, codePage) : std::u16string(), on, on});
                 continue;
             }
-            // Every link item is shown in turn, so the last one stays.
+            // Every link item is shown in turn, so the last one stays. A name the tool cannot read as
+            // every reader does is shown as written and not edited.
             m_items.back().value = ReadValue(*child, "value");
-            m_readLinkName = DecodeXmlValue(m_items.back().value.value, codePage);
+            const std::string& value = m_items.back().value.value;
+            m_linkExact = DecodeXmlValueExactly(value, codePage, m_readLinkName);
+            if (!m_linkExact)
+                m_readLinkName = DecodeXmlValue(value, codePage);
             m_readLinkOn = on;
         }
     }
@@ -119,7 +126,7 @@ bool CContentFile::SetAllLines(bool on)
 
 bool CContentFile::SetLinkName(std::u16string name)
 {
-    if (!CanWrite() || !HasLink())
+    if (!CanWriteLinkName())
         return false;
     m_linkName = std::move(name);
     return true;

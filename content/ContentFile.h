@@ -103,6 +103,16 @@ public:
     {
         return m_linkOn;
     }
+    // Whether the link name may be changed: the file may be written and the tool reads the name as
+    // every reader does (not so a reference to an entity that the file declares).
+    bool CanWriteLinkName() const
+    {
+        return CanWrite() && HasLink() && m_linkExact;
+    }
+    bool LinkNameExact() const
+    {
+        return m_linkExact;
+    }
     bool SetLinkName(std::u16string name);
     bool SetLinkEnabled(bool on);
     // The link name as the tab shows it: a field may not hold every character of a value (a line
@@ -154,4 +164,5 @@ private:
     std::u16string m_linkName;
     bool m_readLinkOn = false;
     bool m_linkOn = false;
+    bool m_linkExact = true;
 };

@@ -30,6 +30,25 @@ const CFileErrorText kFileErrorTexts[] = {
     {XmlFileError::Changed,       IDS_NOT_READ,            IDS_SAVE_CHANGED       },
 };
 
+// Each kind of syntax error and its text.
+struct CSyntaxText
+{
+    XmlSyntaxError error;
+    UINT id;
+};
+const CSyntaxText kSyntaxTexts[] = {
+    {XmlSyntaxError::NoDocumentElement,  IDS_SYNTAX_NO_ELEMENT   },
+    {XmlSyntaxError::EndInsideMarkup,    IDS_SYNTAX_END_IN_MARKUP},
+    {XmlSyntaxError::UnclosedElement,    IDS_SYNTAX_UNCLOSED     },
+    {XmlSyntaxError::StrayEndTag,        IDS_SYNTAX_STRAY_END_TAG},
+    {XmlSyntaxError::BadName,            IDS_SYNTAX_BAD_NAME     },
+    {XmlSyntaxError::AttributeSyntax,    IDS_SYNTAX_ATTRIBUTE    },
+    {XmlSyntaxError::LessThanInValue,    IDS_SYNTAX_LESS_THAN    },
+    {XmlSyntaxError::BadMarkup,          IDS_SYNTAX_BAD_MARKUP   },
+    {XmlSyntaxError::ControlCharacter,   IDS_SYNTAX_CONTROL      },
+    {XmlSyntaxError::UnwritableEncoding, IDS_SYNTAX_ENCODING     },
+};
+
 const CFileErrorText* FileErrorText(XmlFileError error)
 {
     for (const CFileErrorText& text : kFileErrorTexts)
@@ -50,11 +69,22 @@ std::wstring ReadFailure(const CContentFile& file)
 std::wstring SyntaxFailure(const CContentFile& file)
 {
     const CXmlSyntax& syntax = file.Syntax();
-    return CDialog::FormatText(IDS_READ_ONLY_SYNTAX,
-                               {std::to_wstring(syntax.line), std::to_wstring(syntax.column),
-                                CDialog::LoadText(IDS_SYNTAX_FIRST + static_cast<UINT>(syntax.error))});
+    // A file in an encoding that nothing could be typed into is not ill-formed: it says so otherwise.
+    const UINT format = syntax.error == XmlSyntaxError::UnwritableEncoding ? IDS_READ_ONLY_ENCODING : IDS_READ_ONLY_SYNTAX;
+    return CDialog::FormatText(format, {std::to_wstring(syntax.line), std::to_wstring(syntax.column),
+                                        SyntaxErrorText(syntax.error)});
 }
 } // namespace
+
+std::wstring SyntaxErrorText(XmlSyntaxError error)
+{
+    for (const CSyntaxText& text : kSyntaxTexts)
+    {
+        if (text.error == error)
+            return CDialog::LoadText(text.id);
+    }
+    return std::wstring();
+}
 
 std::wstring SaveFailureText(XmlFileError error)
 {
@@ -136,6 +166,8 @@ void CContentPage::ShowNote()
         note = path + FormatText(IDS_READ_ONLY_EDITED_ON, {AsWide(m_file->EditorTab())});
     else if (lock == ContentLock::NotWellFormed)
         note = path + LockText(*m_file);
+    else
+        note = ContentNote();
     m_pageNote.SetText(note.c_str());
     ShowWindow(m_pageNote.m_hWnd, note.empty() ? SW_HIDE : SW_SHOWNA);
 

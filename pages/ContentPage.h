@@ -20,6 +20,8 @@ enum class PageSave
     NotSaved, // the page may not write its file, or writing failed; the file is as it was
 };
 
+// What is wrong with a file that is not well-formed; empty for None.
+std::wstring SyntaxErrorText(XmlSyntaxError error);
 // The person's words for why a file was not saved, after its path.
 std::wstring SaveFailureText(XmlFileError error);
 // After the file's path: why the file may not be written, when that is worth a line of its own (a
@@ -65,6 +67,11 @@ protected:
     virtual void ShowContent() = 0;
     // The controls that show the file, to be moved below the read-only note while it shows.
     virtual HWND ContentWindow() const = 0;
+    // What the note says of a file that may be written, when part of it may not be edited.
+    virtual std::wstring ContentNote() const
+    {
+        return std::wstring();
+    }
     // Why the page shows nothing: no path, a file that could not be read, or one without what the page
     // edits (the text of noContentId after the path).
     std::wstring DescribeEmpty(UINT noContentId) const;

@@ -30,10 +30,9 @@ void CInterfaceDlg::ShowContent()
 {
     CContentFile& file = File();
     const bool shown = file.HasLink();
-    const bool editable = shown && file.CanWrite();
     m_showing = true;
-    EnableWindow(m_linkName.m_hWnd, editable);
-    EnableWindow(m_linkEnabled.m_hWnd, editable);
+    EnableWindow(m_linkName.m_hWnd, file.CanWriteLinkName());
+    EnableWindow(m_linkEnabled.m_hWnd, shown && file.CanWrite());
     m_note.SetText(shown ? L"" : DescribeEmpty(IDS_NO_LINK_ITEM).c_str());
     ShowWindow(m_note.m_hWnd, shown ? SW_HIDE : SW_SHOWNA);
     m_linkName.SetText(AsWide(file.LinkName()).c_str());
@@ -61,6 +60,11 @@ bool CInterfaceDlg::OnEnabledClicked(WPARAM, LPARAM, LRESULT& result)
         m_linkEnabled.SetCheck(File().LinkEnabled() ? BST_CHECKED : BST_UNCHECKED);
     result = 0;
     return true;
+}
+
+std::wstring CInterfaceDlg::ContentNote() const
+{
+    return File().HasLink() && !File().LinkNameExact() ? LoadText(IDS_LINK_NOT_EXACT) : std::wstring();
 }
 
 void CInterfaceDlg::SetAllChecks(int)

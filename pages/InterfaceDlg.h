@@ -23,12 +23,13 @@ protected:
     void DoDataExchange() override;
     bool OnMessage(UINT msg, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     // Shows the last link item; without one, or when the file may not be written, the controls are
-    // disabled.
+    // disabled, and the field alone when the tool cannot read the name exactly.
     void ShowContent() override;
     HWND ContentWindow() const override
     {
         return nullptr;
     }
+    std::wstring ContentNote() const override;
 
 private:
     bool OnNameChange(WPARAM wParam, LPARAM lParam, LRESULT& result);

@@ -62,9 +62,20 @@
 // A file shown read-only: why, after its path.
 #define IDS_READ_ONLY_SYNTAX 240
 #define IDS_READ_ONLY_EDITED_ON 241
+#define IDS_READ_ONLY_ENCODING 242
+#define IDS_LINK_NOT_EXACT 243
 
 // What is wrong with a file that is not well-formed XML, in the order of its kinds.
-#define IDS_SYNTAX_FIRST 250
+#define IDS_SYNTAX_NO_ELEMENT 251
+#define IDS_SYNTAX_END_IN_MARKUP 252
+#define IDS_SYNTAX_UNCLOSED 253
+#define IDS_SYNTAX_STRAY_END_TAG 254
+#define IDS_SYNTAX_BAD_NAME 255
+#define IDS_SYNTAX_ATTRIBUTE 256
+#define IDS_SYNTAX_LESS_THAN 257
+#define IDS_SYNTAX_BAD_MARKUP 258
+#define IDS_SYNTAX_CONTROL 259
+#define IDS_SYNTAX_ENCODING 260
 
 // System-menu command of the About box; the low four bits belong to the system.
 #define IDM_ABOUTBOX 0x0010

@@ -127,23 +127,22 @@ std::string operator+(const char* a, const CXmlString& b);
 std::ostream& operator<<(std::ostream& out, const CXmlString& s);
 
 // Why a file is not well-formed XML, or not one the engine can be sure of, as a reader would find it
-// first. The engine reads such a file all the same; its users decide whether they may write it. The
-// numbers stay as they are, with gaps where kinds went: the pages' strings follow them.
+// first. The engine reads such a file all the same; its users decide whether they may write it.
 enum class XmlSyntaxError : std::uint8_t
 {
-    None = 0,
-    NoDocumentElement = 1, // no element at all
-    EndInsideMarkup = 2,   // the file ends inside a tag, comment, section or declaration
-    UnclosedElement = 3,   // the file ends while an element is open
-    StrayEndTag = 5,       // an end tag with no element open
-    BadName = 6,           // a tag or attribute name is missing or starts with a character no name starts with
-    AttributeSyntax = 7,   // an attribute lacks its "=", its quotes, or the space before it
-    LessThanInValue = 8,   // a "<" inside an attribute value
-    BadMarkup = 13,        // "<!" that opens no comment, CDATA section or document type declaration
-    ControlCharacter = 14, // a NUL or another control character than tab, LF and CR
+    None,
+    NoDocumentElement, // no element at all
+    EndInsideMarkup,   // the file ends inside a tag, comment, section or declaration
+    UnclosedElement,   // the file ends while an element is open
+    StrayEndTag,       // an end tag with no element open
+    BadName,           // a tag or attribute name is missing or starts with a character no name starts with
+    AttributeSyntax,   // an attribute lacks its "=", its quotes, or the space before it
+    LessThanInValue,   // a "<" inside an attribute value
+    BadMarkup,         // "<!" that opens no comment, CDATA section or document type declaration
+    ControlCharacter,  // a NUL or another control character than tab, LF and CR
     // The declaration names an encoding in which ASCII characters are not their ASCII bytes (UTF-7,
     // EBCDIC): nothing typed could be written so that readers read it.
-    UnwritableEncoding = 15,
+    UnwritableEncoding,
 };
 
 struct CXmlSyntax

@@ -2,6 +2,7 @@
 #include <oleacc.h>
 #include <gtest/gtest.h>
 #include <memory>
+#include <set>
 #include <sstream>
 #include <string>
 
@@ -39,8 +40,8 @@ const wchar_t kFeatures[] =
     L"CallWaiting";
 const wchar_t kSoftkeys[] = L"Redial|NewCall|Hold|Hold|";
 const wchar_t kStartHere[] = L"Welcome|PhoneTour|Voicemail|AnsweringCalls";
-// References decoded; an unknown entity, an upper-case hex mark and one without ";" stay as written.
-const wchar_t kLink[] = L"Q&A 'Guide' & more <v2> \u263A &bogus; &#X26; &amp";
+// References decoded; an "&" that begins no reference reads as itself.
+const wchar_t kLink[] = L"Q&A 'Guide' & more <v2> \u263A A & B";
 const wchar_t kUtf8Names[] = L"Caf\u00e9 Anruf|Fish & Chips|\u547c\u53eb\u8f6c\u79fb|"
                              L"\u7559\u5b88\u756a\u96fb\u8a71 \u263A|Hold|Hold|";
 const wchar_t k1251Names[] =
@@ -321,4 +322,72 @@ TEST(Pages, AClearedLinkFieldWritesAnEmptyValue)
     EXPECT_EQ(WindowText(loaded.link->m_linkName.m_hWnd), L"");
     EXPECT_EQ(loaded.page->SaveContent(), PageSave::Saved);
     EXPECT_EQ(ReadBytes(path), "<interface>\r\n<linkItem value=\"\" enabled=\"yes\"/>\r\n<linkItem value=''/>\r\n</interface>\r\n");
+}
+
+// Flags and names as every XML reader reads them: "&#49;" is on, a name with a declared entity is shown
+// as written and not edited, and a control character shows the items read-only with where it stands.
+TEST(Pages, ValuesAreReadAsXmlReadersReadThem)
+{
+    const CScratch scratch("readers");
+    const std::string list = scratch / "features.xml";
+    WriteBytes(list, "<features>\r\n<i name=\"Paging\" enabled=\"&#49;\"/>\r\n<i name=\"Park\" enabled=' 1'/>\r\n</features>\r\n");
+    {
+        CLoadedPage page(EPage::Features, &list);
+        EXPECT_EQ(page.Checks(), "10");
+        page.page->SetAllChecks(0);
+        EXPECT_EQ(page.page->SaveContent(), PageSave::Saved);
+    }
+    EXPECT_EQ(ReadBytes(list), "<features>\r\n<i name=\"Paging\" enabled=\"0\"/>\r\n<i name=\"Park\" enabled=' 1'/>\r\n</features>\r\n");
+
+    const std::string link = scratch / "interface.xml";
+    const std::string declared = "<!DOCTYPE interface [<!ENTITY co \"Corvale\">]>\r\n<interface>\r\n"
+                                 "<linkItem value=\"&co; Guide\" enabled=\"0\"/>\r\n</interface>\r\n";
+    WriteBytes(link, declared);
+    {
+        CLoadedPage page(EPage::Interface, &link);
+        const CInterfaceDlg& shown = *page.link;
+        EXPECT_EQ(WindowText(shown.m_linkName.m_hWnd), L"&co; Guide");
+        EXPECT_FALSE(IsWindowEnabled(shown.m_linkName.m_hWnd));
+        EXPECT_TRUE(IsWindowEnabled(shown.m_linkEnabled.m_hWnd));
+        EXPECT_TRUE(IsWindowVisible(shown.m_pageNote.m_hWnd));
+        EXPECT_NE(WindowText(shown.m_pageNote.m_hWnd).find(L"cannot be changed"), std::wstring::npos);
+        TypeText(shown.m_linkName.m_hWnd, L"&co; Guide v2");
+        SendMessageW(shown.m_linkEnabled.m_hWnd, BM_CLICK, 0, 0);
+        EXPECT_EQ(page.page->SaveContent(), PageSave::Saved);
+    }
+    std::string flagged = declared;
+    flagged.replace(flagged.find("enabled=\"0\""), 11, "enabled=\"1\"");
+    EXPECT_EQ(ReadBytes(link), flagged) << "the name the tool could not read is as it was";
+
+    const std::string control = "<features>\r\n<i name=\"A\" enabled=\"1\"/>\f\r\n<i name=\"B\"/>\r\n</features>\r\n";
+    WriteBytes(list, control);
+    CLoadedPage page(EPage::Features, &list);
+    EXPECT_EQ(ListTexts(page.list->m_checkList.m_hWnd), L"A|B");
+    EXPECT_EQ(WindowText(page.page->m_pageNote.m_hWnd),
+              W(list) + L" is not well-formed XML (line 2, column 26: " + SyntaxErrorText(XmlSyntaxError::ControlCharacter) +
+                  L"). It is shown read-only; Save leaves it as it is.");
+    page.page->SetAllChecks(1);
+    EXPECT_EQ(page.page->SaveContent(), PageSave::NotSaved);
+    EXPECT_EQ(ReadBytes(list), control);
+
+    // An encoding that nothing typed could be written in is not a fault of the file's form.
+    WriteBytes(list, "<?xml version=\"1.0\" encoding=\"UTF-7\"?>\r\n<features><i name=\"A\" enabled=\"1\"/></features>\r\n");
+    CLoadedPage utf7(EPage::Features, &list);
+    EXPECT_EQ(WindowText(utf7.page->m_pageNote.m_hWnd),
+              W(list) + L" cannot be edited (line 1, column 31: " + SyntaxErrorText(XmlSyntaxError::UnwritableEncoding) +
+                  L"). It is shown read-only; Save leaves it as it is.");
+}
+
+// Every kind of syntax error has its own text.
+TEST(Pages, EverySyntaxErrorHasItsText)
+{
+    std::set<std::wstring> texts;
+    for (int kind = 1; kind <= static_cast<int>(XmlSyntaxError::UnwritableEncoding); ++kind)
+    {
+        const std::wstring text = SyntaxErrorText(static_cast<XmlSyntaxError>(kind));
+        EXPECT_FALSE(text.empty()) << kind;
+        texts.insert(text);
+    }
+    EXPECT_EQ(texts.size(), static_cast<size_t>(XmlSyntaxError::UnwritableEncoding));
+    EXPECT_EQ(SyntaxErrorText(XmlSyntaxError::None), L"");
 }
