@@ -260,8 +260,9 @@ for answer in Escape Yes; do
         fail "Save did not ask about softkeys.xml"
     fi
     cp "$xml/softkeys.xml" "$build/e2e-softkeys.xml"
-    if question "${ask:-}" >/dev/null; then
+    if warning=$(question "${ask:-}"); then
         pass "Save says what it did not save ($answer)"
+        import -window "$warning" "$build/e2e-not-saved-$answer-$dpi.png" 2>/dev/null
         key Return
     else
         fail "no warning that a file changed during the question ($answer)"
