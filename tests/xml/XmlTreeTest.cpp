@@ -88,3 +88,50 @@ TEST(Tree, FilesCarriedExactlyShowTheirItemsAndComeBackWithOnlyTheChange)
         EXPECT_EQ(document->ToString(), expected);
     }
 }
+
+// Whichever way the text came, FileStatus and Syntax describe the last load alone: one that failed
+// reports no syntax, and an inherited Parse reports on its own text.
+TEST(Tree, EachLoadReportsItsOwnStatusAndSyntax)
+{
+    using E = XmlSyntaxError;
+    using F = XmlFileError;
+    using namespace std::literals;
+    enum How
+    {
+        File,    // bytes written to a file and loaded from it
+        Missing, // a path with no file
+        Bytes,
+        Parse,
+    };
+    const std::tuple<How, std::string_view, How, std::string_view, F, E, std::uint32_t> cases[] = {
+        {File,  "<r",                  Parse,   "<r/>",                                        F::None,        E::None,               0 },
+        {Bytes, "<r",                  Parse,   "<r>\n\f</r>",                                 F::None,        E::ControlCharacter,   2 },
+        {File,  "<r/>",                Parse,   "<?xml version='1.0' encoding='UTF-7'?><r/>", F::None,        E::UnwritableEncoding, 1 },
+        {Missing, "",                  Parse,   "<r/>",                                        F::None,        E::None,               0 },
+        {Bytes, "<r",                  Missing, "",                                            F::NotFound,    E::None,               0 },
+        {File,  "</r>",                Bytes,   "\xFF\xFE<\0r"sv,                              F::BadEncoding, E::None,               0 },
+        {Parse, "<r",                  File,    "<r><a>\n</r>",                                F::None,        E::UnclosedElement,    2 },
+    };
+    const std::string folder = TestFolder();
+    for (const auto& [firstHow, first, secondHow, second, status, error, line] : cases)
+    {
+        CXmlDocument document;
+        for (const auto& [how, bytes] : {std::pair(firstHow, first), std::pair(secondHow, second)})
+        {
+            const std::string path = folder + (how == Missing ? "/missing.xml" : "/file.xml");
+            if (how == File)
+            {
+                ASSERT_TRUE(WriteBytes(path, std::string(bytes)));
+            }
+            if (how == Parse)
+                document.Parse(bytes.data(), bytes.size());
+            else if (how == Bytes)
+                document.LoadBytes(bytes.data(), bytes.size());
+            else
+                document.Load(path.c_str());
+        }
+        EXPECT_EQ(document.FileStatus().error, status) << first << " then " << second;
+        EXPECT_EQ(document.Syntax().error, error) << first << " then " << second;
+        EXPECT_EQ(document.Syntax().line, line) << first << " then " << second;
+    }
+}

@@ -1,5 +1,6 @@
 // The bytes the writer makes of a tree, and of the content files.
 #include "XmlTestSupport.h"
+#include "XmlText.h"
 
 // The first rewrite, and the second where markup cannot come back as it was read.
 TEST(Writer, NormalisesTagsAndKeepsEverythingElse)
@@ -127,6 +128,67 @@ TEST(Writer, WritesPiecesOfAnyLength)
     const std::string path = TestFolder() + "/long.xml";
     ASSERT_TRUE(Loaded(expected)->Save(path.c_str()));
     EXPECT_TRUE(ReadBytes(path) == expected);
+}
+
+// A file longer than the write buffer, around a value and a text each longer than it, keeps every
+// byte but the one value changed at its start, middle or end, in UTF-8 as in UTF-16.
+TEST(Writer, LongFilesComeBackWithOnlyTheirChange)
+{
+    constexpr int kItems = 6000;
+    const std::string longValue(70000, 'v');
+    std::string file = "<?xml version=\"1.0\"?>\r\n<r>\r\n";
+    for (int i = 0; i < kItems; ++i)
+    {
+        file += "<i n=\"" + std::to_string(i) + "\" e=\"0\"/>\r\n";
+        if (i == kItems / 2)
+            file += "<v t=\"" + longValue + "\xC3\xA9\">" + std::string(70000, 't') + "\xE2\x98\xBA</v>\r\n";
+    }
+    file += "</r>\r\n";
+    const std::string last = std::to_string(kItems - 1);
+    // The item's n (or null for the long value), and its new value; null for no change.
+    const std::pair<const char*, std::string> changes[] = {
+        {"",          ""                          },
+        {"0",         "1"                         },
+        {"3000",      "1"                         },
+        {last.c_str(), "1"                        },
+        {nullptr,     std::string(80000, 'w') + "<"},
+    };
+    // UTF-8, UTF-16 LE with a mark, UTF-16 BE without one.
+    const std::pair<bool, const char*> encodings[] = {{false, ""}, {false, "\xFF\xFE"}, {true, ""}};
+    for (const auto& [bigEndian, mark] : encodings)
+    {
+        const bool utf16 = bigEndian || *mark;
+        auto encode = [&, bigEndian = bigEndian, mark = mark](const std::string& utf8) {
+            std::string bytes;
+            EXPECT_TRUE(Utf8ToUtf16Bytes(utf8, bigEndian, bytes));
+            return std::string(mark) + bytes;
+        };
+        for (const auto& [item, value] : changes)
+        {
+            auto document = Loaded(utf16 ? encode(file) : file);
+            std::string expected = file;
+            for (const auto& child : document->m_documentElement->m_children)
+            {
+                const CXmlAttribute* n = child->FindAttribute("n");
+                if (!item && child->m_name == "v")
+                    child->m_attributes[0]->m_value = value;
+                else if (item && n && n->m_value == item)
+                    child->FindAttribute("e")->m_value = value;
+            }
+            if (!item)
+            {
+                expected.replace(expected.find(longValue), longValue.size() + 2, std::string(80000, 'w') + "&lt;");
+            }
+            else if (*item)
+            {
+                const std::string was = std::string("n=\"") + item + "\" e=\"0\"";
+                expected.replace(expected.find(was), was.size(), std::string("n=\"") + item + "\" e=\"1\"");
+            }
+            const std::string written = document->ToString();
+            EXPECT_TRUE(written == (utf16 ? encode(expected) : expected))
+                << (item ? item : "long value") << (utf16 ? " in UTF-16" : " in UTF-8");
+        }
+    }
 }
 
 // The content files come back byte for byte, through a file as through a string.
