@@ -324,7 +324,7 @@ int main(int argc, char** argv)
         std::printf(" %9.2fx %9.2fx\n", vsPugi[round], vsTiny[round]);
     }
     const double coldVsPugi = Median(vsPugi), coldVsTiny = Median(vsTiny), coldPeak = Median(peaks[0]);
-    std::printf("median %8.3f s %14.1fx %8.3f s %14.1fx %8.3f s %14.1fx %9.2fx %9.2fx\n", Median(times[0]),
+    std::printf("median %8.3f s %13.1fx %8.3f s %13.1fx %8.3f s %13.1fx %9.2fx %9.2fx\n", Median(times[0]),
                 coldPeak, Median(times[1]), Median(peaks[1]), Median(times[2]), Median(peaks[2]), coldVsPugi,
                 coldVsTiny);
     std::printf("(ours/pugi: pugixml's time over ours, paired within a round; peak: ru_maxrss of the child as "

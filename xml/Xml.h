@@ -192,14 +192,16 @@ namespace XmlDetail
 class CFileReplacement;
 }
 
-class CXmlAttribute
+// Neither class is a base: a tree holds millions of them, and a table of virtual functions would
+// cost each one a pointer.
+class CXmlAttribute final
 {
 public:
     CXmlAttribute() = default;
     // A copy of *other, or an empty attribute when other is null: a missing attribute reads as empty.
     explicit CXmlAttribute(const CXmlAttribute* other);
     CXmlAttribute(CXmlString name, CXmlString value);
-    virtual ~CXmlAttribute() = default;
+    ~CXmlAttribute() = default;
 
     // A tree holds a great many small attributes and nodes: they come from a pool of this thread.
     static void* operator new(std::size_t size);
@@ -213,7 +215,7 @@ public:
     std::uint32_t m_source = kXmlNoSource;
 };
 
-class CXmlNode
+class CXmlNode final
 {
 public:
     enum : std::uint8_t
@@ -226,7 +228,7 @@ public:
     // Kind, name, text and copies of the attributes; no children, no parent.
     CXmlNode(const CXmlNode& other);
     CXmlNode& operator=(const CXmlNode&) = delete;
-    virtual ~CXmlNode();
+    ~CXmlNode();
 
     static void* operator new(std::size_t size);
     static void operator delete(void* block, std::size_t size) noexcept;

@@ -28,35 +28,26 @@ CXmlSyntax SyntaxOf(const char* text, std::size_t size, const CXmlEncoding& enco
 
 } // namespace
 
-// A derived class of another size is allocated as usual.
-void* CXmlNode::operator new(std::size_t size)
+void* CXmlNode::operator new(std::size_t /*size*/)
 {
-    return size == sizeof(CXmlNode) ? XmlDetail::AllocateNodeBlock() : ::operator new(size);
+    return XmlDetail::AllocateNodeBlock();
 }
 
-void CXmlNode::operator delete(void* block, std::size_t size) noexcept
+void CXmlNode::operator delete(void* block, std::size_t /*size*/) noexcept
 {
-    if (!block)
-        return;
-    if (size == sizeof(CXmlNode))
+    if (block)
         XmlDetail::FreeNodeBlock(block);
-    else
-        ::operator delete(block);
 }
 
-void* CXmlAttribute::operator new(std::size_t size)
+void* CXmlAttribute::operator new(std::size_t /*size*/)
 {
-    return size == sizeof(CXmlAttribute) ? XmlDetail::AllocateAttributeBlock() : ::operator new(size);
+    return XmlDetail::AllocateAttributeBlock();
 }
 
-void CXmlAttribute::operator delete(void* block, std::size_t size) noexcept
+void CXmlAttribute::operator delete(void* block, std::size_t /*size*/) noexcept
 {
-    if (!block)
-        return;
-    if (size == sizeof(CXmlAttribute))
+    if (block)
         XmlDetail::FreeAttributeBlock(block);
-    else
-        ::operator delete(block);
 }
 
 CXmlAttribute::CXmlAttribute(const CXmlAttribute* other)
