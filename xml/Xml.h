@@ -192,14 +192,16 @@ namespace XmlDetail
 class CFileReplacement;
 }
 
-class CXmlAttribute
+// Neither class is a base: a tree holds millions of them, and a table of virtual functions would
+// cost each one a pointer.
+class CXmlAttribute final
 {
 public:
     CXmlAttribute() = default;
     // A copy of *other, or an empty attribute when other is null: a missing attribute reads as empty.
     explicit CXmlAttribute(const CXmlAttribute* other);
     CXmlAttribute(CXmlString name, CXmlString value);
-    virtual ~CXmlAttribute() = default;
+    ~CXmlAttribute() = default;
 
     // A tree holds a great many small attributes and nodes: they come from a pool of this thread.
     static void* operator new(std::size_t size);
@@ -213,7 +215,7 @@ public:
     std::uint32_t m_source = kXmlNoSource;
 };
 
-class CXmlNode
+class CXmlNode final
 {
 public:
     enum : std::uint8_t
@@ -226,7 +228,7 @@ public:
     // Kind, name, text and copies of the attributes; no children, no parent.
     CXmlNode(const CXmlNode& other);
     CXmlNode& operator=(const CXmlNode&) = delete;
-    virtual ~CXmlNode();
+    ~CXmlNode();
 
     static void* operator new(std::size_t size);
     static void operator delete(void* block, std::size_t size) noexcept;
@@ -303,6 +305,7 @@ protected:
     // element event, the first byte of an attribute's name or of a text.
     std::int32_t m_markupPos = 0;
     const char* m_input = nullptr; // not owned; valid only during a parse
+    std::size_t m_inputSize = 0;   // of m_input
 
     // Fires the events for size bytes at text, which hold no NUL and are followed by one. The
     // bytes are changed: event arguments are terminated in place wherever they can be.
@@ -418,12 +421,13 @@ public:
     // EncodeXmlValue: that of the last file loaded, with UTF-8 (65001) for a UTF-16 file and for a
     // document that never loaded one. It may be one of the engine's own numbers (XmlText.h).
     unsigned TreeCodePage() const noexcept;
-    // Why the last Load or Save failed; None after one that succeeded.
+    // Why the last Load, Parse or Save failed; None after one that succeeded.
     const CXmlFileStatus& FileStatus() const noexcept
     {
         return m_status;
     }
-    // What is wrong with the last file loaded as XML; None for a well-formed one.
+    // What is wrong with the text of the last Load or Parse as XML; None for a well-formed one, and
+    // after a load that failed.
     const CXmlSyntax& Syntax() const noexcept
     {
         return m_syntax;
@@ -439,6 +443,8 @@ protected:
     void OnAttribute(const char* name, const char* value) override;
     void OnBareAttribute(const char* name) override;
     void OnText(const char* text) override;
+    // A parse that is no load of the document's own (an inherited Parse) reports on its text.
+    void OnEndDocument() override;
 
 private:
     friend class CXmlPendingSave;
@@ -482,4 +488,9 @@ private:
     XmlFileError CheckReplaceable(const char* path, const CXmlDiskState* replacing) const;
     CXmlFileStatus m_status;
     CXmlSyntax m_syntax;
+    void Failed(XmlFileError error, std::size_t offset) noexcept
+    {
+        m_status = CXmlFileStatus{error, offset};
+        m_syntax = CXmlSyntax{};
+    }
 };

@@ -548,10 +548,12 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
         {
             parser.m_pos = parser.m_markupPos = ClampPosition(size);
             parser.m_input = nullptr;
+            parser.m_inputSize = 0;
         }
     };
 
     m_input = text;
+    m_inputSize = size;
     m_pos = m_markupPos = 0;
     CParseScope scope{*this, size};
     CEvents events(*this, text, size, writable);

@@ -14,37 +14,40 @@ namespace
 // The content files' items carry a few attributes each.
 constexpr std::size_t kFirstAttributeCapacity = 4;
 
+// What a reader finds wrong first: in the markup, or the declared encoding's name.
+CXmlSyntax SyntaxOf(const char* text, std::size_t size, const CXmlEncoding& encoding)
+{
+    const bool utf8 = HeldAsUtf8(encoding.codePage);
+    CXmlSyntax syntax = CheckWellFormed(text, size, utf8);
+    if (encoding.unwritableName != 0 &&
+        (syntax.error == XmlSyntaxError::None || syntax.offset > encoding.unwritableName))
+        syntax = XmlDetail::SyntaxAt(text, size, utf8, XmlSyntaxError::UnwritableEncoding,
+                                     encoding.unwritableName);
+    return syntax;
+}
+
 } // namespace
 
-// A derived class of another size is allocated as usual.
-void* CXmlNode::operator new(std::size_t size)
+void* CXmlNode::operator new(std::size_t /*size*/)
 {
-    return size == sizeof(CXmlNode) ? XmlDetail::AllocateNodeBlock() : ::operator new(size);
+    return XmlDetail::AllocateNodeBlock();
 }
 
-void CXmlNode::operator delete(void* block, std::size_t size) noexcept
+void CXmlNode::operator delete(void* block, std::size_t /*size*/) noexcept
 {
-    if (!block)
-        return;
-    if (size == sizeof(CXmlNode))
+    if (block)
         XmlDetail::FreeNodeBlock(block);
-    else
-        ::operator delete(block);
 }
 
-void* CXmlAttribute::operator new(std::size_t size)
+void* CXmlAttribute::operator new(std::size_t /*size*/)
 {
-    return size == sizeof(CXmlAttribute) ? XmlDetail::AllocateAttributeBlock() : ::operator new(size);
+    return XmlDetail::AllocateAttributeBlock();
 }
 
-void CXmlAttribute::operator delete(void* block, std::size_t size) noexcept
+void CXmlAttribute::operator delete(void* block, std::size_t /*size*/) noexcept
 {
-    if (!block)
-        return;
-    if (size == sizeof(CXmlAttribute))
+    if (block)
         XmlDetail::FreeAttributeBlock(block);
-    else
-        ::operator delete(block);
 }
 
 CXmlAttribute::CXmlAttribute(const CXmlAttribute* other)
@@ -207,6 +210,21 @@ void CXmlDocument::OnText(const char* text)
     parent.m_children.push_back(std::move(node));
 }
 
+void CXmlDocument::OnEndDocument()
+{
+    if (m_loadBegin || !m_input)
+        return;
+    try
+    {
+        m_syntax = SyntaxOf(m_input, m_inputSize, DetectEncoding(std::string_view(m_input, m_inputSize)));
+        m_status = CXmlFileStatus{};
+    }
+    catch (...)
+    {
+        Failed(XmlFileError::Failed, 0);
+    }
+}
+
 std::uint32_t CXmlDocument::SourceOffset() const noexcept
 {
     return m_loadBegin && m_singleFile && m_markupPos >= 0 ? static_cast<std::uint32_t>(m_markupPos)
@@ -228,11 +246,11 @@ bool CXmlDocument::Load(const char* path) noexcept
             return true;
         }
         if (error != XmlFileError::None)
-            m_status = CXmlFileStatus{error, 0};
+            Failed(error, 0);
     }
     catch (...)
     {
-        m_status = CXmlFileStatus{XmlFileError::Failed, 0};
+        Failed(XmlFileError::Failed, 0);
     }
     return false;
 }
@@ -244,7 +262,7 @@ bool CXmlDocument::LoadBytes(const char* bytes, std::size_t size) noexcept
     std::unique_ptr<char[]> copy(new (std::nothrow) char[size + 1]);
     if (!copy)
     {
-        m_status = CXmlFileStatus{XmlFileError::Failed, 0};
+        Failed(XmlFileError::Failed, 0);
         return false;
     }
     if (size != 0)
@@ -259,7 +277,7 @@ bool CXmlDocument::LoadBytes(const char* bytes, std::size_t size) noexcept
     }
     catch (...)
     {
-        m_status = CXmlFileStatus{XmlFileError::Failed, 0};
+        Failed(XmlFileError::Failed, 0);
         return false;
     }
 }
@@ -283,6 +301,7 @@ std::size_t FirstNulUnit(std::string_view bytes)
     }
     return bytes.size();
 }
+
 } // namespace
 
 XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t size)
@@ -291,7 +310,7 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
     const CXmlEncoding encoding = DetectEncoding(file);
     const std::size_t markSize = IsUtf16(encoding.codePage) && encoding.byteOrderMark ? 2 : 0;
     auto fail = [&](XmlFileError error, std::size_t offset) {
-        m_status = CXmlFileStatus{error, offset};
+        Failed(error, offset);
         return error;
     };
     const bool singleFile = m_root.m_children.empty() && m_root.m_attributes.empty() && m_storage.empty();
@@ -328,12 +347,7 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
     }
     if (fileIsSource)
         source.assign(bytes.get(), size);
-    const bool utf8 = HeldAsUtf8(encoding.codePage);
-    CXmlSyntax syntax = CheckWellFormed(bytes.get(), size, utf8);
-    if (encoding.unwritableName != 0 &&
-        (syntax.error == XmlSyntaxError::None || syntax.offset > encoding.unwritableName))
-        syntax = XmlDetail::SyntaxAt(bytes.get(), size, utf8, XmlSyntaxError::UnwritableEncoding,
-                                     encoding.unwritableName);
+    const CXmlSyntax syntax = SyntaxOf(bytes.get(), size, encoding);
     const bool wasSingleFile = m_singleFile;
     m_singleFile = singleFile;
     if (!LoadOwned(std::move(bytes), size))

@@ -1,8 +1,8 @@
 // Loads arbitrary bytes and checks: a failed load leaves the document empty; parsing in place (as a
 // file is) and copying give the same events; the tree holds what the events said; and the bytes
 // written read back to themselves, apart from the cases the writer's tests pin as no fixed point; a
-// well-formed file, unchanged, is written as it was read. The well-formedness check takes the same
-// bytes and places any error it finds within them.
+// well-formed file, unchanged, is written as it was read, and so is one repeated past the writer's
+// buffer. The well-formedness check takes the same bytes and places any error it finds within them.
 #include "Xml.h"
 #include "XmlText.h"
 
@@ -152,6 +152,23 @@ void CheckSourceKept(CRecordingDocument& document, const std::string& input)
     Require(reread.LoadBytes(written.data(), written.size()) && reread.Syntax().error == XmlSyntaxError::None);
     Require(reread.m_log == expected);
 }
+
+// The same past the writer's buffer: the input repeated (behind its byte-order mark) to a file longer
+// than it, so that a change at the start is followed by a long stretch copied from the file.
+void CheckLongSourceKept(const std::string& input, std::size_t markSize)
+{
+    constexpr std::size_t kPastWriteBuffer = (std::size_t(1) << 16) + 1;
+    const std::string body = input.substr(markSize);
+    if (body.empty())
+        return;
+    std::string repeated = input.substr(0, markSize);
+    while (repeated.size() < kPastWriteBuffer)
+        repeated += body;
+    CRecordingDocument document;
+    document.m_size = SIZE_MAX;
+    if (document.LoadBytes(repeated.data(), repeated.size()) && document.Syntax().error == XmlSyntaxError::None)
+        CheckSourceKept(document, repeated);
+}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -182,9 +199,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     copied.Parse(bytes);
     copied.Finished();
     Require(copied.m_log == document.m_log);
+    // Parsed, the same text gets the same report as loaded.
+    Require(IsUtf16(encoding.codePage) || (copied.Syntax().error == document.Syntax().error &&
+                                           copied.Syntax().offset == document.Syntax().offset));
     const bool pinned = CheckTree(document);
     if (document.Syntax().error == XmlSyntaxError::None)
+    {
         CheckSourceKept(document, input);
+        CheckLongSourceKept(input, IsUtf16(encoding.codePage) && encoding.byteOrderMark ? 2 : 0);
+    }
     const std::string first = document.ToString();
     CXmlDocument reread;
     // Markup dropped from the start may leave a mark or a declaration there that tells another encoding.

@@ -88,3 +88,41 @@ TEST(Tree, FilesCarriedExactlyShowTheirItemsAndComeBackWithOnlyTheChange)
         EXPECT_EQ(document->ToString(), expected);
     }
 }
+
+// Whichever way the text came, FileStatus and Syntax describe the last load alone: one that failed
+// reports no syntax, and an inherited Parse reports on its own text. Each load is from a file (f),
+// a path with no file (m), bytes (b), or a Parse (p).
+TEST(Tree, EachLoadReportsItsOwnStatusAndSyntax)
+{
+    using E = XmlSyntaxError;
+    using F = XmlFileError;
+    using namespace std::literals;
+    const std::tuple<char, std::string_view, char, std::string_view, F, E, std::uint32_t> cases[] = {
+        {'f', "<r",   'p', "<r/>",                                       F::None,        E::None,               0},
+        {'b', "<r",   'p', "<r>\n\f</r>",                                F::None,        E::ControlCharacter,   2},
+        {'f', "<r/>", 'p', "<?xml version='1.0' encoding='UTF-7'?><r/>", F::None,        E::UnwritableEncoding, 1},
+        {'m', "",     'p', "<r/>",                                       F::None,        E::None,               0},
+        {'b', "<r",   'm', "",                                           F::NotFound,    E::None,               0},
+        {'f', "</r>", 'b', "\xFF\xFE<\0r"sv,                             F::BadEncoding, E::None,               0},
+        {'p', "<r",   'f', "<r><a>\n</r>",                               F::None,        E::UnclosedElement,    2},
+    };
+    const std::string folder = TestFolder();
+    for (const auto& [firstHow, first, secondHow, second, status, error, line] : cases)
+    {
+        CXmlDocument document;
+        for (const auto& [how, bytes] : {std::pair(firstHow, first), std::pair(secondHow, second)})
+        {
+            const std::string path = folder + (how == 'm' ? "/missing.xml" : "/file.xml");
+            EXPECT_TRUE(how != 'f' || WriteBytes(path, std::string(bytes)));
+            if (how == 'p')
+                document.Parse(bytes.data(), bytes.size());
+            else if (how == 'b')
+                document.LoadBytes(bytes.data(), bytes.size());
+            else
+                document.Load(path.c_str());
+        }
+        EXPECT_EQ(document.FileStatus().error, status) << first << " then " << second;
+        EXPECT_EQ(document.Syntax().error, error) << first << " then " << second;
+        EXPECT_EQ(document.Syntax().line, line) << first << " then " << second;
+    }
+}

@@ -1,5 +1,6 @@
 // The bytes the writer makes of a tree, and of the content files.
 #include "XmlTestSupport.h"
+#include "XmlText.h"
 
 // The first rewrite, and the second where markup cannot come back as it was read.
 TEST(Writer, NormalisesTagsAndKeepsEverythingElse)
@@ -118,15 +119,48 @@ TEST(Writer, CopiesTheFileAroundWhatChanged)
     EXPECT_EQ(document->ToString(), "<r x=\"1\"><j a=\"1\">t</j></r>");
 }
 
-TEST(Writer, WritesPiecesOfAnyLength)
+// A file longer than the write buffer, around a value and a text each longer than it, keeps every
+// byte but the one value changed at its start, middle or end, in UTF-8 as in UTF-16.
+TEST(Writer, LongFilesComeBackWithOnlyTheirChange)
 {
-    const std::string name(5000, 'n');
-    const std::string value(3u << 20, 'v'); // larger than the write buffer
-    const std::string text(70000, 't');
-    const std::string expected = "<" + name + " " + name + "=\"" + value + "\">" + text + "</" + name + ">";
-    const std::string path = TestFolder() + "/long.xml";
-    ASSERT_TRUE(Loaded(expected)->Save(path.c_str()));
-    EXPECT_TRUE(ReadBytes(path) == expected);
+    const std::string value(70000, 'v');
+    std::string file = "<?xml version=\"1.0\"?>\r\n<r>\r\n";
+    const std::string middle = "<v t=\"" + value + "\xC3\xA9\">" + std::string(70000, 't') + "\xE2\x98\xBA</v>";
+    for (int i = 0; i < 6000; ++i)
+        file += "<i n=\"" + std::to_string(i) + "\" e=\"0\"/>\r\n" + (i == 3000 ? middle : "");
+    file += "</r>\r\n";
+    // The element (its n, or v), the attribute, its value as the file has it, and the new one.
+    const std::tuple<std::string, std::string, std::string, std::string> changes[] = {
+        {"",     "",  "",                ""                     },
+        {"0",    "e", "0",               "1"                    },
+        {"3000", "e", "0",               "1"                    },
+        {"5999", "e", "0",               "1"                    },
+        {"v",    "t", value + "\xC3\xA9", std::string(80000, 'w')},
+    };
+    // UTF-8, UTF-16 LE with a mark, UTF-16 BE without one.
+    for (const auto& [utf16, bigEndian, mark] :
+         {std::tuple(false, false, ""), {true, false, "\xFF\xFE"}, {true, true, ""}})
+    {
+        auto encode = [&, utf16 = utf16, bigEndian = bigEndian, mark = mark](const std::string& utf8) {
+            std::string bytes;
+            return utf16 && Utf8ToUtf16Bytes(utf8, bigEndian, bytes) ? mark + bytes : utf8;
+        };
+        for (const auto& [key, name, was, now] : changes)
+        {
+            auto document = Loaded(encode(file));
+            std::string expected = file;
+            for (const auto& child : document->m_documentElement->m_children)
+            {
+                const CXmlAttribute* n = child->FindAttribute("n");
+                if (!key.empty() && (n ? n->m_value == key : child->m_name == key))
+                    child->FindAttribute(name.c_str())->m_value = now;
+            }
+            const std::size_t element = expected.find(key == "v" ? "<v" : "=\"" + key);
+            const std::size_t at = expected.find(name + "=\"" + was, element);
+            expected.replace(at, name.size() + 2 + was.size(), name + "=\"" + now);
+            EXPECT_TRUE(document->ToString() == encode(expected)) << key << (utf16 ? " UTF-16" : " UTF-8");
+        }
+    }
 }
 
 // The content files come back byte for byte, through a file as through a string.
