@@ -377,7 +377,7 @@ FAULTS = [
      '            if (!questions || !questions->ReplaceAnyway(file, onDisk))',
      '            if (!questions || !questions->ReplaceAnyway(file, onDisk) || write->replacing.Read(file.Path().c_str()) != XmlFileError::None)',
      'what may be replaced is read after the question, taking in what changed meanwhile'),
-    ('readonly-model-accepts', 'content/ContentFile.cpp', 'native',
+    ('readonly-model-accepts', 'content/ContentFile.cpp', 'win:pages',
      '    if (!CanWrite() || index >= m_lines.size())',
      '    if (index >= m_lines.size())',
      'a read-only file takes a changed line'),

@@ -157,29 +157,3 @@ TEST(ContentSave, APreviousVersionThatCannotBePutBackIsKept)
     ASSERT_FALSE(kept.empty());
     EXPECT_EQ(ReadBytes(kept), kFeatures);
 }
-
-// A file that may not be written takes no change, and Save leaves it.
-TEST(ContentSave, AReadOnlyFileTakesNoChange)
-{
-    const std::string folder = TestFolder();
-    const std::string broken = "<features>\n<i name=\"Hold enabled=\"1\"/>\n</features>\n";
-    const std::string path = folder + "/features.xml";
-    WriteBytes(path, broken);
-    CContentFile file(CContentFile::Kind::List);
-    file.Open(path, u"features.xml");
-    EXPECT_EQ(file.Lock(), ContentLock::NotWellFormed);
-    ASSERT_EQ(file.Lines().size(), 1u);
-    EXPECT_FALSE(file.SetLine(0, true));
-    EXPECT_FALSE(file.SetAllLines(true));
-    EXPECT_FALSE(file.HasChanges());
-    EXPECT_EQ(Outcomes(SaveContentFiles({&file}, nullptr)), "read-only");
-    EXPECT_EQ(ReadBytes(path), broken);
-
-    CContentFile other(CContentFile::Kind::Link);
-    WriteBytes(path, "<interface><linkItem value=\"Guide\" enabled=\"1\"/></interface>");
-    other.Open(path, u"features.xml");
-    other.SetEditedOn(u"Features");
-    EXPECT_EQ(other.Lock(), ContentLock::EditedOnOtherTab);
-    EXPECT_FALSE(other.SetLinkName(u"New") || other.SetLinkEnabled(false));
-    EXPECT_EQ(other.LinkName(), u"Guide");
-}

@@ -206,7 +206,9 @@ TEST(Files, AReadOnlyTargetIsNotReplaced)
     const std::string path = folder + "/locked.xml";
     WriteBytes(path, "<locked/>");
     fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    EXPECT_FALSE(Loaded("<new/>")->Save(path.c_str()));
+    CXmlDiskState disk; // the file as it is may be replaced: only its being read-only stands in the way
+    disk.Read(path.c_str());
+    EXPECT_FALSE(Loaded("<new/>")->Save(path.c_str(), &disk));
     EXPECT_EQ(ReadBytes(path), "<locked/>");
     EXPECT_EQ(FolderContents(folder), (std::vector<std::string>{"locked.xml"}));
     fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
