@@ -230,7 +230,8 @@ inline bool OpensConstruct(char next)
 
 // One scan over size bytes. The sink receives StartDocument, StartElement(piece, pos, tag),
 // EndElement(piece, pos, tag), Attribute(name, value, pos), BareAttribute(name, pos),
-// Text(start, end, pos) and EndDocument; tag is the index of the "<" that opened the tag.
+// StartTagEnd(pos, tag), Text(start, end, pos) and EndDocument; tag is the index of the "<" that
+// opened the tag.
 template <class Sink> void RunScanner(const char* input, std::size_t size, Sink& sink)
 {
     bool inTag = false;
@@ -248,6 +249,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
     Piece* const pieces[] = {&elementName, &endTagName, &attributeName, &value};
     std::size_t textStart = 0;
     std::size_t tagStart = 0;
+    bool startTag = false; // the tag being read started an element
 
     auto append = [&](Piece& target, std::size_t from, std::size_t to) {
         for (Piece* other : pieces)
@@ -324,6 +326,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
                 sink.Text(textStart, at, at);
             inTag = true;
             inName = true;
+            startTag = false;
             elementName.Clear();
             tagStart = at;
             i = at + 1;
@@ -372,6 +375,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
             }
             endAttribute(i);
             inName = true;
+            startTag = false;
             elementName.Clear();
             tagStart = i;
             break;
@@ -386,6 +390,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
             {
                 inEndTag = true;
                 endTagName.CopyFrom(elementName);
+                startTag = true;
                 sink.StartElement(elementName, i, tagStart);
             }
             else
@@ -404,9 +409,12 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
             else if (inName)
             {
                 inName = false;
+                startTag = true;
                 sink.StartElement(elementName, i, tagStart);
             }
             endAttribute(i);
+            if (startTag)
+                sink.StartTagEnd(i, tagStart);
             inTag = false;
             textStart = i + 1;
             break;
@@ -431,6 +439,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
         case kSeparator:
             if (inName && !inEndTag)
             {
+                startTag = true;
                 sink.StartElement(elementName, i, tagStart);
                 inName = false;
             }
@@ -490,6 +499,7 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
         {
             m_parser.m_pos = ClampPosition(pos);
             m_parser.m_markupPos = ClampPosition(name.start);
+            m_parser.m_quote = m_text[pos];
             const char* n = Terminate(name, m_first);
             m_parser.OnAttribute(n, Terminate(value, m_second));
         }
@@ -498,6 +508,12 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
             m_parser.m_pos = ClampPosition(pos);
             m_parser.m_markupPos = ClampPosition(name.start);
             m_parser.OnBareAttribute(Terminate(name, m_first));
+        }
+        void StartTagEnd(std::size_t pos, std::size_t tag)
+        {
+            m_parser.m_pos = ClampPosition(pos);
+            m_parser.m_markupPos = ClampPosition(tag);
+            m_parser.OnStartTagEnd();
         }
         void Text(std::size_t start, std::size_t end, std::size_t pos)
         {

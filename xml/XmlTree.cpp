@@ -190,13 +190,36 @@ void CXmlDocument::OnAttribute(const char* name, const char* value)
     Store(attribute->m_name, name);
     Store(attribute->m_value, value);
     attribute->m_source = SourceOffset();
+    // A value runs up to its closing quote, where the event is fired.
+    const std::size_t valueAt = static_cast<std::size_t>(m_pos) - attribute->m_value.size();
+    if (attribute->m_source != kXmlNoSource && valueAt > attribute->m_source &&
+        valueAt - attribute->m_source < CXmlAttribute::kNoValueOffset)
+    {
+        attribute->m_quote = m_quote;
+        attribute->m_valueOffset = static_cast<std::uint16_t>(valueAt - attribute->m_source);
+    }
     attributes.push_back(std::move(attribute));
 }
 
 void CXmlDocument::OnBareAttribute(const char* name)
 {
     CXmlDocument::OnAttribute(name, "");
-    Current().m_attributes.back()->m_bare = true;
+    CXmlAttribute& attribute = *Current().m_attributes.back();
+    attribute.m_bare = true;
+    attribute.m_quote = 0;
+    attribute.m_valueOffset = CXmlAttribute::kNoValueOffset;
+}
+
+// The tag's element is the current one, or, for an empty-element tag, the last it closed.
+void CXmlDocument::OnStartTagEnd()
+{
+    const std::uint32_t at = SourceOffset();
+    CXmlNode& current = Current();
+    CXmlNode* node = &current;
+    if (current.m_source != at && !current.m_children.empty())
+        node = current.m_children.back().get();
+    if (at != kXmlNoSource && node->m_source == at && node->m_type == CXmlNode::NODE_ELEMENT)
+        node->m_sourceTagEnd = static_cast<std::uint32_t>(m_pos);
 }
 
 void CXmlDocument::OnText(const char* text)

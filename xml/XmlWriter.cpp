@@ -112,11 +112,6 @@ bool IsBlank(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-bool EndsName(char c)
-{
-    return IsBlank(c) || c == '=' || c == '/' || c == '>' || c == '"' || c == '\'';
-}
-
 // An attribute of a start tag as the file has it.
 struct CSourceAttribute
 {
@@ -254,58 +249,62 @@ private:
         return true;
     }
 
-    // The tag at the start offset of node: its name, its attributes, and the end of the tag (one
-    // past its ">"). False unless it is a well-formed start tag of node's name.
+    // Bytes from..to that are all blanks.
+    bool Blanks(std::size_t from, std::size_t to) const
+    {
+        for (; from < to; ++from)
+        {
+            if (!IsBlank(m_source[from]))
+                return false;
+        }
+        return true;
+    }
+
+    // Where the file has each attribute the node's start tag was read with, as the load recorded
+    // them. False unless the tag holds exactly those attributes, in the tree's order, each with its
+    // name as the tree has it, separated by blanks alone, "=" and blanks before each value.
     bool ReadStartTag(const CXmlNode& node, std::size_t& nameEnd, std::size_t& end, bool& emptyTag)
     {
-        const std::size_t size = m_source.size();
-        std::size_t at = node.m_source;
-        if (m_source[at] != '<' || !SourceHolds(at + 1, node.m_name))
+        const std::size_t close = node.m_sourceTagEnd;
+        if (!HasSource(node.m_sourceTagEnd) || close <= node.m_source || m_source[node.m_source] != '<' ||
+            !SourceHolds(node.m_source + 1, node.m_name))
             return false;
-        at += 1 + node.m_name.size();
-        if (at >= size || !EndsName(m_source[at]) || m_source[at] == '=')
-            return false;
-        nameEnd = at;
+        nameEnd = node.m_source + 1 + node.m_name.size();
+        emptyTag = m_source[close - 1] == '/';
+        const std::size_t bodyEnd = emptyTag ? close - 1 : close;
+        end = close + 1;
+        std::size_t at = nameEnd;
         m_tag.clear();
-        for (;;)
+        for (const auto& attribute : node.m_attributes)
         {
-            while (at < size && IsBlank(m_source[at]))
-                ++at;
-            if (at >= size)
-                return false;
-            if (m_source[at] == '>' || m_source[at] == '/')
+            if (attribute->m_source == kXmlNoSource)
                 break;
-            CSourceAttribute attribute{at, at, at, at, 0};
-            while (at < size && !EndsName(m_source[at]))
-                ++at;
-            if (at == attribute.name || at >= size)
+            CSourceAttribute read{attribute->m_source, attribute->m_source + attribute->m_name.size(), 0, 0, 0};
+            if (read.name < at || read.name == nameEnd || !Blanks(at, read.name) ||
+                !SourceHolds(read.name, attribute->m_name))
                 return false;
-            attribute.nameEnd = attribute.value = attribute.valueEnd = at;
-            std::size_t look = at;
-            while (look < size && IsBlank(m_source[look]))
-                ++look;
-            if (look < size && m_source[look] == '=')
+            read.value = read.valueEnd = at = read.nameEnd;
+            if (attribute->m_quote != 0)
             {
-                ++look;
-                while (look < size && IsBlank(m_source[look]))
-                    ++look;
-                if (look >= size || (m_source[look] != '"' && m_source[look] != '\''))
+                read.value = read.name + attribute->m_valueOffset;
+                read.quote = attribute->m_quote;
+                if (attribute->m_valueOffset == CXmlAttribute::kNoValueOffset || read.value > bodyEnd ||
+                    read.value <= at || m_source[read.value - 1] != read.quote)
                     return false;
-                attribute.quote = m_source[look];
-                attribute.value = look + 1;
-                const std::size_t close = m_source.find(attribute.quote, attribute.value);
-                if (close == std::string_view::npos)
+                std::size_t equals = at;
+                while (IsBlank(m_source[equals]))
+                    ++equals;
+                if (m_source[equals] != '=' || !Blanks(equals + 1, read.value - 1))
                     return false;
-                attribute.valueEnd = close;
-                at = close + 1;
+                const void* quote = std::memchr(m_source.data() + read.value, read.quote, bodyEnd - read.value);
+                if (!quote)
+                    return false;
+                read.valueEnd = static_cast<std::size_t>(static_cast<const char*>(quote) - m_source.data());
+                at = read.valueEnd + 1;
             }
-            m_tag.push_back(attribute);
+            m_tag.push_back(read);
         }
-        emptyTag = m_source[at] == '/';
-        if (emptyTag && (at + 1 >= size || m_source[at + 1] != '>'))
-            return false;
-        end = at + (emptyTag ? 2 : 1);
-        return true;
+        return at <= bodyEnd && Blanks(at, bodyEnd);
     }
 
     bool CopiedStartTag(const CXmlNode& node, bool& emptyTag)
@@ -316,22 +315,13 @@ private:
             return false;
         if (emptyTag && !node.m_children.empty())
             return false;
-        // The tree's attributes read from this tag come first and in the file's order, each where
-        // the file has one of its name; those added since come after them.
-        std::size_t matched = 0;
-        for (std::size_t i = 0; i < node.m_attributes.size(); ++i)
+        // The tree's attributes read from this tag come first; those added since come after them.
+        const std::size_t matched = m_tag.size();
+        for (std::size_t i = matched; i < node.m_attributes.size(); ++i)
         {
-            const CXmlAttribute& attribute = *node.m_attributes[i];
-            if (attribute.m_source == kXmlNoSource)
-                continue;
-            if (i != matched || matched == m_tag.size() || m_tag[matched].name != attribute.m_source ||
-                m_tag[matched].nameEnd - m_tag[matched].name != attribute.m_name.size() ||
-                !SourceHolds(m_tag[matched].name, attribute.m_name))
+            if (node.m_attributes[i]->m_source != kXmlNoSource)
                 return false;
-            ++matched;
         }
-        if (matched != m_tag.size())
-            return false;
 
         std::size_t from = node.m_source;
         for (std::size_t i = 0; i < matched; ++i)
