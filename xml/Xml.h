@@ -318,6 +318,10 @@ protected:
     const char* m_input = nullptr; // not owned; valid only during a parse
     std::size_t m_inputSize = 0;   // of m_input
     char m_quote = 0;              // during OnAttribute, the quote the value was written in
+    // From OnEndDocument on, the first error that CheckWellFormed finds in the text, which the scan
+    // checks as it goes, and the offset of its byte.
+    XmlSyntaxError m_syntaxError = XmlSyntaxError::None;
+    std::size_t m_syntaxOffset = 0;
 
     // Fires the events for size bytes at text, which hold no NUL and are followed by one. The
     // bytes are changed: event arguments are terminated in place wherever they can be.

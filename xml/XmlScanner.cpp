@@ -231,7 +231,8 @@ inline bool OpensConstruct(char next)
 // One scan over size bytes. The sink receives StartDocument, StartElement(piece, pos, tag),
 // EndElement(piece, pos, tag), Attribute(name, value, pos), BareAttribute(name, pos),
 // StartTagEnd(pos, tag), Text(start, end, pos) and EndDocument; tag is the index of the "<" that
-// opened the tag.
+// opened the tag. Markup(at) comes first for each "<" found outside a tag, before anything there is
+// changed.
 template <class Sink> void RunScanner(const char* input, std::size_t size, Sink& sink)
 {
     bool inTag = false;
@@ -311,6 +312,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
                 break;
             }
             const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - input);
+            sink.Markup(at);
             const char next = at + 1 < size ? input[at + 1] : '\0';
             if (next == '%')
             {
@@ -471,8 +473,12 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
     {
     public:
         CEvents(CXmlParser& parser, const char* text, std::size_t size, char* writable)
-            : m_parser(parser), m_text(text), m_size(size), m_writable(writable)
+            : m_parser(parser), m_text(text), m_size(size), m_writable(writable), m_check(text, size)
         {
+        }
+        void Markup(std::size_t at)
+        {
+            m_check.Advance(at + 1);
         }
         void StartDocument()
         {
@@ -480,6 +486,9 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
         }
         void EndDocument()
         {
+            m_check.Finish();
+            m_parser.m_syntaxError = m_check.Error();
+            m_parser.m_syntaxOffset = m_check.Offset();
             m_parser.m_pos = ClampPosition(m_size);
             m_parser.OnEndDocument();
         }
@@ -553,6 +562,7 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
         char* m_writable;
         std::string m_first;
         std::string m_second;
+        XmlDetail::CChecker m_check;
     };
 
     // Whatever ends the parse, an event that throws included, leaves the members as defined.
@@ -571,6 +581,8 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
     m_input = text;
     m_inputSize = size;
     m_pos = m_markupPos = 0;
+    m_syntaxError = XmlSyntaxError::None;
+    m_syntaxOffset = 0;
     CParseScope scope{*this, size};
     CEvents events(*this, text, size, writable);
     RunScanner(text, size, events);

@@ -14,14 +14,19 @@ namespace
 // The content files' items carry a few attributes each.
 constexpr std::size_t kFirstAttributeCapacity = 4;
 
-// What a reader finds wrong first: in the markup, or the declared encoding's name.
-CXmlSyntax SyntaxOf(const char* text, std::size_t size, const CXmlEncoding& encoding)
+// What a reader finds wrong first: in the markup, as the scan of the text found it, or the declared
+// encoding's name. The text is as it was before the scan.
+CXmlSyntax SyntaxOf(std::string_view text, XmlSyntaxError error, std::size_t offset, const CXmlEncoding& encoding)
 {
     const bool utf8 = HeldAsUtf8(encoding.codePage);
-    CXmlSyntax syntax = CheckWellFormed(text, size, utf8);
+    const char* const data = text.data();
+    const std::size_t size = text.size();
+    CXmlSyntax syntax;
+    if (error != XmlSyntaxError::None)
+        syntax = XmlDetail::SyntaxAt(data, size, utf8, error, offset);
     if (encoding.unwritableName != 0 &&
         (syntax.error == XmlSyntaxError::None || syntax.offset > encoding.unwritableName))
-        syntax = XmlDetail::SyntaxAt(text, size, utf8, XmlSyntaxError::UnwritableEncoding,
+        syntax = XmlDetail::SyntaxAt(data, size, utf8, XmlSyntaxError::UnwritableEncoding,
                                      encoding.unwritableName);
     return syntax;
 }
@@ -239,7 +244,8 @@ void CXmlDocument::OnEndDocument()
         return;
     try
     {
-        m_syntax = SyntaxOf(m_input, m_inputSize, DetectEncoding(std::string_view(m_input, m_inputSize)));
+        const std::string_view text(m_input, m_inputSize);
+        m_syntax = SyntaxOf(text, m_syntaxError, m_syntaxOffset, DetectEncoding(text));
         m_status = CXmlFileStatus{};
     }
     catch (...)
@@ -341,6 +347,7 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
     std::string fileBytes(fileIsSource ? std::string_view() : file);
     // The tree may keep the bytes it parses, to write them back, only while it holds no other file.
     std::string source;
+    std::string utf8;
     if (IsUtf16(encoding.codePage))
     {
         const std::string_view units = file.substr(markSize);
@@ -348,14 +355,11 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
         const std::size_t nul = FirstNulUnit(units);
         if (nul != units.size())
             return fail(XmlFileError::NotText, markSize + nul);
-        std::string utf8;
         if (!Utf16BytesToUtf8(units, bigEndian, utf8))
             return fail(XmlFileError::BadEncoding, markSize + FirstInvalidByte(units, encoding.codePage));
         size = utf8.size();
         bytes.reset(new char[size + 1]);
         std::memcpy(bytes.get(), utf8.c_str(), size + 1);
-        if (singleFile)
-            source.swap(utf8);
     }
     else
     {
@@ -370,7 +374,8 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
     }
     if (fileIsSource)
         source.assign(bytes.get(), size);
-    const CXmlSyntax syntax = SyntaxOf(bytes.get(), size, encoding);
+    else if (singleFile)
+        source.swap(utf8);
     const bool wasSingleFile = m_singleFile;
     m_singleFile = singleFile;
     if (!LoadOwned(std::move(bytes), size))
@@ -378,9 +383,13 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
         m_singleFile = wasSingleFile;
         return fail(XmlFileError::Failed, 0);
     }
+    // The parsed bytes as they were before the scan changed them.
+    const std::string_view parsed = singleFile ? std::string_view(source)
+                                    : IsUtf16(encoding.codePage) ? std::string_view(utf8)
+                                                                 : std::string_view(fileBytes);
+    m_syntax = SyntaxOf(parsed, m_syntaxError, m_syntaxOffset, encoding);
     m_fileCodePage = encoding.codePage;
     m_fileMark = encoding.byteOrderMark;
-    m_syntax = syntax;
     m_fileBytes.swap(fileBytes);
     m_fileIsSource = fileIsSource;
     if (singleFile)
