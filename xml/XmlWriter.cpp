@@ -120,6 +120,7 @@ struct CSourceAttribute
     std::size_t value;    // first byte of the value; nameEnd for an attribute without one
     std::size_t valueEnd; // the closing quote
     char quote;           // 0 without a value
+    bool unchanged;       // the tree's value is the file's
 };
 
 // Walks the tree with its own stack. A start tag's ">" waits until the element's first content
@@ -133,7 +134,9 @@ struct CSourceAttribute
 template <class Output> class CTreeWriter
 {
 public:
-    CTreeWriter(Output& out, std::string_view source) : m_out(out), m_source(source)
+    // parsed: the bytes the tree's strings borrow from, at the same offsets as source's.
+    CTreeWriter(Output& out, std::string_view source, const char* parsed)
+        : m_out(out), m_source(source), m_parsed(parsed)
     {
     }
 
@@ -235,8 +238,11 @@ private:
         return offset != kXmlNoSource && offset < m_source.size();
     }
 
+    // A string still borrowed from where it was read holds the file's bytes without comparing them.
     bool SourceHolds(std::size_t at, const CXmlString& bytes) const
     {
+        if (m_parsed && bytes.data() == m_parsed + at)
+            return true;
         return at <= m_source.size() && bytes.size() <= m_source.size() - at &&
                std::memcmp(m_source.data() + at, bytes.data(), bytes.size()) == 0;
     }
@@ -279,7 +285,8 @@ private:
         {
             if (attribute->m_source == kXmlNoSource)
                 break;
-            CSourceAttribute read{attribute->m_source, attribute->m_source + attribute->m_name.size(), 0, 0, 0};
+            CSourceAttribute read{attribute->m_source, attribute->m_source + attribute->m_name.size(), 0, 0, 0,
+                                  true};
             if (read.name < at || read.name == nameEnd || !Blanks(at, read.name) ||
                 !SourceHolds(read.name, attribute->m_name))
                 return false;
@@ -296,10 +303,19 @@ private:
                     ++equals;
                 if (m_source[equals] != '=' || !Blanks(equals + 1, read.value - 1))
                     return false;
-                const void* quote = std::memchr(m_source.data() + read.value, read.quote, bodyEnd - read.value);
-                if (!quote)
-                    return false;
-                read.valueEnd = static_cast<std::size_t>(static_cast<const char*>(quote) - m_source.data());
+                const CXmlString& value = attribute->m_value;
+                if (m_parsed && value.data() == m_parsed + read.value)
+                {
+                    read.valueEnd = read.value + value.size();
+                }
+                else
+                {
+                    const void* quote = std::memchr(m_source.data() + read.value, read.quote, bodyEnd - read.value);
+                    if (!quote)
+                        return false;
+                    read.valueEnd = static_cast<std::size_t>(static_cast<const char*>(quote) - m_source.data());
+                    read.unchanged = read.valueEnd - read.value == value.size() && SourceHolds(read.value, value);
+                }
                 at = read.valueEnd + 1;
             }
             m_tag.push_back(read);
@@ -339,7 +355,7 @@ private:
                 Put('"');
                 from = read.nameEnd;
             }
-            else if (read.valueEnd - read.value != value.size() || !SourceHolds(read.value, value))
+            else if (!read.unchanged)
             {
                 Copy(from, read.value);
                 PutValue(value, read.quote);
@@ -454,6 +470,7 @@ private:
 
     Output& m_out;
     std::string_view m_source;
+    const char* m_parsed;
     std::vector<CSourceAttribute> m_tag;
     std::size_t m_runStart = 0;
     std::size_t m_runEnd = 0;
@@ -481,7 +498,9 @@ std::string CXmlDocument::ToString() const
     std::string text;
     text.reserve(m_loadedSize);
     COutput out(text, m_fileCodePage, m_fileMark);
-    CTreeWriter<COutput> writer(out, m_singleFile ? std::string_view(m_source) : std::string_view());
+    const bool single = m_singleFile && m_storage.size() == 1;
+    CTreeWriter<COutput> writer(out, single ? std::string_view(m_source) : std::string_view(),
+                                single ? m_storage.front().get() : nullptr);
     writer.Write(m_root);
     if (!out.Flush())
         text.clear();
