@@ -269,7 +269,7 @@ private:
     // Where the file has each attribute the node's start tag was read with, as the load recorded
     // them. False unless the tag holds exactly those attributes, in the tree's order, each with its
     // name as the tree has it, separated by blanks alone, "=" and blanks before each value.
-    bool ReadStartTag(const CXmlNode& node, std::size_t& nameEnd, std::size_t& end, bool& emptyTag)
+    bool LocateStartTag(const CXmlNode& node, std::size_t& nameEnd, std::size_t& end, bool& emptyTag)
     {
         const std::size_t close = node.m_sourceTagEnd;
         if (!HasSource(node.m_sourceTagEnd) || close <= node.m_source || m_source[node.m_source] != '<' ||
@@ -327,7 +327,7 @@ private:
     {
         std::size_t nameEnd = 0;
         std::size_t end = 0;
-        if (!HasSource(node.m_source) || !ReadStartTag(node, nameEnd, end, emptyTag))
+        if (!HasSource(node.m_source) || !LocateStartTag(node, nameEnd, end, emptyTag))
             return false;
         if (emptyTag && !node.m_children.empty())
             return false;
