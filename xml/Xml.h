@@ -211,6 +211,11 @@ public:
     CXmlString m_value;
     // Read as its name alone, without "=" and a value; written so again while m_value is empty.
     bool m_bare = false;
+    // The quote its value was read in, and where the value began as counted from m_source
+    // (kNoValueOffset when unknown): the writer copies the file around a changed value.
+    char m_quote = 0;
+    static constexpr std::uint16_t kNoValueOffset = 0xFFFF;
+    std::uint16_t m_valueOffset = kNoValueOffset;
     // Where the attribute's name begins in the file it was read from. Not copied with the attribute.
     std::uint32_t m_source = kXmlNoSource;
 };
@@ -245,6 +250,8 @@ public:
     std::vector<std::unique_ptr<CXmlAttribute>> m_attributes;
     CXmlNode* m_parent = nullptr; // enclosing node, not owned
     std::uint8_t m_type = NODE_ELEMENT;
+    // The ">" that ended its start tag in the file it was read from. Not copied with the node.
+    std::uint32_t m_sourceTagEnd = kXmlNoSource;
     CXmlString m_name;
     CXmlString m_text;
     // Where the node begins in the file it was read from (an element's "<"), and where its end tag
@@ -294,6 +301,10 @@ protected:
     virtual void OnText(const char* /*text*/)
     {
     }
+    // The ">" of a start tag or an empty-element tag, at m_pos; m_markupPos is the tag's "<".
+    virtual void OnStartTagEnd()
+    {
+    }
     virtual void OnEndDocument()
     {
     }
@@ -306,6 +317,11 @@ protected:
     std::int32_t m_markupPos = 0;
     const char* m_input = nullptr; // not owned; valid only during a parse
     std::size_t m_inputSize = 0;   // of m_input
+    char m_quote = 0;              // during OnAttribute, the quote the value was written in
+    // From OnEndDocument on, the first error that CheckWellFormed finds in the text, which the scan
+    // checks as it goes, and the offset of its byte.
+    XmlSyntaxError m_syntaxError = XmlSyntaxError::None;
+    std::size_t m_syntaxOffset = 0;
 
     // Fires the events for size bytes at text, which hold no NUL and are followed by one. The
     // bytes are changed: event arguments are terminated in place wherever they can be.
@@ -443,6 +459,7 @@ protected:
     void OnAttribute(const char* name, const char* value) override;
     void OnBareAttribute(const char* name) override;
     void OnText(const char* text) override;
+    void OnStartTagEnd() override;
     // A parse that is no load of the document's own (an inherited Parse) reports on its text.
     void OnEndDocument() override;
 

@@ -1,9 +1,10 @@
-// The well-formedness check: one pass over the markup and one over the bytes for control characters,
-// without recursion and without taking memory. Open elements are counted as the scanner closes them:
+// The well-formedness check: one pass over the markup and the bytes for control characters, without
+// recursion and without taking memory, which a scan runs alongside its own. Open elements are counted as the scanner closes them:
 // an end tag closes the innermost one, whatever name it gives.
 #include "Xml.h"
 #include "XmlInternal.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <limits>
@@ -38,62 +39,9 @@ constexpr std::array<std::uint8_t, 256> kChars = MakeCharTable();
 
 constexpr std::string_view kByteOrderMark = "\xEF\xBB\xBF";
 
-class CChecker
-{
-public:
-    CChecker(const char* text, std::size_t size) noexcept : m_text(text), m_size(size)
-    {
-    }
+} // namespace
 
-    // The first error, with m_pos at the byte where it was found.
-    XmlSyntaxError Run() noexcept;
-
-    std::size_t m_pos = 0;
-
-private:
-    bool Is(std::size_t at, std::uint8_t kind) const noexcept
-    {
-        return at < m_size && (kChars[static_cast<unsigned char>(m_text[at])] & kind) != 0;
-    }
-    bool StartsWith(std::size_t at, std::string_view what) const noexcept
-    {
-        return what.size() <= m_size - at && std::memcmp(m_text + at, what.data(), what.size()) == 0;
-    }
-    // True when the file ends inside what, which begins at at.
-    bool CutShort(std::size_t at, std::string_view what) const noexcept
-    {
-        return m_size - at < what.size() && std::memcmp(m_text + at, what.data(), m_size - at) == 0;
-    }
-    std::size_t Skip(std::size_t at, std::uint8_t kind) const noexcept
-    {
-        while (Is(at, kind))
-            ++at;
-        return at;
-    }
-    // Index of the first what at or after from, or m_size.
-    std::size_t Find(std::size_t from, std::string_view what) const noexcept;
-    XmlSyntaxError Fail(XmlSyntaxError error, std::size_t at) noexcept
-    {
-        m_pos = at;
-        return error;
-    }
-
-    // Each of these starts at the "<" of its markup and leaves m_pos after it.
-    XmlSyntaxError Markup() noexcept;
-    XmlSyntaxError Instruction() noexcept;
-    XmlSyntaxError Comment() noexcept;
-    XmlSyntaxError DocumentType() noexcept;
-    XmlSyntaxError StartTag() noexcept;
-    XmlSyntaxError EndTag() noexcept;
-    // Starts at the opening quote.
-    XmlSyntaxError Value() noexcept;
-
-    const char* m_text;
-    std::size_t m_size;
-    std::size_t m_depth = 0;
-    bool m_rootSeen = false;
-    bool m_documentTypeSeen = false;
-};
+using XmlDetail::CChecker;
 
 std::size_t CChecker::Find(std::size_t from, std::string_view what) const noexcept
 {
@@ -108,32 +56,6 @@ std::size_t CChecker::Find(std::size_t from, std::string_view what) const noexce
         ++from;
     }
     return m_size;
-}
-
-XmlSyntaxError CChecker::Run() noexcept
-{
-    // Text, a second element or a declaration anywhere are carried through exactly by the scanner,
-    // so only markup whose extent is in doubt is an error.
-    m_pos = 0;
-    for (;;)
-    {
-        const void* less = std::memchr(m_text + m_pos, '<', m_size - m_pos);
-        if (!less)
-            break;
-        m_pos = static_cast<std::size_t>(static_cast<const char*>(less) - m_text);
-        // "<%" opens no markup for the scanner: the block is character data up to the next "<".
-        if (m_pos + 1 < m_size && m_text[m_pos + 1] == '%')
-        {
-            ++m_pos;
-            continue;
-        }
-        const XmlSyntaxError error = Markup();
-        if (error != XmlSyntaxError::None)
-            return error;
-    }
-    if (m_depth > 0)
-        return Fail(XmlSyntaxError::UnclosedElement, m_size);
-    return m_rootSeen ? XmlSyntaxError::None : Fail(XmlSyntaxError::NoDocumentElement, m_size);
 }
 
 XmlSyntaxError CChecker::Markup() noexcept
@@ -349,28 +271,117 @@ XmlSyntaxError CChecker::EndTag() noexcept
     return XmlSyntaxError::None;
 }
 
+namespace
+{
+
 std::uint32_t Clamped(std::size_t count) noexcept
 {
     constexpr std::uint32_t kMax = std::numeric_limits<std::uint32_t>::max();
     return count < kMax ? static_cast<std::uint32_t>(count) : kMax;
 }
 
-// The first control character that no document may hold: a NUL or another C0 control than tab, LF
-// and CR. The end-of-file mark that DOS tools put after the text is carried through as the last byte.
-std::size_t FirstControl(const char* text, std::size_t size) noexcept
+} // namespace
+
+CChecker::CChecker(const char* text, std::size_t size) noexcept
+    : m_text(text), m_size(size), m_searched(size > 0 && text[size - 1] == '\x1A' ? size - 1 : size)
 {
-    constexpr char kEndOfFile = '\x1A';
-    const std::size_t searched = size > 0 && text[size - 1] == kEndOfFile ? size - 1 : size;
-    for (std::size_t i = 0; i < searched; ++i)
-    {
-        const auto c = static_cast<unsigned char>(text[i]);
-        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
-            return i;
-    }
-    return size;
 }
 
-} // namespace
+bool CChecker::Is(std::size_t at, std::uint8_t kind) const noexcept
+{
+    return at < m_size && (kChars[static_cast<unsigned char>(m_text[at])] & kind) != 0;
+}
+
+bool CChecker::StartsWith(std::size_t at, std::string_view what) const noexcept
+{
+    return what.size() <= m_size - at && std::memcmp(m_text + at, what.data(), what.size()) == 0;
+}
+
+bool CChecker::CutShort(std::size_t at, std::string_view what) const noexcept
+{
+    return m_size - at < what.size() && std::memcmp(m_text + at, what.data(), m_size - at) == 0;
+}
+
+std::size_t CChecker::Skip(std::size_t at, std::uint8_t kind) const noexcept
+{
+    while (Is(at, kind))
+        ++at;
+    return at;
+}
+
+XmlSyntaxError CChecker::Fail(XmlSyntaxError error, std::size_t at) noexcept
+{
+    m_pos = at;
+    return error;
+}
+
+// The bytes up to to, which the scan has not changed yet, for the first control character.
+void CChecker::Controls(std::size_t to) noexcept
+{
+    to = std::min(to, m_searched);
+    if (m_control != m_size)
+        return;
+    for (; m_controlled < to; ++m_controlled)
+    {
+        const auto c = static_cast<unsigned char>(m_text[m_controlled]);
+        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
+        {
+            m_control = m_controlled;
+            return;
+        }
+    }
+}
+
+void CChecker::Advance(std::size_t limit) noexcept
+{
+    while (!m_done && m_pos < limit)
+    {
+        const void* less = std::memchr(m_text + m_pos, '<', m_size - m_pos);
+        if (!less)
+        {
+            m_pos = m_size;
+            break;
+        }
+        m_pos = static_cast<std::size_t>(static_cast<const char*>(less) - m_text);
+        // "<%" opens no markup for the scanner: the block is character data up to the next "<".
+        if (m_pos + 1 < m_size && m_text[m_pos + 1] == '%')
+        {
+            ++m_pos;
+            continue;
+        }
+        m_error = Markup();
+        if (m_error != XmlSyntaxError::None)
+        {
+            m_done = true;
+            m_offset = m_pos;
+            Controls(m_offset + 1);
+            return;
+        }
+    }
+    Controls(m_pos);
+}
+
+// Text, a second element or a declaration anywhere are carried through exactly by the scanner, so
+// only markup whose extent is in doubt is an error.
+void CChecker::Finish() noexcept
+{
+    Advance(m_size);
+    if (!m_done)
+    {
+        m_done = true;
+        m_offset = m_size;
+        if (m_depth > 0)
+            m_error = XmlSyntaxError::UnclosedElement;
+        else if (!m_rootSeen)
+            m_error = XmlSyntaxError::NoDocumentElement;
+    }
+    Controls(m_size);
+    if (m_control < m_size && (m_error == XmlSyntaxError::None || m_control <= m_offset))
+    {
+        m_error = XmlSyntaxError::ControlCharacter;
+        m_offset = m_control;
+    }
+}
 
 CXmlSyntax XmlDetail::SyntaxAt(const char* text, std::size_t size, bool utf8, XmlSyntaxError error,
                                std::size_t offset) noexcept
@@ -404,14 +415,8 @@ CXmlSyntax XmlDetail::SyntaxAt(const char* text, std::size_t size, bool utf8, Xm
 CXmlSyntax CheckWellFormed(const char* text, std::size_t size, bool utf8) noexcept
 {
     CChecker checker(text, size);
-    XmlSyntaxError error = checker.Run();
-    std::size_t offset = checker.m_pos;
-    const std::size_t control = FirstControl(text, size);
-    if (control < size && (error == XmlSyntaxError::None || control <= offset))
-    {
-        error = XmlSyntaxError::ControlCharacter;
-        offset = control;
-    }
-    return error == XmlSyntaxError::None ? CXmlSyntax{}
-                                         : XmlDetail::SyntaxAt(text, size, utf8, error, offset);
+    checker.Finish();
+    return checker.Error() == XmlSyntaxError::None
+               ? CXmlSyntax{}
+               : XmlDetail::SyntaxAt(text, size, utf8, checker.Error(), checker.Offset());
 }

@@ -230,7 +230,9 @@ inline bool OpensConstruct(char next)
 
 // One scan over size bytes. The sink receives StartDocument, StartElement(piece, pos, tag),
 // EndElement(piece, pos, tag), Attribute(name, value, pos), BareAttribute(name, pos),
-// Text(start, end, pos) and EndDocument; tag is the index of the "<" that opened the tag.
+// StartTagEnd(pos, tag), Text(start, end, pos) and EndDocument; tag is the index of the "<" that
+// opened the tag. Markup(at) comes first for each "<" found outside a tag, before anything there is
+// changed.
 template <class Sink> void RunScanner(const char* input, std::size_t size, Sink& sink)
 {
     bool inTag = false;
@@ -248,6 +250,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
     Piece* const pieces[] = {&elementName, &endTagName, &attributeName, &value};
     std::size_t textStart = 0;
     std::size_t tagStart = 0;
+    bool startTag = false; // the tag being read started an element
 
     auto append = [&](Piece& target, std::size_t from, std::size_t to) {
         for (Piece* other : pieces)
@@ -309,6 +312,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
                 break;
             }
             const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - input);
+            sink.Markup(at);
             const char next = at + 1 < size ? input[at + 1] : '\0';
             if (next == '%')
             {
@@ -324,6 +328,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
                 sink.Text(textStart, at, at);
             inTag = true;
             inName = true;
+            startTag = false;
             elementName.Clear();
             tagStart = at;
             i = at + 1;
@@ -372,6 +377,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
             }
             endAttribute(i);
             inName = true;
+            startTag = false;
             elementName.Clear();
             tagStart = i;
             break;
@@ -386,6 +392,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
             {
                 inEndTag = true;
                 endTagName.CopyFrom(elementName);
+                startTag = true;
                 sink.StartElement(elementName, i, tagStart);
             }
             else
@@ -404,9 +411,12 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
             else if (inName)
             {
                 inName = false;
+                startTag = true;
                 sink.StartElement(elementName, i, tagStart);
             }
             endAttribute(i);
+            if (startTag)
+                sink.StartTagEnd(i, tagStart);
             inTag = false;
             textStart = i + 1;
             break;
@@ -431,6 +441,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
         case kSeparator:
             if (inName && !inEndTag)
             {
+                startTag = true;
                 sink.StartElement(elementName, i, tagStart);
                 inName = false;
             }
@@ -462,8 +473,12 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
     {
     public:
         CEvents(CXmlParser& parser, const char* text, std::size_t size, char* writable)
-            : m_parser(parser), m_text(text), m_size(size), m_writable(writable)
+            : m_parser(parser), m_text(text), m_size(size), m_writable(writable), m_check(text, size)
         {
+        }
+        void Markup(std::size_t at)
+        {
+            m_check.Advance(at + 1);
         }
         void StartDocument()
         {
@@ -471,6 +486,9 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
         }
         void EndDocument()
         {
+            m_check.Finish();
+            m_parser.m_syntaxError = m_check.Error();
+            m_parser.m_syntaxOffset = m_check.Offset();
             m_parser.m_pos = ClampPosition(m_size);
             m_parser.OnEndDocument();
         }
@@ -490,6 +508,7 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
         {
             m_parser.m_pos = ClampPosition(pos);
             m_parser.m_markupPos = ClampPosition(name.start);
+            m_parser.m_quote = m_text[pos];
             const char* n = Terminate(name, m_first);
             m_parser.OnAttribute(n, Terminate(value, m_second));
         }
@@ -498,6 +517,12 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
             m_parser.m_pos = ClampPosition(pos);
             m_parser.m_markupPos = ClampPosition(name.start);
             m_parser.OnBareAttribute(Terminate(name, m_first));
+        }
+        void StartTagEnd(std::size_t pos, std::size_t tag)
+        {
+            m_parser.m_pos = ClampPosition(pos);
+            m_parser.m_markupPos = ClampPosition(tag);
+            m_parser.OnStartTagEnd();
         }
         void Text(std::size_t start, std::size_t end, std::size_t pos)
         {
@@ -537,6 +562,7 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
         char* m_writable;
         std::string m_first;
         std::string m_second;
+        XmlDetail::CChecker m_check;
     };
 
     // Whatever ends the parse, an event that throws included, leaves the members as defined.
@@ -555,6 +581,8 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
     m_input = text;
     m_inputSize = size;
     m_pos = m_markupPos = 0;
+    m_syntaxError = XmlSyntaxError::None;
+    m_syntaxOffset = 0;
     CParseScope scope{*this, size};
     CEvents events(*this, text, size, writable);
     RunScanner(text, size, events);

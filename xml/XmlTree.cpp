@@ -14,14 +14,19 @@ namespace
 // The content files' items carry a few attributes each.
 constexpr std::size_t kFirstAttributeCapacity = 4;
 
-// What a reader finds wrong first: in the markup, or the declared encoding's name.
-CXmlSyntax SyntaxOf(const char* text, std::size_t size, const CXmlEncoding& encoding)
+// What a reader finds wrong first: in the markup, as the scan of the text found it, or the declared
+// encoding's name. The text is as it was before the scan.
+CXmlSyntax SyntaxOf(std::string_view text, XmlSyntaxError error, std::size_t offset, const CXmlEncoding& encoding)
 {
     const bool utf8 = HeldAsUtf8(encoding.codePage);
-    CXmlSyntax syntax = CheckWellFormed(text, size, utf8);
+    const char* const data = text.data();
+    const std::size_t size = text.size();
+    CXmlSyntax syntax;
+    if (error != XmlSyntaxError::None)
+        syntax = XmlDetail::SyntaxAt(data, size, utf8, error, offset);
     if (encoding.unwritableName != 0 &&
         (syntax.error == XmlSyntaxError::None || syntax.offset > encoding.unwritableName))
-        syntax = XmlDetail::SyntaxAt(text, size, utf8, XmlSyntaxError::UnwritableEncoding,
+        syntax = XmlDetail::SyntaxAt(data, size, utf8, XmlSyntaxError::UnwritableEncoding,
                                      encoding.unwritableName);
     return syntax;
 }
@@ -190,13 +195,36 @@ void CXmlDocument::OnAttribute(const char* name, const char* value)
     Store(attribute->m_name, name);
     Store(attribute->m_value, value);
     attribute->m_source = SourceOffset();
+    // A value runs up to its closing quote, where the event is fired.
+    const std::size_t valueAt = static_cast<std::size_t>(m_pos) - attribute->m_value.size();
+    if (attribute->m_source != kXmlNoSource && valueAt > attribute->m_source &&
+        valueAt - attribute->m_source < CXmlAttribute::kNoValueOffset)
+    {
+        attribute->m_quote = m_quote;
+        attribute->m_valueOffset = static_cast<std::uint16_t>(valueAt - attribute->m_source);
+    }
     attributes.push_back(std::move(attribute));
 }
 
 void CXmlDocument::OnBareAttribute(const char* name)
 {
     CXmlDocument::OnAttribute(name, "");
-    Current().m_attributes.back()->m_bare = true;
+    CXmlAttribute& attribute = *Current().m_attributes.back();
+    attribute.m_bare = true;
+    attribute.m_quote = 0;
+    attribute.m_valueOffset = CXmlAttribute::kNoValueOffset;
+}
+
+// The tag's element is the current one, or, for an empty-element tag, the last it closed.
+void CXmlDocument::OnStartTagEnd()
+{
+    const std::uint32_t at = SourceOffset();
+    CXmlNode& current = Current();
+    CXmlNode* node = &current;
+    if (current.m_source != at && !current.m_children.empty())
+        node = current.m_children.back().get();
+    if (at != kXmlNoSource && node->m_source == at && node->m_type == CXmlNode::NODE_ELEMENT)
+        node->m_sourceTagEnd = static_cast<std::uint32_t>(m_pos);
 }
 
 void CXmlDocument::OnText(const char* text)
@@ -216,7 +244,8 @@ void CXmlDocument::OnEndDocument()
         return;
     try
     {
-        m_syntax = SyntaxOf(m_input, m_inputSize, DetectEncoding(std::string_view(m_input, m_inputSize)));
+        const std::string_view text(m_input, m_inputSize);
+        m_syntax = SyntaxOf(text, m_syntaxError, m_syntaxOffset, DetectEncoding(text));
         m_status = CXmlFileStatus{};
     }
     catch (...)
@@ -318,6 +347,7 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
     std::string fileBytes(fileIsSource ? std::string_view() : file);
     // The tree may keep the bytes it parses, to write them back, only while it holds no other file.
     std::string source;
+    std::string utf8;
     if (IsUtf16(encoding.codePage))
     {
         const std::string_view units = file.substr(markSize);
@@ -325,14 +355,11 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
         const std::size_t nul = FirstNulUnit(units);
         if (nul != units.size())
             return fail(XmlFileError::NotText, markSize + nul);
-        std::string utf8;
         if (!Utf16BytesToUtf8(units, bigEndian, utf8))
             return fail(XmlFileError::BadEncoding, markSize + FirstInvalidByte(units, encoding.codePage));
         size = utf8.size();
         bytes.reset(new char[size + 1]);
         std::memcpy(bytes.get(), utf8.c_str(), size + 1);
-        if (singleFile)
-            source.swap(utf8);
     }
     else
     {
@@ -347,7 +374,8 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
     }
     if (fileIsSource)
         source.assign(bytes.get(), size);
-    const CXmlSyntax syntax = SyntaxOf(bytes.get(), size, encoding);
+    else if (singleFile)
+        source.swap(utf8);
     const bool wasSingleFile = m_singleFile;
     m_singleFile = singleFile;
     if (!LoadOwned(std::move(bytes), size))
@@ -355,9 +383,13 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
         m_singleFile = wasSingleFile;
         return fail(XmlFileError::Failed, 0);
     }
+    // The parsed bytes as they were before the scan changed them.
+    const std::string_view parsed = singleFile ? std::string_view(source)
+                                    : IsUtf16(encoding.codePage) ? std::string_view(utf8)
+                                                                 : std::string_view(fileBytes);
+    m_syntax = SyntaxOf(parsed, m_syntaxError, m_syntaxOffset, encoding);
     m_fileCodePage = encoding.codePage;
     m_fileMark = encoding.byteOrderMark;
-    m_syntax = syntax;
     m_fileBytes.swap(fileBytes);
     m_fileIsSource = fileIsSource;
     if (singleFile)

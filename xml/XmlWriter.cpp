@@ -112,11 +112,6 @@ bool IsBlank(char c)
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
 }
 
-bool EndsName(char c)
-{
-    return IsBlank(c) || c == '=' || c == '/' || c == '>' || c == '"' || c == '\'';
-}
-
 // An attribute of a start tag as the file has it.
 struct CSourceAttribute
 {
@@ -125,6 +120,7 @@ struct CSourceAttribute
     std::size_t value;    // first byte of the value; nameEnd for an attribute without one
     std::size_t valueEnd; // the closing quote
     char quote;           // 0 without a value
+    bool unchanged;       // the tree's value is the file's
 };
 
 // Walks the tree with its own stack. A start tag's ">" waits until the element's first content
@@ -138,7 +134,9 @@ struct CSourceAttribute
 template <class Output> class CTreeWriter
 {
 public:
-    CTreeWriter(Output& out, std::string_view source) : m_out(out), m_source(source)
+    // parsed: the bytes the tree's strings borrow from, at the same offsets as source's.
+    CTreeWriter(Output& out, std::string_view source, const char* parsed)
+        : m_out(out), m_source(source), m_parsed(parsed)
     {
     }
 
@@ -240,8 +238,11 @@ private:
         return offset != kXmlNoSource && offset < m_source.size();
     }
 
+    // A string still borrowed from where it was read holds the file's bytes without comparing them.
     bool SourceHolds(std::size_t at, const CXmlString& bytes) const
     {
+        if (m_parsed && bytes.data() == m_parsed + at)
+            return true;
         return at <= m_source.size() && bytes.size() <= m_source.size() - at &&
                std::memcmp(m_source.data() + at, bytes.data(), bytes.size()) == 0;
     }
@@ -254,84 +255,89 @@ private:
         return true;
     }
 
-    // The tag at the start offset of node: its name, its attributes, and the end of the tag (one
-    // past its ">"). False unless it is a well-formed start tag of node's name.
-    bool ReadStartTag(const CXmlNode& node, std::size_t& nameEnd, std::size_t& end, bool& emptyTag)
+    // Bytes from..to that are all blanks.
+    bool Blanks(std::size_t from, std::size_t to) const
     {
-        const std::size_t size = m_source.size();
-        std::size_t at = node.m_source;
-        if (m_source[at] != '<' || !SourceHolds(at + 1, node.m_name))
-            return false;
-        at += 1 + node.m_name.size();
-        if (at >= size || !EndsName(m_source[at]) || m_source[at] == '=')
-            return false;
-        nameEnd = at;
-        m_tag.clear();
-        for (;;)
+        for (; from < to; ++from)
         {
-            while (at < size && IsBlank(m_source[at]))
-                ++at;
-            if (at >= size)
+            if (!IsBlank(m_source[from]))
                 return false;
-            if (m_source[at] == '>' || m_source[at] == '/')
-                break;
-            CSourceAttribute attribute{at, at, at, at, 0};
-            while (at < size && !EndsName(m_source[at]))
-                ++at;
-            if (at == attribute.name || at >= size)
-                return false;
-            attribute.nameEnd = attribute.value = attribute.valueEnd = at;
-            std::size_t look = at;
-            while (look < size && IsBlank(m_source[look]))
-                ++look;
-            if (look < size && m_source[look] == '=')
-            {
-                ++look;
-                while (look < size && IsBlank(m_source[look]))
-                    ++look;
-                if (look >= size || (m_source[look] != '"' && m_source[look] != '\''))
-                    return false;
-                attribute.quote = m_source[look];
-                attribute.value = look + 1;
-                const std::size_t close = m_source.find(attribute.quote, attribute.value);
-                if (close == std::string_view::npos)
-                    return false;
-                attribute.valueEnd = close;
-                at = close + 1;
-            }
-            m_tag.push_back(attribute);
         }
-        emptyTag = m_source[at] == '/';
-        if (emptyTag && (at + 1 >= size || m_source[at + 1] != '>'))
-            return false;
-        end = at + (emptyTag ? 2 : 1);
         return true;
+    }
+
+    // Where the file has each attribute the node's start tag was read with, as the load recorded
+    // them. False unless the tag holds exactly those attributes, in the tree's order, each with its
+    // name as the tree has it, separated by blanks alone, "=" and blanks before each value.
+    bool LocateStartTag(const CXmlNode& node, std::size_t& nameEnd, std::size_t& end, bool& emptyTag)
+    {
+        const std::size_t close = node.m_sourceTagEnd;
+        if (!HasSource(node.m_sourceTagEnd) || close <= node.m_source || m_source[node.m_source] != '<' ||
+            !SourceHolds(node.m_source + 1, node.m_name))
+            return false;
+        nameEnd = node.m_source + 1 + node.m_name.size();
+        emptyTag = m_source[close - 1] == '/';
+        const std::size_t bodyEnd = emptyTag ? close - 1 : close;
+        end = close + 1;
+        std::size_t at = nameEnd;
+        m_tag.clear();
+        for (const auto& attribute : node.m_attributes)
+        {
+            if (attribute->m_source == kXmlNoSource)
+                break;
+            CSourceAttribute read{attribute->m_source, attribute->m_source + attribute->m_name.size(), 0, 0, 0,
+                                  true};
+            if (read.name < at || read.name == nameEnd || !Blanks(at, read.name) ||
+                !SourceHolds(read.name, attribute->m_name))
+                return false;
+            read.value = read.valueEnd = at = read.nameEnd;
+            if (attribute->m_quote != 0)
+            {
+                read.value = read.name + attribute->m_valueOffset;
+                read.quote = attribute->m_quote;
+                if (attribute->m_valueOffset == CXmlAttribute::kNoValueOffset || read.value > bodyEnd ||
+                    read.value <= at || m_source[read.value - 1] != read.quote)
+                    return false;
+                std::size_t equals = at;
+                while (IsBlank(m_source[equals]))
+                    ++equals;
+                if (m_source[equals] != '=' || !Blanks(equals + 1, read.value - 1))
+                    return false;
+                const CXmlString& value = attribute->m_value;
+                if (m_parsed && value.data() == m_parsed + read.value)
+                {
+                    read.valueEnd = read.value + value.size();
+                }
+                else
+                {
+                    const void* quote = std::memchr(m_source.data() + read.value, read.quote, bodyEnd - read.value);
+                    if (!quote)
+                        return false;
+                    read.valueEnd = static_cast<std::size_t>(static_cast<const char*>(quote) - m_source.data());
+                    read.unchanged = read.valueEnd - read.value == value.size() && SourceHolds(read.value, value);
+                }
+                at = read.valueEnd + 1;
+            }
+            m_tag.push_back(read);
+        }
+        return at <= bodyEnd && Blanks(at, bodyEnd);
     }
 
     bool CopiedStartTag(const CXmlNode& node, bool& emptyTag)
     {
         std::size_t nameEnd = 0;
         std::size_t end = 0;
-        if (!HasSource(node.m_source) || !ReadStartTag(node, nameEnd, end, emptyTag))
+        if (!HasSource(node.m_source) || !LocateStartTag(node, nameEnd, end, emptyTag))
             return false;
         if (emptyTag && !node.m_children.empty())
             return false;
-        // The tree's attributes read from this tag come first and in the file's order, each where
-        // the file has one of its name; those added since come after them.
-        std::size_t matched = 0;
-        for (std::size_t i = 0; i < node.m_attributes.size(); ++i)
+        // The tree's attributes read from this tag come first; those added since come after them.
+        const std::size_t matched = m_tag.size();
+        for (std::size_t i = matched; i < node.m_attributes.size(); ++i)
         {
-            const CXmlAttribute& attribute = *node.m_attributes[i];
-            if (attribute.m_source == kXmlNoSource)
-                continue;
-            if (i != matched || matched == m_tag.size() || m_tag[matched].name != attribute.m_source ||
-                m_tag[matched].nameEnd - m_tag[matched].name != attribute.m_name.size() ||
-                !SourceHolds(m_tag[matched].name, attribute.m_name))
+            if (node.m_attributes[i]->m_source != kXmlNoSource)
                 return false;
-            ++matched;
         }
-        if (matched != m_tag.size())
-            return false;
 
         std::size_t from = node.m_source;
         for (std::size_t i = 0; i < matched; ++i)
@@ -349,7 +355,7 @@ private:
                 Put('"');
                 from = read.nameEnd;
             }
-            else if (read.valueEnd - read.value != value.size() || !SourceHolds(read.value, value))
+            else if (!read.unchanged)
             {
                 Copy(from, read.value);
                 PutValue(value, read.quote);
@@ -464,6 +470,7 @@ private:
 
     Output& m_out;
     std::string_view m_source;
+    const char* m_parsed;
     std::vector<CSourceAttribute> m_tag;
     std::size_t m_runStart = 0;
     std::size_t m_runEnd = 0;
@@ -491,7 +498,9 @@ std::string CXmlDocument::ToString() const
     std::string text;
     text.reserve(m_loadedSize);
     COutput out(text, m_fileCodePage, m_fileMark);
-    CTreeWriter<COutput> writer(out, m_singleFile ? std::string_view(m_source) : std::string_view());
+    const bool single = m_singleFile && m_storage.size() == 1;
+    CTreeWriter<COutput> writer(out, single ? std::string_view(m_source) : std::string_view(),
+                                single ? m_storage.front().get() : nullptr);
     writer.Write(m_root);
     if (!out.Flush())
         text.clear();

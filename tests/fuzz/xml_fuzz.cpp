@@ -199,7 +199,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     copied.Parse(bytes);
     copied.Finished();
     Require(copied.m_log == document.m_log);
-    // Parsed, the same text gets the same report as loaded.
+    // Parsed, the same text gets the same report as loaded, which the whole-text check gives.
+    const CXmlSyntax whole = CheckWellFormed(bytes.data(), bytes.size(), HeldAsUtf8(encoding.codePage));
+    Require(document.Syntax().error == XmlSyntaxError::UnwritableEncoding ||
+            (whole.error == document.Syntax().error && whole.offset == document.Syntax().offset &&
+             whole.line == document.Syntax().line && whole.column == document.Syntax().column));
     Require(IsUtf16(encoding.codePage) || (copied.Syntax().error == document.Syntax().error &&
                                            copied.Syntax().offset == document.Syntax().offset));
     const bool pinned = CheckTree(document);

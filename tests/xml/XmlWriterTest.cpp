@@ -115,8 +115,8 @@ TEST(Writer, CopiesTheFileAroundWhatChanged)
     text->m_type = CXmlNode::NODE_TEXT;
     text->m_text = "t";
     root.m_children[0]->m_children.push_back(std::move(text));
-    root.m_attributes.pop_back();
-    EXPECT_EQ(document->ToString(), "<r x=\"1\"><j a=\"1\">t</j></r>");
+    root.m_attributes.erase(root.m_attributes.begin());
+    EXPECT_EQ(document->ToString(), "<r y=\"2\"><j a=\"1\">t</j></r>");
 }
 
 // A file longer than the write buffer, around a value and a text each longer than it, keeps every
