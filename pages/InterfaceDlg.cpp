@@ -64,7 +64,8 @@ bool CInterfaceDlg::OnEnabledClicked(WPARAM, LPARAM, LRESULT& result)
 
 std::wstring CInterfaceDlg::ContentNote() const
 {
-    return File().HasLink() && !File().LinkNameExact() ? LoadText(IDS_LINK_NOT_EXACT) : std::wstring();
+    return File().HasLink() && !File().LinkNameExact() ? AsWide(File().ShownPath()) + LoadText(IDS_LINK_NOT_EXACT)
+                                                       : std::wstring();
 }
 
 void CInterfaceDlg::SetAllChecks(int)

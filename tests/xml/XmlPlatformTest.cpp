@@ -196,24 +196,6 @@ TEST(Files, ATwoStepSaveReplacesOnlyOnCommitAndLeavesNothingWhenDropped)
     EXPECT_EQ(document.CompareWithFile(path.c_str()), XmlFileError::NotFound);
 }
 
-TEST(Files, AReadOnlyTargetIsNotReplaced)
-{
-#ifndef _WIN32
-    if (::geteuid() == 0)
-        GTEST_SKIP() << "root may write to a read-only file; the refusal is tested with a folder as target";
-#endif
-    const std::string folder = TestFolder();
-    const std::string path = folder + "/locked.xml";
-    WriteBytes(path, "<locked/>");
-    fs::permissions(path, fs::perms::owner_read | fs::perms::group_read | fs::perms::others_read);
-    CXmlDiskState disk; // the file as it is may be replaced: only its being read-only stands in the way
-    disk.Read(path.c_str());
-    EXPECT_FALSE(Loaded("<new/>")->Save(path.c_str(), &disk));
-    EXPECT_EQ(ReadBytes(path), "<locked/>");
-    EXPECT_EQ(FolderContents(folder), (std::vector<std::string>{"locked.xml"}));
-    fs::permissions(path, fs::perms::owner_read | fs::perms::owner_write);
-}
-
 #ifndef _WIN32
 // A write that fails part-way (past the process's file size limit) leaves the target and no new file.
 TEST(Files, AWriteThatFailsLeavesTheOriginalAndNoNewFile)

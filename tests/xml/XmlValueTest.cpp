@@ -144,26 +144,4 @@ TEST(Value, TypedTextIsWrittenSoThatLibxml2ReadsItUnderEveryDeclaredEncoding)
             << name;
     }
 }
-
-// A value the engine decodes exactly is what libxml2 reads; one it refuses, it would show otherwise.
-TEST(Value, DecodeExactlyAgreesWithLibxml2)
-{
-    const std::string_view files[] = {
-        "<a n=\"&#49;\"/>",
-        "<a n=\"a\tb\r\nc\rd\ne &#9;&#13;&#10;\"/>",
-        "<!DOCTYPE a [<!ENTITY co \"Corvale\">]><a n=\"&co; Guide\"/>",
-        "<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><a n=\"\x93\xFA\\\"/>",
-        "<?xml version=\"1.0\" encoding=\"ISO-8859-16\"?><a n=\"Caf\xE9\"/>",
-    };
-    for (const std::string_view file : files)
-    {
-        auto document = Loaded(std::string(file));
-        const std::string value = document->m_documentElement->FindAttribute("n")->m_value;
-        const std::string read = ReadByLibxml2(std::string(file));
-        std::u16string text;
-        const bool exact = DecodeXmlValueExactly(value, document->TreeCodePage(), text);
-        const std::string shown = Utf8(exact ? text : DecodeXmlValue(value, document->TreeCodePage()));
-        EXPECT_EQ(shown == read, exact) << file;
-    }
-}
 #endif

@@ -25,14 +25,16 @@ struct SRow
     const char* name;
     EPage page;
     const char* input;      // data file copied for the row; "" for an empty path, null for none
-    const wchar_t* actions; // b<i> box of entry i, s<i> space bar on it, t<i> press on its text,
-                            // E and D Enable and Disable All, c the link box
+    const wchar_t* actions; // b<i> box of entry i, s<i> space bar on it, t<i> press on its text, d<i>
+                            // double click on its box, o<i> its box changed from outside the list (a
+                            // reader's, say), E and D Enable and Disable All, c the link box
     const wchar_t* typed;   // typed over the link field; null leaves it untouched
     const wchar_t* shown;   // after loading: the entries' texts joined by "|", or the link field
     const char* checks;     // after loading: a digit per entry, or the link box
     const wchar_t* note;    // after loading, following the path: the empty list's line or the link note
     const char* expected;   // the file after Save, twice; null: as it was
-    bool writable = true;   // false: the file may not be written (not read, or no element), and Save says so
+    bool writable = true;   // false: the file may not be written, takes no change, and Save says so
+    const wchar_t* pageNote = L""; // above the page, following the path: why it is (partly) read-only
 };
 
 const wchar_t kFeatures[] =
@@ -55,6 +57,8 @@ const wchar_t kNoItems[] = L" holds no items";
 const wchar_t kMissing[] = L" was not found";
 const wchar_t kBadUtf16[] = L" is not valid text in its encoding (byte 60)";
 const wchar_t kNoFile[] = L"xml.ini sets no file for this tab";
+const wchar_t kNotWellFormed[] = L" is not well-formed XML (line 4, column 21: an attribute lacks its equals sign, a "
+                                 L"quotation mark or the space before it). It is shown read-only; Save leaves it as it is.";
 
 // The formatter of the toolchain breaks tables whose rows differ in length and span lines.
 // clang-format off
@@ -115,6 +119,24 @@ const SRow kRows[] = {
      L" holds no PDF link to edit", nullptr},
     {"LinkUnread", EPage::Interface, "broken_utf16.xml", L"c", L"typed", L"", "0", kBadUtf16, nullptr, false},
     {"LinkNoPath", EPage::Interface, "", L"c", L"typed", L"", "0", kNoFile, nullptr, false},
+    // Read-only files take no change from any way in; messages reach disabled controls all the same.
+    {"ReadOnlyList", EPage::Features, "readonly_list.xml", L"b1 s1 d0 o1 E", nullptr, L"A|B|C enabled=", "100", L"",
+     nullptr, false, kNotWellFormed},
+    {"ReadOnlyLink", EPage::Interface, "readonly_link.xml", L"c", L"Typed", L"Guide", "1", L"", nullptr, false,
+     L" is not well-formed XML (line 3, column 6: an attribute lacks its equals sign, a quotation mark or the space "
+     L"before it). It is shown read-only; Save leaves it as it is."},
+    // Values as every XML reader reads them.
+    {"FlagReference", EPage::Features, "flag_reference.xml", L"D", nullptr, L"Paging|Park", "10", L"",
+     "flag_reference_off.xml"},
+    {"LinkDeclaredEntity", EPage::Interface, "link_entity.xml", L"c", L"&co; Guide v2", L"&co; Guide", "0", L"",
+     "link_entity_ticked.xml", true, L" holds a link name the tool cannot read exactly, such as an entity the file "
+     L"declares; it is shown as written and cannot be changed here."},
+    {"ControlCharacter", EPage::Features, "control_char.xml", L"E", nullptr, L"A|B", "10", L"", nullptr, false,
+     L" is not well-formed XML (line 2, column 26: a control character other than tab or a line break stands in "
+     L"the text). It is shown read-only; Save leaves it as it is."},
+    {"DeclaredUtf7", EPage::Features, "utf7.xml", L"E", nullptr, L"A", "1", L"", nullptr, false,
+     L" cannot be edited (line 1, column 31: its declared encoding does not keep letters and digits as ASCII "
+     L"bytes, so nothing typed could be saved in it). It is shown read-only; Save leaves it as it is."},
 };
 // clang-format on
 
@@ -172,6 +194,7 @@ TEST_P(PageTable, ShowsTheFileAndSavesWhatThePersonDid)
     CLoadedPage loaded(row.page, row.input ? &path : nullptr);
     EXPECT_EQ(row.shown, loaded.Shown());
     EXPECT_EQ(row.checks, loaded.Checks());
+    EXPECT_EQ(*row.pageNote ? W(path) + row.pageNote : L"", WindowText(loaded.page->m_pageNote.m_hWnd));
 
     const std::wstring note = *row.note ? (row.input ? W(path) : L"") + row.note : L"";
     HWND hList = loaded.list ? loaded.list->m_checkList.m_hWnd : nullptr;
@@ -189,8 +212,8 @@ TEST_P(PageTable, ShowsTheFileAndSavesWhatThePersonDid)
         const CInterfaceDlg& page = *loaded.link;
         EXPECT_EQ(note, WindowText(page.m_note.m_hWnd));
         EXPECT_EQ(!note.empty(), IsWindowVisible(page.m_note.m_hWnd) != 0);
-        EXPECT_EQ(note.empty(), IsWindowEnabled(page.m_linkName.m_hWnd) != 0);
-        EXPECT_EQ(note.empty(), IsWindowEnabled(page.m_linkEnabled.m_hWnd) != 0);
+        EXPECT_EQ(note.empty() && row.writable && !*row.pageNote, IsWindowEnabled(page.m_linkName.m_hWnd) != 0);
+        EXPECT_EQ(note.empty() && row.writable, IsWindowEnabled(page.m_linkEnabled.m_hWnd) != 0);
         if (row.typed)
             TypeText(page.m_linkName.m_hWnd, row.typed);
     }
@@ -202,12 +225,30 @@ TEST_P(PageTable, ShowsTheFileAndSavesWhatThePersonDid)
             PressItem(hList, i, action[0] == L'b' ? 5 : 100);
         else if (action[0] == L's')
             SpaceOn(hList, i);
+        else if (action[0] == L'd')
+            PerformInput(hList, Input::DoubleClick, 5, ItemMiddleY(hList, i));
+        else if (action[0] == L'o')
+        {
+            loaded.list->m_checkList.SetItemCheck(i, 1 - loaded.list->m_checkList.GetItemCheck(i));
+            SendMessageW(loaded.page->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_FEATURES_LIST, CLBN_CHECKCHANGED),
+                         reinterpret_cast<LPARAM>(hList));
+        }
         else if (action[0] == L'c')
             SendMessageW(loaded.link->m_linkEnabled.m_hWnd, BM_CLICK, 0, 0);
         else
             loaded.page->SetAllChecks(action[0] == L'E' ? 1 : 0);
     }
     EXPECT_EQ(before, ReadBytes(path)) << "nothing is written before Save";
+    const bool nameEditable = row.writable && !*row.pageNote && !*row.note;
+    if (loaded.link && row.typed)
+    {
+        EXPECT_EQ(nameEditable ? row.typed : row.shown, WindowText(loaded.link->m_linkName.m_hWnd));
+    }
+    if (!row.writable)
+    {
+        EXPECT_EQ(row.checks, loaded.Checks()) << "a read-only file takes no change";
+        EXPECT_FALSE(loaded.page->File().HasChanges());
+    }
 
     const std::string expected = row.expected ? ReadBytes(DataFile(row.expected)) : before;
     // A second save finds nothing changed since the first.
@@ -225,7 +266,7 @@ TEST_P(PageTable, ShowsTheFileAndSavesWhatThePersonDid)
     if (FileExists(path))
     {
         CLoadedPage reread(row.page, &path);
-        EXPECT_EQ(row.typed && !*row.note ? row.typed : row.shown, reread.Shown());
+        EXPECT_EQ(row.typed && nameEditable ? row.typed : row.shown, reread.Shown());
     }
 }
 
@@ -250,48 +291,6 @@ TEST(Pages, FileHeldOpenIsNotReadAndNotWritten)
     EXPECT_EQ(ReadBytes(DataFile("features_in.xml")), ReadBytes(held));
 }
 
-// A file that may not be written takes no change from the mouse, the keyboard, a double click, Enable
-// All, a change from outside the list, or the Interface page's field and box; Save leaves it.
-TEST(Pages, AReadOnlyFileTakesNoChangeFromAnyWayIn)
-{
-    const CScratch scratch("readonly");
-    const std::string list = scratch / "features.xml";
-    const std::string broken = "<features>\r\n<i name=\"A\" enabled=\"1\"/>\r\n<i name=\"B\" enabled=\"0\"/>\r\n"
-                               "<i name=\"C enabled=\"0\"/>\r\n</features>\r\n";
-    WriteBytes(list, broken);
-    CLoadedPage listPage(EPage::Features, &list);
-    HWND hList = listPage.list->m_checkList.m_hWnd;
-    const std::string checks = listPage.Checks();
-    ASSERT_EQ(checks.substr(0, 2), "10");
-    PressItem(hList, 1, 5);
-    SpaceOn(hList, 1);
-    PerformInput(hList, Input::DoubleClick, 5, ItemMiddleY(hList, 0));
-    listPage.page->SetAllChecks(1);
-    // A change that reaches the list from outside (a reader's, say) is refused by the file and undone.
-    listPage.list->m_checkList.SetItemCheck(1, 1);
-    SendMessageW(listPage.page->m_hWnd, WM_COMMAND, MAKEWPARAM(IDC_FEATURES_LIST, CLBN_CHECKCHANGED),
-                 reinterpret_cast<LPARAM>(hList));
-    EXPECT_EQ(listPage.Checks(), checks);
-    EXPECT_FALSE(listPage.page->File().HasChanges());
-    EXPECT_EQ(listPage.page->SaveContent(), PageSave::NotSaved);
-    EXPECT_EQ(ReadBytes(list), broken);
-
-    const std::string link = scratch / "interface.xml";
-    const std::string linkBytes = "<interface>\r\n<linkItem value=\"Guide\" enabled=\"1\"/>\r\n<x a=b/>\r\n</interface>\r\n";
-    WriteBytes(link, linkBytes);
-    CLoadedPage linkPage(EPage::Interface, &link);
-    const CInterfaceDlg& page = *linkPage.link;
-    EXPECT_FALSE(IsWindowEnabled(page.m_linkName.m_hWnd) || IsWindowEnabled(page.m_linkEnabled.m_hWnd));
-    EXPECT_TRUE(IsWindowVisible(page.m_pageNote.m_hWnd));
-    // Messages reach a disabled control all the same; the file refuses what they would change.
-    TypeText(page.m_linkName.m_hWnd, L"Typed");
-    SendMessageW(page.m_linkEnabled.m_hWnd, BM_CLICK, 0, 0);
-    EXPECT_EQ(WindowText(page.m_linkName.m_hWnd), L"Guide");
-    EXPECT_EQ(page.m_linkEnabled.GetCheck(), BST_CHECKED);
-    EXPECT_EQ(linkPage.page->SaveContent(), PageSave::NotSaved);
-    EXPECT_EQ(ReadBytes(link), linkBytes);
-}
-
 // A cleared field is an empty name in every link item; the flag is left as it was.
 TEST(Pages, AClearedLinkFieldWritesAnEmptyValue)
 {
@@ -303,60 +302,6 @@ TEST(Pages, AClearedLinkFieldWritesAnEmptyValue)
     EXPECT_EQ(WindowText(loaded.link->m_linkName.m_hWnd), L"");
     EXPECT_EQ(loaded.page->SaveContent(), PageSave::Saved);
     EXPECT_EQ(ReadBytes(path), "<interface>\r\n<linkItem value=\"\" enabled=\"yes\"/>\r\n<linkItem value=''/>\r\n</interface>\r\n");
-}
-
-// Flags and names as every XML reader reads them: "&#49;" is on, a name with a declared entity is shown
-// as written and not edited, and a control character shows the items read-only with where it stands.
-TEST(Pages, ValuesAreReadAsXmlReadersReadThem)
-{
-    const CScratch scratch("readers");
-    const std::string list = scratch / "features.xml";
-    WriteBytes(list, "<features>\r\n<i name=\"Paging\" enabled=\"&#49;\"/>\r\n<i name=\"Park\" enabled=' 1'/>\r\n</features>\r\n");
-    {
-        CLoadedPage page(EPage::Features, &list);
-        EXPECT_EQ(page.Checks(), "10");
-        page.page->SetAllChecks(0);
-        EXPECT_EQ(page.page->SaveContent(), PageSave::Saved);
-    }
-    EXPECT_EQ(ReadBytes(list), "<features>\r\n<i name=\"Paging\" enabled=\"0\"/>\r\n<i name=\"Park\" enabled=' 1'/>\r\n</features>\r\n");
-
-    const std::string link = scratch / "interface.xml";
-    const std::string declared = "<!DOCTYPE interface [<!ENTITY co \"Corvale\">]>\r\n<interface>\r\n"
-                                 "<linkItem value=\"&co; Guide\" enabled=\"0\"/>\r\n</interface>\r\n";
-    WriteBytes(link, declared);
-    {
-        CLoadedPage page(EPage::Interface, &link);
-        const CInterfaceDlg& shown = *page.link;
-        EXPECT_EQ(WindowText(shown.m_linkName.m_hWnd), L"&co; Guide");
-        EXPECT_FALSE(IsWindowEnabled(shown.m_linkName.m_hWnd));
-        EXPECT_TRUE(IsWindowEnabled(shown.m_linkEnabled.m_hWnd));
-        EXPECT_TRUE(IsWindowVisible(shown.m_pageNote.m_hWnd));
-        EXPECT_NE(WindowText(shown.m_pageNote.m_hWnd).find(L"cannot be changed"), std::wstring::npos);
-        TypeText(shown.m_linkName.m_hWnd, L"&co; Guide v2");
-        SendMessageW(shown.m_linkEnabled.m_hWnd, BM_CLICK, 0, 0);
-        EXPECT_EQ(page.page->SaveContent(), PageSave::Saved);
-    }
-    std::string flagged = declared;
-    flagged.replace(flagged.find("enabled=\"0\""), 11, "enabled=\"1\"");
-    EXPECT_EQ(ReadBytes(link), flagged) << "the name the tool could not read is as it was";
-
-    const std::string control = "<features>\r\n<i name=\"A\" enabled=\"1\"/>\f\r\n<i name=\"B\"/>\r\n</features>\r\n";
-    WriteBytes(list, control);
-    CLoadedPage page(EPage::Features, &list);
-    EXPECT_EQ(ListTexts(page.list->m_checkList.m_hWnd), L"A|B");
-    EXPECT_EQ(WindowText(page.page->m_pageNote.m_hWnd),
-              W(list) + L" is not well-formed XML (line 2, column 26: " + SyntaxErrorText(XmlSyntaxError::ControlCharacter) +
-                  L"). It is shown read-only; Save leaves it as it is.");
-    page.page->SetAllChecks(1);
-    EXPECT_EQ(page.page->SaveContent(), PageSave::NotSaved);
-    EXPECT_EQ(ReadBytes(list), control);
-
-    // An encoding that nothing typed could be written in is not a fault of the file's form.
-    WriteBytes(list, "<?xml version=\"1.0\" encoding=\"UTF-7\"?>\r\n<features><i name=\"A\" enabled=\"1\"/></features>\r\n");
-    CLoadedPage utf7(EPage::Features, &list);
-    EXPECT_EQ(WindowText(utf7.page->m_pageNote.m_hWnd),
-              W(list) + L" cannot be edited (line 1, column 31: " + SyntaxErrorText(XmlSyntaxError::UnwritableEncoding) +
-                  L"). It is shown read-only; Save leaves it as it is.");
 }
 
 // Every kind of syntax error has its own text.
