@@ -184,10 +184,8 @@ void CCustomizeDlg::ShowPage(int index, bool fromKeyboard)
     bool focusLeaves = false;
     for (const auto& page : m_pages)
         focusLeaves = focusLeaves || (page->m_hWnd != hShown && focus && IsChild(page->m_hWnd, focus));
-    // Enable All and Disable All have nothing to act on where the page has no list or may not change it.
-    const bool buttons = kPageKinds[static_cast<size_t>(index)].hasList && m_files[static_cast<size_t>(index)]->CanWrite();
-    focusLeaves = focusLeaves ||
-                  (!buttons && (focus == m_enableAllButton.m_hWnd || focus == m_disableAllButton.m_hWnd));
+    focusLeaves = focusLeaves || (!ButtonsAct(index) &&
+                                  (focus == m_enableAllButton.m_hWnd || focus == m_disableAllButton.m_hWnd));
 
     SetWindowPos(hShown, HWND_TOP, m_pageRect.left, m_pageRect.top, m_pageRect.width, m_pageRect.height,
                  SWP_SHOWWINDOW);
@@ -206,12 +204,17 @@ void CCustomizeDlg::ShowPage(int index, bool fromKeyboard)
     UpdateButtons(index);
 }
 
-void CCustomizeDlg::UpdateButtons(int index)
+// Enable All and Disable All have nothing to act on where the page has no list or may not change it.
+bool CCustomizeDlg::ButtonsAct(int index) const
 {
     const auto page = static_cast<size_t>(index);
-    const bool enabled = page < m_files.size() && kPageKinds[page].hasList && m_files[page]->CanWrite();
-    EnableWindow(m_enableAllButton.m_hWnd, enabled);
-    EnableWindow(m_disableAllButton.m_hWnd, enabled);
+    return page < m_files.size() && kPageKinds[page].hasList && m_files[page]->CanWrite();
+}
+
+void CCustomizeDlg::UpdateButtons(int index)
+{
+    EnableWindow(m_enableAllButton.m_hWnd, ButtonsAct(index));
+    EnableWindow(m_disableAllButton.m_hWnd, ButtonsAct(index));
 }
 
 void CCustomizeDlg::UpdateIcons()

@@ -64,6 +64,7 @@ private:
     // Asks whether to write over a file another program changed or removed; true for Yes.
     bool ReplaceAnyway(const CContentFile& file, XmlFileError found) override;
     // Enable All and Disable All act on the page shown while its file may be written.
+    bool ButtonsAct(int index) const;
     void UpdateButtons(int index);
     void ComputePageArea();
     // The caption's icons at the sizes of the window's DPI.
