@@ -13,10 +13,10 @@
 #include <string_view>
 #include <vector>
 
-// A byte string of the tree. It reads like a const std::string (c_str, size, comparisons) and is
-// assigned from C strings and std::strings. A loaded document's strings refer to the document's
-// own copy of the file instead of holding bytes of their own; every copy of a string owns its
-// bytes, so a copy may outlive the document.
+// A byte string of the tree. It reads like a const std::string_view (data, size, comparisons) and
+// is assigned from C strings and std::strings. A loaded document's strings refer to the document's
+// one copy of the file instead of holding bytes of their own, so they are not NUL-terminated: read
+// them by data and size. Every copy of a string owns its bytes, so a copy may outlive the document.
 class CXmlString
 {
 public:
@@ -34,10 +34,6 @@ public:
     CXmlString& operator=(const char* text);
     CXmlString& operator=(const std::string& text);
 
-    const char* c_str() const noexcept
-    {
-        return m_data;
-    }
     const char* data() const noexcept
     {
         return m_data;
@@ -86,7 +82,7 @@ private:
     static constexpr std::size_t kOwnedBit = ~(~std::size_t(0) >> 1);
     static constexpr std::size_t kMaxSize = ~std::size_t(0) >> 2;
 
-    // Refers to size bytes at text, which stay valid and NUL-terminated as long as the string.
+    // Refers to size bytes at text, which stay valid as long as the string.
     void Borrow(const char* text, std::size_t size) noexcept;
     void Assign(const char* text, std::size_t size);
     void Release() noexcept;
@@ -459,36 +455,31 @@ protected:
     void OnAttribute(const char* name, const char* value) override;
     void OnBareAttribute(const char* name) override;
     void OnText(const char* text) override;
-    void OnStartTagEnd() override;
-    // A parse that is no load of the document's own (an inherited Parse) reports on its text.
+    // An inherited Parse reports on its text.
     void OnEndDocument() override;
 
 private:
     friend class CXmlPendingSave;
     // Converts a file's bytes as Load describes, then parses them in place.
     XmlFileError LoadFile(std::unique_ptr<char[]> bytes, std::size_t size);
-    // Parses the bytes in place into the tree and keeps them: the tree's strings refer to them.
+    // Parses the bytes into the tree and keeps them: the tree's strings refer to them.
     bool LoadOwned(std::unique_ptr<char[]> bytes, std::size_t size) noexcept;
-    // A string of the tree: referring to the bytes being loaded when text lies in them, else a copy.
-    void Store(CXmlString& target, const char* text) const;
+    // Appends the tree of size bytes at text, which outlive it, without firing the events.
+    void BuildTree(const char* text, std::size_t size, bool recordSource);
     CXmlNode& Current();
-    // The offset of the event's markup in the file being loaded, or none outside a load.
-    std::uint32_t SourceOffset() const noexcept;
 
     CXmlNode* m_current = nullptr;
-    // Copies of loaded files that the tree's strings refer to; released with the document.
+    // The loaded files' bytes (UTF-8 for a UTF-16 file), which the tree's strings refer to;
+    // released with the document.
     std::vector<std::unique_ptr<char[]>> m_storage;
-    // The bytes of the running load, which the new strings may refer to.
-    const char* m_loadBegin = nullptr;
-    const char* m_loadEnd = nullptr;
     std::size_t m_loadedSize = 0;
     // The encoding of the last file loaded, which Save writes: a Windows code-page number, and
     // whether a UTF-16 file began with a byte-order mark.
     unsigned m_fileCodePage = 65001;
     bool m_fileMark = false;
-    // The bytes the tree's source offsets refer to, as parsed (UTF-8 for a UTF-16 file): kept only
-    // while the tree holds a single file, which the writer then copies around what changed.
-    std::string m_source;
+    // The bytes the tree's source offsets refer to, in m_storage: set only while the tree holds a
+    // single file, which the writer then copies around what changed.
+    std::string_view m_source;
     bool m_singleFile = true;
     // The file's bytes as they are on disk: as last read or written. While they are the source's
     // own, as for a file other than UTF-16 just read, they are not held twice.

@@ -618,3 +618,135 @@ bool CXmlParser::ParseFile(const char* path)
     ParseInPlace(bytes.get(), size);
     return true;
 }
+
+namespace
+{
+// The content files' items carry a few attributes each.
+constexpr std::size_t kFirstAttributeCapacity = 4;
+} // namespace
+
+// A load builds the tree straight from the scan: the tree's strings refer to the bytes where they
+// lie, which stay as they are, and with recordSource every node and attribute records where the
+// file has it, for the writer.
+void CXmlDocument::BuildTree(const char* text, std::size_t size, bool recordSource)
+{
+    class CBuilder
+    {
+    public:
+        CBuilder(CXmlDocument& document, const char* text, std::size_t size, bool recordSource)
+            : m_document(document), m_text(text), m_record(recordSource), m_check(text, size)
+        {
+        }
+        void Markup(std::size_t at)
+        {
+            m_check.Advance(at + 1);
+        }
+        void StartDocument()
+        {
+            m_current = &m_document.m_root;
+            m_document.m_documentElement = nullptr;
+        }
+        void EndDocument()
+        {
+            m_check.Finish();
+            m_document.m_syntaxError = m_check.Error();
+            m_document.m_syntaxOffset = m_check.Offset();
+        }
+        void StartElement(const Piece& name, std::size_t /*pos*/, std::size_t tag)
+        {
+            CXmlNode& parent = *m_current;
+            auto node = std::make_unique<CXmlNode>();
+            Store(node->m_name, name);
+            node->m_source = Offset(tag);
+            node->m_parent = &parent;
+            parent.m_children.push_back(std::move(node));
+            m_current = parent.m_children.back().get();
+            if (!m_document.m_documentElement)
+                m_document.m_documentElement = m_current;
+        }
+        // Any end tag closes the innermost open element; one that finds none open is ignored. An
+        // empty-element tag ends where it began; another end tag is the element's own.
+        void EndElement(const Piece& /*name*/, std::size_t /*pos*/, std::size_t tag)
+        {
+            if (m_current == &m_document.m_root || !m_current->m_parent)
+                return;
+            const std::uint32_t at = Offset(tag);
+            if (at != m_current->m_source)
+                m_current->m_sourceEnd = at;
+            m_current = m_current->m_parent;
+        }
+        // pos is the value's closing quote.
+        void Attribute(const Piece& name, const Piece& value, std::size_t pos)
+        {
+            CXmlAttribute& attribute = Add(name);
+            Store(attribute.m_value, value);
+            const std::size_t valueAt = pos - attribute.m_value.size();
+            if (attribute.m_source != kXmlNoSource && valueAt > attribute.m_source &&
+                valueAt - attribute.m_source < CXmlAttribute::kNoValueOffset)
+            {
+                attribute.m_quote = m_text[pos];
+                attribute.m_valueOffset = static_cast<std::uint16_t>(valueAt - attribute.m_source);
+            }
+        }
+        void BareAttribute(const Piece& name, std::size_t /*pos*/)
+        {
+            Add(name).m_bare = true;
+        }
+        // The tag's element is the current one, or, for an empty-element tag, the last it closed.
+        void StartTagEnd(std::size_t pos, std::size_t tag)
+        {
+            const std::uint32_t at = Offset(tag);
+            CXmlNode* node = m_current;
+            if (node->m_source != at && !node->m_children.empty())
+                node = node->m_children.back().get();
+            if (at != kXmlNoSource && node->m_source == at && node->m_type == CXmlNode::NODE_ELEMENT)
+                node->m_sourceTagEnd = Offset(pos);
+        }
+        void Text(std::size_t start, std::size_t end, std::size_t /*pos*/)
+        {
+            auto node = std::make_unique<CXmlNode>();
+            node->m_type = CXmlNode::NODE_TEXT;
+            node->m_text.Borrow(m_text + start, end - start);
+            node->m_source = Offset(start);
+            node->m_parent = m_current;
+            m_current->m_children.push_back(std::move(node));
+        }
+
+    private:
+        std::uint32_t Offset(std::size_t at) const
+        {
+            return m_record && at < kXmlNoSource ? static_cast<std::uint32_t>(at) : kXmlNoSource;
+        }
+        // A name or value whose pieces lay apart in the file is a string of its own.
+        void Store(CXmlString& target, const Piece& piece)
+        {
+            if (piece.copied)
+                target.Assign(piece.copy.data(), piece.copy.size());
+            else
+                target.Borrow(m_text + piece.start, piece.end - piece.start);
+        }
+        CXmlAttribute& Add(const Piece& name)
+        {
+            auto& attributes = m_current->m_attributes;
+            if (attributes.capacity() == 0)
+                attributes.reserve(kFirstAttributeCapacity);
+            auto attribute = std::make_unique<CXmlAttribute>();
+            Store(attribute->m_name, name);
+            attribute->m_source = Offset(name.start);
+            attributes.push_back(std::move(attribute));
+            return *attributes.back();
+        }
+
+        CXmlDocument& m_document;
+        const char* m_text;
+        bool m_record;
+        CXmlNode* m_current = nullptr;
+        XmlDetail::CChecker m_check;
+    };
+
+    m_syntaxError = XmlSyntaxError::None;
+    m_syntaxOffset = 0;
+    CBuilder builder(*this, text, size, recordSource);
+    RunScanner(text, size, builder);
+    m_pos = m_markupPos = ClampPosition(size);
+}

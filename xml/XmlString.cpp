@@ -2,7 +2,6 @@
 #include "Xml.h"
 #include "XmlInternal.h"
 
-#include <cassert>
 #include <cstring>
 #include <new>
 #include <ostream>
@@ -36,7 +35,6 @@ void CXmlString::Release() noexcept
 
 void CXmlString::Borrow(const char* text, std::size_t size) noexcept
 {
-    assert(text[size] == '\0');
     Release();
     if (size != 0)
     {

@@ -11,9 +11,6 @@
 namespace
 {
 
-// The content files' items carry a few attributes each.
-constexpr std::size_t kFirstAttributeCapacity = 4;
-
 // What a reader finds wrong first: in the markup, as the scan of the text found it, or the declared
 // encoding's name. The text is as it was before the scan.
 CXmlSyntax SyntaxOf(std::string_view text, XmlSyntaxError error, std::size_t offset, const CXmlEncoding& encoding)
@@ -137,15 +134,6 @@ CXmlDocument::~CXmlDocument()
     m_root.Clear(); // before m_storage, which the tree's strings refer to
 }
 
-void CXmlDocument::Store(CXmlString& target, const char* text) const
-{
-    const std::less<const char*> before;
-    if (m_loadBegin && !before(text, m_loadBegin) && before(text, m_loadEnd))
-        target.Borrow(text, std::strlen(text));
-    else
-        target = text;
-}
-
 // Only the events of a parse set the current node; an event fired outside one goes to the root.
 CXmlNode& CXmlDocument::Current()
 {
@@ -154,6 +142,8 @@ CXmlNode& CXmlDocument::Current()
     return *m_current;
 }
 
+// The events build the tree of an inherited Parse, with strings of their own: its text is gone
+// after it. A load builds its tree without them (BuildTree).
 void CXmlDocument::OnStartDocument()
 {
     m_current = &m_root;
@@ -164,8 +154,7 @@ void CXmlDocument::OnStartElement(const char* name)
 {
     CXmlNode& parent = Current();
     auto node = std::make_unique<CXmlNode>();
-    Store(node->m_name, name);
-    node->m_source = SourceOffset();
+    node->m_name = name;
     node->m_parent = &parent;
     parent.m_children.push_back(std::move(node));
     m_current = parent.m_children.back().get();
@@ -177,54 +166,19 @@ void CXmlDocument::OnStartElement(const char* name)
 void CXmlDocument::OnEndElement(const char* /*name*/)
 {
     CXmlNode& current = Current();
-    if (&current == &m_root || !current.m_parent)
-        return;
-    // An empty-element tag ends where it began; another end tag is the element's own.
-    const std::uint32_t at = SourceOffset();
-    if (at != current.m_source)
-        current.m_sourceEnd = at;
-    m_current = current.m_parent;
+    if (&current != &m_root && current.m_parent)
+        m_current = current.m_parent;
 }
 
 void CXmlDocument::OnAttribute(const char* name, const char* value)
 {
-    auto& attributes = Current().m_attributes;
-    if (attributes.capacity() == 0)
-        attributes.reserve(kFirstAttributeCapacity);
-    auto attribute = std::make_unique<CXmlAttribute>();
-    Store(attribute->m_name, name);
-    Store(attribute->m_value, value);
-    attribute->m_source = SourceOffset();
-    // A value runs up to its closing quote, where the event is fired.
-    const std::size_t valueAt = static_cast<std::size_t>(m_pos) - attribute->m_value.size();
-    if (attribute->m_source != kXmlNoSource && valueAt > attribute->m_source &&
-        valueAt - attribute->m_source < CXmlAttribute::kNoValueOffset)
-    {
-        attribute->m_quote = m_quote;
-        attribute->m_valueOffset = static_cast<std::uint16_t>(valueAt - attribute->m_source);
-    }
-    attributes.push_back(std::move(attribute));
+    Current().m_attributes.push_back(std::make_unique<CXmlAttribute>(CXmlString(name), CXmlString(value)));
 }
 
 void CXmlDocument::OnBareAttribute(const char* name)
 {
     CXmlDocument::OnAttribute(name, "");
-    CXmlAttribute& attribute = *Current().m_attributes.back();
-    attribute.m_bare = true;
-    attribute.m_quote = 0;
-    attribute.m_valueOffset = CXmlAttribute::kNoValueOffset;
-}
-
-// The tag's element is the current one, or, for an empty-element tag, the last it closed.
-void CXmlDocument::OnStartTagEnd()
-{
-    const std::uint32_t at = SourceOffset();
-    CXmlNode& current = Current();
-    CXmlNode* node = &current;
-    if (current.m_source != at && !current.m_children.empty())
-        node = current.m_children.back().get();
-    if (at != kXmlNoSource && node->m_source == at && node->m_type == CXmlNode::NODE_ELEMENT)
-        node->m_sourceTagEnd = static_cast<std::uint32_t>(m_pos);
+    Current().m_attributes.back()->m_bare = true;
 }
 
 void CXmlDocument::OnText(const char* text)
@@ -232,15 +186,14 @@ void CXmlDocument::OnText(const char* text)
     CXmlNode& parent = Current();
     auto node = std::make_unique<CXmlNode>();
     node->m_type = CXmlNode::NODE_TEXT;
-    Store(node->m_text, text);
-    node->m_source = SourceOffset();
+    node->m_text = text;
     node->m_parent = &parent;
     parent.m_children.push_back(std::move(node));
 }
 
 void CXmlDocument::OnEndDocument()
 {
-    if (m_loadBegin || !m_input)
+    if (!m_input)
         return;
     try
     {
@@ -252,12 +205,6 @@ void CXmlDocument::OnEndDocument()
     {
         Failed(XmlFileError::Failed, 0);
     }
-}
-
-std::uint32_t CXmlDocument::SourceOffset() const noexcept
-{
-    return m_loadBegin && m_singleFile && m_markupPos >= 0 ? static_cast<std::uint32_t>(m_markupPos)
-                                                           : kXmlNoSource;
 }
 
 bool CXmlDocument::Load(const char* path) noexcept
@@ -342,12 +289,11 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
         Failed(error, offset);
         return error;
     };
+    // The tree may keep the bytes it parses, to write them back, only while it holds no other file.
     const bool singleFile = m_root.m_children.empty() && m_root.m_attributes.empty() && m_storage.empty();
+    // Bytes kept apart from those parsed: a UTF-16 file's, and those of a file loaded after another.
     const bool fileIsSource = singleFile && !IsUtf16(encoding.codePage);
     std::string fileBytes(fileIsSource ? std::string_view() : file);
-    // The tree may keep the bytes it parses, to write them back, only while it holds no other file.
-    std::string source;
-    std::string utf8;
     if (IsUtf16(encoding.codePage))
     {
         const std::string_view units = file.substr(markSize);
@@ -355,8 +301,10 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
         const std::size_t nul = FirstNulUnit(units);
         if (nul != units.size())
             return fail(XmlFileError::NotText, markSize + nul);
+        std::string utf8;
         if (!Utf16BytesToUtf8(units, bigEndian, utf8))
             return fail(XmlFileError::BadEncoding, markSize + FirstInvalidByte(units, encoding.codePage));
+        bytes.reset();
         size = utf8.size();
         bytes.reset(new char[size + 1]);
         std::memcpy(bytes.get(), utf8.c_str(), size + 1);
@@ -372,10 +320,6 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
             encoding.codePage != kCodePageAsciiOnly && !CodePageToUtf16(file, encoding.codePage, text))
             return fail(XmlFileError::BadEncoding, FirstInvalidByte(file, encoding.codePage));
     }
-    if (fileIsSource)
-        source.assign(bytes.get(), size);
-    else if (singleFile)
-        source.swap(utf8);
     const bool wasSingleFile = m_singleFile;
     m_singleFile = singleFile;
     if (!LoadOwned(std::move(bytes), size))
@@ -383,19 +327,13 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
         m_singleFile = wasSingleFile;
         return fail(XmlFileError::Failed, 0);
     }
-    // The parsed bytes as they were before the scan changed them.
-    const std::string_view parsed = singleFile ? std::string_view(source)
-                                    : IsUtf16(encoding.codePage) ? std::string_view(utf8)
-                                                                 : std::string_view(fileBytes);
+    const std::string_view parsed(m_storage.back().get(), size);
     m_syntax = SyntaxOf(parsed, m_syntaxError, m_syntaxOffset, encoding);
     m_fileCodePage = encoding.codePage;
     m_fileMark = encoding.byteOrderMark;
     m_fileBytes.swap(fileBytes);
     m_fileIsSource = fileIsSource;
-    if (singleFile)
-        m_source.swap(source);
-    else
-        std::string().swap(m_source);
+    m_source = singleFile ? parsed : std::string_view();
     m_status = CXmlFileStatus{};
     return XmlFileError::None;
 }
@@ -417,9 +355,7 @@ bool CXmlDocument::LoadOwned(std::unique_ptr<char[]> bytes, std::size_t size) no
     {
         // Kept before any string can refer to the bytes.
         m_storage.push_back(std::move(bytes));
-        m_loadBegin = m_storage.back().get();
-        m_loadEnd = m_loadBegin + size;
-        ParseInPlace(m_storage.back().get(), size);
+        BuildTree(m_storage.back().get(), size, m_singleFile);
     }
     catch (...)
     {
@@ -430,11 +366,9 @@ bool CXmlDocument::LoadOwned(std::unique_ptr<char[]> bytes, std::size_t size) no
         m_documentElement = documentElement;
         while (m_storage.size() > stored)
             m_storage.pop_back();
-        m_loadBegin = m_loadEnd = nullptr;
         m_current = nullptr;
         return false;
     }
-    m_loadBegin = m_loadEnd = nullptr;
     m_current = nullptr;
     m_loadedSize += size;
     return true;

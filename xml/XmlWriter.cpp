@@ -134,9 +134,8 @@ struct CSourceAttribute
 template <class Output> class CTreeWriter
 {
 public:
-    // parsed: the bytes the tree's strings borrow from, at the same offsets as source's.
-    CTreeWriter(Output& out, std::string_view source, const char* parsed)
-        : m_out(out), m_source(source), m_parsed(parsed)
+    // source: the bytes the tree was read from, which its strings borrow from.
+    CTreeWriter(Output& out, std::string_view source) : m_out(out), m_source(source)
     {
     }
 
@@ -241,7 +240,7 @@ private:
     // A string still borrowed from where it was read holds the file's bytes without comparing them.
     bool SourceHolds(std::size_t at, const CXmlString& bytes) const
     {
-        if (m_parsed && bytes.data() == m_parsed + at)
+        if (!m_source.empty() && bytes.data() == m_source.data() + at)
             return true;
         return at <= m_source.size() && bytes.size() <= m_source.size() - at &&
                std::memcmp(m_source.data() + at, bytes.data(), bytes.size()) == 0;
@@ -304,7 +303,7 @@ private:
                 if (m_source[equals] != '=' || !Blanks(equals + 1, read.value - 1))
                     return false;
                 const CXmlString& value = attribute->m_value;
-                if (m_parsed && value.data() == m_parsed + read.value)
+                if (value.data() == m_source.data() + read.value)
                 {
                     read.valueEnd = read.value + value.size();
                 }
@@ -470,7 +469,6 @@ private:
 
     Output& m_out;
     std::string_view m_source;
-    const char* m_parsed;
     std::vector<CSourceAttribute> m_tag;
     std::size_t m_runStart = 0;
     std::size_t m_runEnd = 0;
@@ -499,8 +497,7 @@ std::string CXmlDocument::ToString() const
     text.reserve(m_loadedSize);
     COutput out(text, m_fileCodePage, m_fileMark);
     const bool single = m_singleFile && m_storage.size() == 1;
-    CTreeWriter<COutput> writer(out, single ? std::string_view(m_source) : std::string_view(),
-                                single ? m_storage.front().get() : nullptr);
+    CTreeWriter<COutput> writer(out, single ? m_source : std::string_view());
     writer.Write(m_root);
     if (!out.Flush())
         text.clear();

@@ -20,17 +20,17 @@ TEST(Tree, DocumentElementFindAttributeCopiesAndClear)
     // Copies own their bytes and outlive the document. So do strings moved out of it, which are
     // copied rather than take the document's bytes.
     CXmlString& name = item.m_parent->m_name;
-    const char* nameBytes = name.c_str();
+    const char* nameBytes = name.data();
     CXmlString moved = std::move(name);
     CXmlString& value = item.m_attributes[0]->m_value;
-    const char* valueBytes = value.c_str();
+    const char* valueBytes = value.data();
     CXmlString assigned;
     assigned = std::move(value);
     item.Clear();
     EXPECT_EQ(document->ToString(), "\n<r><i/>tail</r><b/><two/>");
     document.reset();
-    EXPECT_NE(moved.c_str(), nameBytes);
-    EXPECT_NE(assigned.c_str(), valueBytes);
+    EXPECT_NE(moved.data(), nameBytes);
+    EXPECT_NE(assigned.data(), valueBytes);
     EXPECT_EQ(moved.str() + assigned.str() + copy.m_attributes[3]->m_value.str(), "rA1");
 }
 
