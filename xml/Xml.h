@@ -8,7 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <iosfwd>
+#include <iterator>
 #include <memory>
+#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -186,7 +188,148 @@ constexpr std::uint32_t kXmlNoSource = 0xFFFFFFFFu;
 namespace XmlDetail
 {
 class CFileReplacement;
-}
+// Room for size items of size bytes each; throws bad_alloc, or length_error past the 32-bit count.
+void* AllocateItems(std::size_t count, std::size_t size);
+} // namespace XmlDetail
+
+// The ordered array of owned children or attributes of a node: a pointer and two 32-bit counts,
+// and the few operations of a std::vector that the tree's users need. A loaded tree's arrays hold
+// exactly their items.
+template <class T> class CXmlArray
+{
+public:
+    using value_type = std::unique_ptr<T>;
+    using iterator = value_type*;
+    using const_iterator = const value_type*;
+
+    CXmlArray() noexcept = default;
+    CXmlArray(const CXmlArray&) = delete;
+    CXmlArray& operator=(const CXmlArray&) = delete;
+    ~CXmlArray()
+    {
+        clear();
+    }
+
+    std::size_t size() const noexcept
+    {
+        return m_size;
+    }
+    std::size_t capacity() const noexcept
+    {
+        return m_capacity;
+    }
+    bool empty() const noexcept
+    {
+        return m_size == 0;
+    }
+    value_type& operator[](std::size_t i) noexcept
+    {
+        return m_items[i];
+    }
+    const value_type& operator[](std::size_t i) const noexcept
+    {
+        return m_items[i];
+    }
+    value_type& front() noexcept
+    {
+        return m_items[0];
+    }
+    const value_type& front() const noexcept
+    {
+        return m_items[0];
+    }
+    value_type& back() noexcept
+    {
+        return m_items[m_size - 1];
+    }
+    const value_type& back() const noexcept
+    {
+        return m_items[m_size - 1];
+    }
+    iterator begin() noexcept
+    {
+        return m_items;
+    }
+    iterator end() noexcept
+    {
+        return m_items + m_size;
+    }
+    const_iterator begin() const noexcept
+    {
+        return m_items;
+    }
+    const_iterator end() const noexcept
+    {
+        return m_items + m_size;
+    }
+    std::reverse_iterator<const_iterator> rbegin() const noexcept
+    {
+        return std::reverse_iterator<const_iterator>(end());
+    }
+    std::reverse_iterator<const_iterator> rend() const noexcept
+    {
+        return std::reverse_iterator<const_iterator>(begin());
+    }
+
+    void push_back(value_type item)
+    {
+        if (m_size == m_capacity)
+            Reallocate(m_capacity == 0 ? 1 : std::size_t(m_capacity) * 2);
+        new (m_items + m_size) value_type(std::move(item));
+        ++m_size;
+    }
+    void pop_back() noexcept
+    {
+        m_items[--m_size].~value_type();
+    }
+    iterator erase(const_iterator at) noexcept
+    {
+        const std::size_t index = static_cast<std::size_t>(at - m_items);
+        for (std::size_t i = index; i + 1 < m_size; ++i)
+            m_items[i] = std::move(m_items[i + 1]);
+        pop_back();
+        return m_items + index;
+    }
+    void reserve(std::size_t count)
+    {
+        if (count > m_capacity)
+            Reallocate(count);
+    }
+    // Gives up the room beyond the items. Throws, with the array as it was, when memory runs out.
+    void shrink_to_fit()
+    {
+        if (m_capacity != m_size)
+            Reallocate(m_size);
+    }
+    // Destroys the items and releases the room; allocates nothing.
+    void clear() noexcept
+    {
+        while (m_size != 0)
+            pop_back();
+        ::operator delete(m_items);
+        m_items = nullptr;
+        m_capacity = 0;
+    }
+
+private:
+    void Reallocate(std::size_t count)
+    {
+        value_type* items =
+            count == 0 ? nullptr : static_cast<value_type*>(XmlDetail::AllocateItems(count, sizeof(value_type)));
+        for (std::uint32_t i = 0; i < m_size; ++i)
+        {
+            new (items + i) value_type(std::move(m_items[i]));
+            m_items[i].~value_type();
+        }
+        ::operator delete(m_items);
+        m_items = items;
+        m_capacity = static_cast<std::uint32_t>(count);
+    }
+
+    value_type* m_items = nullptr;
+    std::uint32_t m_size = 0;
+    std::uint32_t m_capacity = 0;
+};
 
 // Neither class is a base: a tree holds millions of them, and a table of virtual functions would
 // cost each one a pointer.
@@ -242,8 +385,8 @@ public:
     // allocates nothing, so a tree of any depth can be cleared and destroyed at any time.
     void Clear() noexcept;
 
-    std::vector<std::unique_ptr<CXmlNode>> m_children;
-    std::vector<std::unique_ptr<CXmlAttribute>> m_attributes;
+    CXmlArray<CXmlNode> m_children; // at most 2^31 - 1, as are the attributes
+    CXmlArray<CXmlAttribute> m_attributes;
     CXmlNode* m_parent = nullptr; // enclosing node, not owned
     std::uint8_t m_type = NODE_ELEMENT;
     // The ">" that ended its start tag in the file it was read from. Not copied with the node.

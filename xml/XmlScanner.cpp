@@ -10,6 +10,7 @@
 #include <climits>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -619,12 +620,6 @@ bool CXmlParser::ParseFile(const char* path)
     return true;
 }
 
-namespace
-{
-// The content files' items carry a few attributes each.
-constexpr std::size_t kFirstAttributeCapacity = 4;
-} // namespace
-
 // A load builds the tree straight from the scan: the tree's strings refer to the bytes where they
 // lie, which stay as they are, and with recordSource every node and attribute records where the
 // file has it, for the writer.
@@ -648,12 +643,16 @@ void CXmlDocument::BuildTree(const char* text, std::size_t size, bool recordSour
         }
         void EndDocument()
         {
+            Flush();
+            for (CXmlNode* open = m_current; open; open = open->m_parent)
+                Fit(open->m_children);
             m_check.Finish();
             m_document.m_syntaxError = m_check.Error();
             m_document.m_syntaxOffset = m_check.Offset();
         }
         void StartElement(const Piece& name, std::size_t /*pos*/, std::size_t tag)
         {
+            Flush();
             CXmlNode& parent = *m_current;
             auto node = std::make_unique<CXmlNode>();
             Store(node->m_name, name);
@@ -668,8 +667,10 @@ void CXmlDocument::BuildTree(const char* text, std::size_t size, bool recordSour
         // empty-element tag ends where it began; another end tag is the element's own.
         void EndElement(const Piece& /*name*/, std::size_t /*pos*/, std::size_t tag)
         {
+            Flush();
             if (m_current == &m_document.m_root || !m_current->m_parent)
                 return;
+            Fit(m_current->m_children);
             const std::uint32_t at = Offset(tag);
             if (at != m_current->m_source)
                 m_current->m_sourceEnd = at;
@@ -695,6 +696,7 @@ void CXmlDocument::BuildTree(const char* text, std::size_t size, bool recordSour
         // The tag's element is the current one, or, for an empty-element tag, the last it closed.
         void StartTagEnd(std::size_t pos, std::size_t tag)
         {
+            Flush();
             const std::uint32_t at = Offset(tag);
             CXmlNode* node = m_current;
             if (node->m_source != at && !node->m_children.empty())
@@ -704,6 +706,7 @@ void CXmlDocument::BuildTree(const char* text, std::size_t size, bool recordSour
         }
         void Text(std::size_t start, std::size_t end, std::size_t /*pos*/)
         {
+            Flush();
             auto node = std::make_unique<CXmlNode>();
             node->m_type = CXmlNode::NODE_TEXT;
             node->m_text.Borrow(m_text + start, end - start);
@@ -725,16 +728,36 @@ void CXmlDocument::BuildTree(const char* text, std::size_t size, bool recordSour
             else
                 target.Borrow(m_text + piece.start, piece.end - piece.start);
         }
+        // A tag's attributes wait until the tag is read, and then go into an array of their size.
         CXmlAttribute& Add(const Piece& name)
         {
-            auto& attributes = m_current->m_attributes;
-            if (attributes.capacity() == 0)
-                attributes.reserve(kFirstAttributeCapacity);
+            if (m_pendingNode != m_current)
+                Flush();
+            m_pendingNode = m_current;
             auto attribute = std::make_unique<CXmlAttribute>();
             Store(attribute->m_name, name);
             attribute->m_source = Offset(name.start);
-            attributes.push_back(std::move(attribute));
-            return *attributes.back();
+            m_pending.push_back(std::move(attribute));
+            return *m_pending.back();
+        }
+        void Flush()
+        {
+            if (m_pending.empty())
+                return;
+            auto& attributes = m_pendingNode->m_attributes;
+            attributes.reserve(attributes.size() + m_pending.size());
+            for (auto& attribute : m_pending)
+                attributes.push_back(std::move(attribute));
+            m_pending.clear();
+        }
+        // Children arrive one by one into room that doubles; a closed element's array gives up
+        // the room it does not use, unless that is too little to be worth a copy.
+        static void Fit(CXmlArray<CXmlNode>& children)
+        {
+            constexpr std::size_t kSmallArray = 16;
+            const std::size_t spare = children.capacity() - children.size();
+            if (spare != 0 && (children.capacity() <= kSmallArray || spare > children.capacity() / 8))
+                children.shrink_to_fit();
         }
 
         CXmlDocument& m_document;
@@ -742,6 +765,8 @@ void CXmlDocument::BuildTree(const char* text, std::size_t size, bool recordSour
         bool m_record;
         CXmlNode* m_current = nullptr;
         XmlDetail::CChecker m_check;
+        std::vector<std::unique_ptr<CXmlAttribute>> m_pending;
+        CXmlNode* m_pendingNode = nullptr;
     };
 
     m_syntaxError = XmlSyntaxError::None;

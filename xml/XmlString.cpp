@@ -291,3 +291,11 @@ void XmlDetail::FreeAttributeBlock(void* block) noexcept
 {
     t_attributePool.Free(block);
 }
+
+void* XmlDetail::AllocateItems(std::size_t count, std::size_t size)
+{
+    constexpr std::size_t kMaxItems = 0x7FFFFFFF;
+    if (count > kMaxItems)
+        throw std::length_error("CXmlArray");
+    return ::operator new(count * size);
+}

@@ -125,8 +125,8 @@ void CXmlNode::Clear() noexcept
         node = node->m_parent;
         node->m_children.pop_back();
     }
-    std::vector<std::unique_ptr<CXmlNode>>().swap(m_children);
-    std::vector<std::unique_ptr<CXmlAttribute>>().swap(m_attributes);
+    m_children.clear();
+    m_attributes.clear();
 }
 
 CXmlDocument::~CXmlDocument()
