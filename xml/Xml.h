@@ -205,8 +205,10 @@ constexpr std::uint32_t kXmlNoSource = 0xFFFFFFFFu;
 namespace XmlDetail
 {
 class CFileReplacement;
-// Room for size items of size bytes each; throws bad_alloc, or length_error past the 32-bit count.
+// Room for count items of size bytes each; throws bad_alloc, or length_error past the 32-bit
+// count. Small arrays come from pools of this thread, like nodes and attributes.
 void* AllocateItems(std::size_t count, std::size_t size);
+void FreeItems(void* items, std::size_t count, std::size_t size) noexcept;
 } // namespace XmlDetail
 
 // The ordered array of owned children or attributes of a node: a pointer and two 32-bit counts,
@@ -323,7 +325,7 @@ public:
     {
         while (m_size != 0)
             pop_back();
-        ::operator delete(m_items);
+        XmlDetail::FreeItems(m_items, m_capacity, sizeof(value_type));
         m_items = nullptr;
         m_capacity = 0;
     }
@@ -338,7 +340,7 @@ private:
             new (items + i) value_type(std::move(m_items[i]));
             m_items[i].~value_type();
         }
-        ::operator delete(m_items);
+        XmlDetail::FreeItems(m_items, m_capacity, sizeof(value_type));
         m_items = items;
         m_capacity = static_cast<std::uint32_t>(count);
     }

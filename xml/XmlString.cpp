@@ -294,12 +294,60 @@ void XmlDetail::FreeAttributeBlock(void* block) noexcept
     t_attributePool.Free(block);
 }
 
+namespace
+{
+// Arrays of up to four pointers, such as an item's attributes, in pools of 8, 16, 24 and 32 bytes.
+constexpr std::size_t kPoolStep = 8;
+thread_local CBlockPool<kPoolStep> t_arrayPool1;
+thread_local CBlockPool<2 * kPoolStep> t_arrayPool2;
+thread_local CBlockPool<3 * kPoolStep> t_arrayPool3;
+thread_local CBlockPool<4 * kPoolStep> t_arrayPool4;
+} // namespace
+
 void* XmlDetail::AllocateItems(std::size_t count, std::size_t size)
 {
     constexpr std::size_t kMaxItems = 0x7FFFFFFF;
     if (count > kMaxItems)
         throw std::length_error("CXmlArray");
-    return ::operator new(count * size);
+    const std::size_t bytes = count * size;
+    switch ((bytes + kPoolStep - 1) / kPoolStep)
+    {
+    case 1:
+        return t_arrayPool1.Allocate();
+    case 2:
+        return t_arrayPool2.Allocate();
+    case 3:
+        return t_arrayPool3.Allocate();
+    case 4:
+        return t_arrayPool4.Allocate();
+    default:
+        return ::operator new(bytes);
+    }
+}
+
+void XmlDetail::FreeItems(void* items, std::size_t count, std::size_t size) noexcept
+{
+    if (!items)
+        return;
+    const std::size_t bytes = count * size;
+    switch ((bytes + kPoolStep - 1) / kPoolStep)
+    {
+    case 1:
+        t_arrayPool1.Free(items);
+        break;
+    case 2:
+        t_arrayPool2.Free(items);
+        break;
+    case 3:
+        t_arrayPool3.Free(items);
+        break;
+    case 4:
+        t_arrayPool4.Free(items);
+        break;
+    default:
+        ::operator delete(items);
+        break;
+    }
 }
 
 // What a tree costs per node and per attribute in a 64-bit build, where memory counts most.
