@@ -433,8 +433,8 @@ public:
     {
         return Parse(text.data(), text.size());
     }
-    // Reads the whole file and parses it. False, with no event fired, for a file that cannot be
-    // opened or read whole, or that holds a NUL byte (such as UTF-16 text).
+    // Reads the whole file and parses it. False, with no event fired but OnFileNotParsed, for a
+    // file that cannot be opened or read whole, or that holds a NUL byte (such as UTF-16 text).
     bool ParseFile(const char* path);
 
 protected:
@@ -464,6 +464,10 @@ protected:
     {
     }
     virtual void OnEndDocument()
+    {
+    }
+    // ParseFile read nothing to parse, for the reason given (NotText, at offset, for a NUL).
+    virtual void OnFileNotParsed(XmlFileError /*error*/, std::size_t /*offset*/)
     {
     }
 
@@ -617,8 +621,12 @@ protected:
     void OnAttribute(const char* name, const char* value) override;
     void OnBareAttribute(const char* name) override;
     void OnText(const char* text) override;
-    // An inherited Parse reports on its text.
+    // An inherited Parse or ParseFile reports on its text, or why there was none.
     void OnEndDocument() override;
+    void OnFileNotParsed(XmlFileError error, std::size_t offset) override
+    {
+        Failed(error, offset);
+    }
 
 private:
     friend class CXmlPendingSave;

@@ -614,8 +614,15 @@ bool CXmlParser::ParseFile(const char* path)
 {
     std::unique_ptr<char[]> bytes;
     std::size_t size = 0;
-    if (XmlDetail::ReadWholeFile(path, bytes, size) != XmlFileError::None || std::memchr(bytes.get(), '\0', size))
+    XmlFileError error = XmlDetail::ReadWholeFile(path, bytes, size);
+    const void* nul = error == XmlFileError::None ? std::memchr(bytes.get(), '\0', size) : nullptr;
+    if (nul)
+        error = XmlFileError::NotText;
+    if (error != XmlFileError::None)
+    {
+        OnFileNotParsed(error, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes.get()) : 0);
         return false;
+    }
     ParseInPlace(bytes.get(), size);
     return true;
 }

@@ -91,7 +91,7 @@ TEST(Tree, FilesCarriedExactlyShowTheirItemsAndComeBackWithOnlyTheChange)
 
 // Whichever way the text came, FileStatus and Syntax describe the last load alone: one that failed
 // reports no syntax, and an inherited Parse reports on its own text. Each load is from a file (f),
-// a path with no file (m), bytes (b), or a Parse (p).
+// a path with no file (m), bytes (b), a Parse (p), or a ParseFile (r; of no file when empty).
 TEST(Tree, EachLoadReportsItsOwnStatusAndSyntax)
 {
     using E = XmlSyntaxError;
@@ -105,6 +105,8 @@ TEST(Tree, EachLoadReportsItsOwnStatusAndSyntax)
         {'b', "<r",   'm', "",                                           F::NotFound,    E::None,               0},
         {'f', "</r>", 'b', "\xFF\xFE<\0r"sv,                             F::BadEncoding, E::None,               0},
         {'p', "<r",   'f', "<r><a>\n</r>",                               F::None,        E::UnclosedElement,    2},
+        {'b', "<r",   'r', "<r>\n\f</r>",                                F::None,        E::ControlCharacter,   2},
+        {'f', "<r",   'r', "",                                           F::NotFound,    E::None,               0},
     };
     const std::string folder = TestFolder();
     for (const auto& [firstHow, first, secondHow, second, status, error, line] : cases)
@@ -112,9 +114,12 @@ TEST(Tree, EachLoadReportsItsOwnStatusAndSyntax)
         CXmlDocument document;
         for (const auto& [how, bytes] : {std::pair(firstHow, first), std::pair(secondHow, second)})
         {
-            const std::string path = folder + (how == 'm' ? "/missing.xml" : "/file.xml");
-            EXPECT_TRUE(how != 'f' || WriteBytes(path, std::string(bytes)));
-            if (how == 'p')
+            const bool missing = how == 'm' || (how == 'r' && bytes.empty());
+            const std::string path = folder + (missing ? "/missing.xml" : "/file.xml");
+            EXPECT_TRUE(missing || (how != 'f' && how != 'r') || WriteBytes(path, std::string(bytes)));
+            if (how == 'r')
+                document.ParseFile(path.c_str());
+            else if (how == 'p')
                 document.Parse(bytes.data(), bytes.size());
             else if (how == 'b')
                 document.LoadBytes(bytes.data(), bytes.size());
