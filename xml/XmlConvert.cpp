@@ -3,6 +3,7 @@
 #include "XmlText.h"
 #include "XmlInternal.h"
 
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 #include <cstring>
@@ -180,6 +181,28 @@ bool CodePageToUtf16(std::string_view bytes, unsigned codePage, std::u16string& 
         break;
     }
     return bytes.size() <= INT_MAX && XmlDetail::PlatformToUtf16(bytes, codePage, text);
+}
+
+bool IsValidInCodePage(std::string_view bytes, unsigned codePage)
+{
+    // A piece at a time, so that a long file costs no second copy twice its size. A piece ends
+    // after a line feed, which no code page continues a character with. The encodings that shift
+    // between character sets (ISO-2022, HZ, UTF-7) are read whole: a shift may span lines.
+    constexpr std::size_t kPiece = std::size_t(1) << 16;
+    const bool shifting = (codePage >= 50220 && codePage <= 50229) || codePage == 52936 || codePage == 65000;
+    std::u16string text;
+    if (shifting)
+        return CodePageToUtf16(bytes, codePage, text);
+    for (std::size_t from = 0; from < bytes.size();)
+    {
+        std::size_t to = std::min(bytes.size(), from + kPiece);
+        while (to < bytes.size() && bytes[to - 1] != '\n')
+            ++to;
+        if (!CodePageToUtf16(bytes.substr(from, to - from), codePage, text))
+            return false;
+        from = to;
+    }
+    return true;
 }
 
 std::size_t FirstInvalidByte(std::string_view bytes, unsigned codePage)

@@ -67,6 +67,8 @@ bool Utf16ToUtf8(std::u16string_view text, std::string& utf8);
 // offset from the start of the bytes of the first one that cannot be read; bytes.size() when they
 // are valid.
 std::size_t FirstInvalidByte(std::string_view bytes, unsigned codePage);
+// Whether all of the bytes are valid in the code page (not UTF-16).
+bool IsValidInCodePage(std::string_view bytes, unsigned codePage);
 
 // False when the input does not convert exactly: bytes invalid in the code page, or a character it
 // cannot hold (never a look-alike or a "?"). The output is then unspecified.

@@ -296,7 +296,10 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
     std::string fileBytes(fileIsSource ? std::string_view() : file);
     if (IsUtf16(encoding.codePage))
     {
-        const std::string_view units = file.substr(markSize);
+        // The disk's bytes are kept in fileBytes: the buffer they came in goes before the
+        // converted copy is made.
+        bytes.reset();
+        const std::string_view units = std::string_view(fileBytes).substr(markSize);
         const bool bigEndian = IsUtf16BigEndian(encoding.codePage);
         const std::size_t nul = FirstNulUnit(units);
         if (nul != units.size())
@@ -304,7 +307,6 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
         std::string utf8;
         if (!Utf16BytesToUtf8(units, bigEndian, utf8))
             return fail(XmlFileError::BadEncoding, markSize + FirstInvalidByte(units, encoding.codePage));
-        bytes.reset();
         size = utf8.size();
         bytes.reset(new char[size + 1]);
         std::memcpy(bytes.get(), utf8.c_str(), size + 1);
@@ -315,9 +317,8 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
         if (nul != file.size())
             return fail(XmlFileError::NotText, nul);
         // Bytes outside ASCII in an encoding the engine has no table for are not its to judge.
-        std::u16string text;
         if (encoding.declared && encoding.codePage != kCodePageUtf8 &&
-            encoding.codePage != kCodePageAsciiOnly && !CodePageToUtf16(file, encoding.codePage, text))
+            encoding.codePage != kCodePageAsciiOnly && !IsValidInCodePage(file, encoding.codePage))
             return fail(XmlFileError::BadEncoding, FirstInvalidByte(file, encoding.codePage));
     }
     const bool wasSingleFile = m_singleFile;

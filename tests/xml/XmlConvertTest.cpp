@@ -53,23 +53,29 @@ TEST(Convert, FirstInvalidByteCountsFromTheStartOfTheFile)
 {
     const std::string start = "<?xml version='1.0' encoding='Shift_JIS'?>\r\n<r>\n<a n=\"";
     const std::string longLine = std::string(5000, 'x') + "\x93\xFA";
-    const std::tuple<std::string, unsigned, std::string, std::string> cases[] = {
-        {start,                                                932,             "\x93\xFA",  "\x81\x20\"/>\n</r>\n"},
-        {start + longLine,                                     932,             "\x93\xFA ", "\x93\"/>\n</r>\n"    },
-        {start,                                                51949,           "\xC7\xD1",  "\xA1\"/>"            },
-        {"<?xml version='1.0' encoding='GB2312'?>\n\n<a n=\"", kCodePageGb2312, "",          "\x82\x20\"/>"        },
-        {"<a n=\"\xC3\xA9 ",                                   65001,           "\xC3\xA9",  "\xC3\"/>"            },
+    // A character across the first 64 KiB, and the invalid byte in a later 64 KiB.
+    const std::string toPiece = start + std::string((std::size_t(1) << 16) - 1 - start.size(), 'x');
+    std::string lines = "\x93\xFA\n";
+    while (lines.size() < 100000)
+        lines += "xxxx\n";
+    // The prefix, the code page, valid bytes, invalid ones, and whether the file declares that code page.
+    const std::tuple<std::string, unsigned, std::string, std::string, bool> cases[] = {
+        {start,                                                932,             "\x93\xFA",  "\x81\x20\"/>\n</r>\n", true },
+        {start + longLine,                                     932,             "\x93\xFA ", "\x93\"/>\n</r>\n",     true },
+        {toPiece,                                              932,             lines,       "\x81\x20\"/>\n",       true },
+        {start,                                                51949,           "\xC7\xD1",  "\xA1\"/>",             false},
+        {"<?xml version='1.0' encoding='GB2312'?>\n\n<a n=\"", kCodePageGb2312, "",          "\x82\x20\"/>",         true },
+        {"<a n=\"\xC3\xA9 ",                                   65001,           "\xC3\xA9",  "\xC3\"/>",             false},
     };
-    for (const auto& [before, codePage, valid, invalid] : cases)
+    for (const auto& [before, codePage, valid, invalid, declared] : cases)
     {
         const std::string bytes = before + valid + invalid;
         const std::size_t expected = before.size() + valid.size();
         EXPECT_EQ(FirstInvalidByte(bytes, codePage), expected) << codePage << ' ' << bytes.substr(0, 60);
+        // A load judges the bytes by the code page declared, if any; the bytes before the fault load.
         CXmlDocument document;
-        const bool declared = codePage != 65001;
-        EXPECT_EQ(declared && !document.LoadBytes(bytes.data(), bytes.size()) ? document.FileStatus().offset
-                                                                              : expected,
-                  expected)
-            << codePage;
+        EXPECT_EQ(document.LoadBytes(bytes.data(), bytes.size()), !declared) << codePage;
+        EXPECT_EQ(document.FileStatus().offset, declared ? expected : 0) << codePage;
+        EXPECT_TRUE(CXmlDocument().LoadBytes(bytes.data(), expected)) << codePage;
     }
 }
