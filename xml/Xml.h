@@ -632,10 +632,14 @@ private:
     friend class CXmlPendingSave;
     // Converts a file's bytes as Load describes, then parses them in place.
     XmlFileError LoadFile(std::unique_ptr<char[]> bytes, std::size_t size);
-    // Parses the bytes into the tree and keeps them: the tree's strings refer to them.
-    bool LoadOwned(std::unique_ptr<char[]> bytes, std::size_t size) noexcept;
-    // Appends the tree of size bytes at text, which outlive it, without firing the events.
-    void BuildTree(const char* text, std::size_t size, bool recordSource);
+    // Parses the bytes into the tree and keeps them: the tree's strings refer to them. With utf8
+    // set, checks the bytes for UTF-8 on the way and clears it when they are not. A file holding a
+    // NUL (NotText, nul its offset) or too large for memory (Failed) leaves the tree as it was.
+    XmlFileError LoadOwned(std::unique_ptr<char[]> bytes, std::size_t size, bool& utf8, std::size_t& nul) noexcept;
+    // Appends the tree of size bytes at text, which outlive it, without firing the events. It
+    // checks the bytes as it goes, while they are at hand: nul becomes the offset of the first NUL
+    // (size when there is none), and a set utf8 is cleared when they are not UTF-8.
+    void BuildTree(const char* text, std::size_t size, bool recordSource, bool& utf8, std::size_t& nul);
     CXmlNode& Current();
 
     CXmlNode* m_current = nullptr;

@@ -146,6 +146,19 @@ unsigned CodePageFromEncodingName(std::string_view name)
 
 CXmlEncoding DetectEncoding(std::string_view bytes)
 {
+    bool utf8Unchecked = false;
+    const CXmlEncoding encoding = DetectEncodingUnchecked(bytes, utf8Unchecked);
+    return utf8Unchecked && !IsValidUtf8(bytes) ? NotUtf8Encoding(encoding) : encoding;
+}
+
+CXmlEncoding NotUtf8Encoding(const CXmlEncoding& utf8)
+{
+    return {SystemAnsiCodePage(), false, false, utf8.unwritableName};
+}
+
+CXmlEncoding DetectEncodingUnchecked(std::string_view bytes, bool& utf8Unchecked)
+{
+    utf8Unchecked = false;
     if (bytes.substr(0, 3) == "\xEF\xBB\xBF")
         return {kCodePageUtf8, true};
     if (bytes.substr(0, 2) == "\xFF\xFE")
@@ -170,7 +183,6 @@ CXmlEncoding DetectEncoding(std::string_view bytes)
             return {kCodePageAsciiOnly, false, true};
         unwritableName = static_cast<std::size_t>(name.data() - bytes.data());
     }
-    if (IsValidUtf8(bytes))
-        return {kCodePageUtf8, false, codePage == kCodePageUtf8, unwritableName};
-    return {SystemAnsiCodePage(), false, false, unwritableName};
+    utf8Unchecked = true;
+    return {kCodePageUtf8, false, codePage == kCodePageUtf8, unwritableName};
 }

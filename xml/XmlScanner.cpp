@@ -4,6 +4,7 @@
 // as ranges of the input as long as they are contiguous, so the common case copies nothing.
 #include "Xml.h"
 #include "XmlInternal.h"
+#include "XmlText.h"
 
 #include <algorithm>
 #include <array>
@@ -630,18 +631,30 @@ bool CXmlParser::ParseFile(const char* path)
 // A load builds the tree straight from the scan: the tree's strings refer to the bytes where they
 // lie, which stay as they are, and with recordSource every node and attribute records where the
 // file has it, for the writer.
-void CXmlDocument::BuildTree(const char* text, std::size_t size, bool recordSource)
+void CXmlDocument::BuildTree(const char* text, std::size_t size, bool recordSource, bool& utf8, std::size_t& nul)
 {
     class CBuilder
     {
     public:
-        CBuilder(CXmlDocument& document, const char* text, std::size_t size, bool recordSource)
-            : m_document(document), m_text(text), m_record(recordSource), m_check(text, size)
+        CBuilder(CXmlDocument& document, const char* text, std::size_t size, bool recordSource, bool checkUtf8)
+            : m_document(document), m_text(text), m_size(size), m_record(recordSource), m_utf8(checkUtf8),
+              m_nul(size), m_check(text, size)
         {
         }
+        // The bytes up to a "<" were just scanned: they are checked while they are at hand. No
+        // character of several bytes holds a "<", so the pieces hold whole characters.
         void Markup(std::size_t at)
         {
             m_check.Advance(at + 1);
+            CheckText(at);
+        }
+        bool Utf8() const
+        {
+            return m_utf8;
+        }
+        std::size_t Nul() const
+        {
+            return m_nul;
         }
         void StartDocument()
         {
@@ -650,6 +663,7 @@ void CXmlDocument::BuildTree(const char* text, std::size_t size, bool recordSour
         }
         void EndDocument()
         {
+            CheckText(m_size);
             Flush();
             for (CXmlNode* open = m_current; open; open = open->m_parent)
                 Fit(open->m_children);
@@ -723,6 +737,18 @@ void CXmlDocument::BuildTree(const char* text, std::size_t size, bool recordSour
         }
 
     private:
+        void CheckText(std::size_t to)
+        {
+            if (to <= m_checked || m_nul != m_size)
+                return;
+            const std::size_t size = to - m_checked;
+            const void* nul = std::memchr(m_text + m_checked, '\0', size);
+            if (nul)
+                m_nul = static_cast<std::size_t>(static_cast<const char*>(nul) - m_text);
+            else if (m_utf8)
+                m_utf8 = IsValidUtf8(std::string_view(m_text + m_checked, size));
+            m_checked = to;
+        }
         std::uint32_t Offset(std::size_t at) const
         {
             return m_record && at < kXmlNoSource ? static_cast<std::uint32_t>(at) : kXmlNoSource;
@@ -769,7 +795,11 @@ void CXmlDocument::BuildTree(const char* text, std::size_t size, bool recordSour
 
         CXmlDocument& m_document;
         const char* m_text;
+        std::size_t m_size;
         bool m_record;
+        bool m_utf8;
+        std::size_t m_nul;
+        std::size_t m_checked = 0;
         CXmlNode* m_current = nullptr;
         XmlDetail::CChecker m_check;
         std::vector<std::unique_ptr<CXmlAttribute>> m_pending;
@@ -778,7 +808,9 @@ void CXmlDocument::BuildTree(const char* text, std::size_t size, bool recordSour
 
     m_syntaxError = XmlSyntaxError::None;
     m_syntaxOffset = 0;
-    CBuilder builder(*this, text, size, recordSource);
+    CBuilder builder(*this, text, size, recordSource, utf8);
     RunScanner(text, size, builder);
     m_pos = m_markupPos = ClampPosition(size);
+    utf8 = builder.Utf8();
+    nul = builder.Nul();
 }

@@ -55,6 +55,11 @@ struct CXmlEncoding
 // the bytes are valid UTF-8; else the system ANSI code page. A declared UTF-8 over bytes that are not
 // UTF-8 also gives the ANSI code page: older tools wrote such files.
 CXmlEncoding DetectEncoding(std::string_view bytes);
+// The same without reading the bytes for UTF-8: when neither a mark nor a declaration decides, it
+// gives UTF-8 and sets utf8Unchecked, and the caller, having checked the bytes, takes
+// NotUtf8Encoding(result) for bytes that are not UTF-8.
+CXmlEncoding DetectEncodingUnchecked(std::string_view bytes, bool& utf8Unchecked);
+CXmlEncoding NotUtf8Encoding(const CXmlEncoding& utf8);
 
 // UTF-16 bytes without a mark to UTF-8 and back; false for an odd length, an unpaired surrogate or
 // invalid UTF-8, with the output then unspecified.

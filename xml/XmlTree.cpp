@@ -283,7 +283,9 @@ std::size_t FirstNulUnit(std::string_view bytes)
 XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t size)
 {
     const std::string_view file(bytes.get(), size);
-    const CXmlEncoding encoding = DetectEncoding(file);
+    // Whether the bytes are UTF-8, when that decides, is checked as they are parsed.
+    bool utf8Unchecked = false;
+    CXmlEncoding encoding = DetectEncodingUnchecked(file, utf8Unchecked);
     const std::size_t markSize = IsUtf16(encoding.codePage) && encoding.byteOrderMark ? 2 : 0;
     auto fail = [&](XmlFileError error, std::size_t offset) {
         Failed(error, offset);
@@ -311,24 +313,29 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
         bytes.reset(new char[size + 1]);
         std::memcpy(bytes.get(), utf8.c_str(), size + 1);
     }
-    else
+    else if (encoding.declared && encoding.codePage != kCodePageUtf8 && encoding.codePage != kCodePageAsciiOnly)
     {
+        // A NUL is found first, as the parse finds it in any other file. Bytes outside ASCII in an
+        // encoding the engine has no table for are not its to judge.
         const std::size_t nul = FirstNul(file);
         if (nul != file.size())
             return fail(XmlFileError::NotText, nul);
-        // Bytes outside ASCII in an encoding the engine has no table for are not its to judge.
-        if (encoding.declared && encoding.codePage != kCodePageUtf8 &&
-            encoding.codePage != kCodePageAsciiOnly && !IsValidInCodePage(file, encoding.codePage))
+        if (!IsValidInCodePage(file, encoding.codePage))
             return fail(XmlFileError::BadEncoding, FirstInvalidByte(file, encoding.codePage));
     }
     const bool wasSingleFile = m_singleFile;
     m_singleFile = singleFile;
-    if (!LoadOwned(std::move(bytes), size))
+    bool utf8 = utf8Unchecked;
+    std::size_t nul = size;
+    const XmlFileError error = LoadOwned(std::move(bytes), size, utf8, nul);
+    if (error != XmlFileError::None)
     {
         m_singleFile = wasSingleFile;
-        return fail(XmlFileError::Failed, 0);
+        return fail(error, error == XmlFileError::NotText ? nul : 0);
     }
     const std::string_view parsed(m_storage.back().get(), size);
+    if (utf8Unchecked && !utf8)
+        encoding = NotUtf8Encoding(encoding);
     m_syntax = SyntaxOf(parsed, m_syntaxError, m_syntaxOffset, encoding);
     m_fileCodePage = encoding.codePage;
     m_fileMark = encoding.byteOrderMark;
@@ -346,19 +353,27 @@ unsigned CXmlDocument::TreeCodePage() const noexcept
 
 // A parse that runs out of memory is undone: the tree gets back to what it was before it, which
 // takes no allocation, since the new nodes hang only below the root.
-bool CXmlDocument::LoadOwned(std::unique_ptr<char[]> bytes, std::size_t size) noexcept
+XmlFileError CXmlDocument::LoadOwned(std::unique_ptr<char[]> bytes, std::size_t size, bool& utf8,
+                                     std::size_t& nul) noexcept
 {
     const std::size_t rootChildren = m_root.m_children.size();
     const std::size_t rootAttributes = m_root.m_attributes.size();
     CXmlNode* const documentElement = m_documentElement;
     const std::size_t stored = m_storage.size();
+    XmlFileError error = XmlFileError::None;
     try
     {
         // Kept before any string can refer to the bytes.
         m_storage.push_back(std::move(bytes));
-        BuildTree(m_storage.back().get(), size, m_singleFile);
+        BuildTree(m_storage.back().get(), size, m_singleFile, utf8, nul);
+        if (nul != size)
+            error = XmlFileError::NotText;
     }
     catch (...)
+    {
+        error = XmlFileError::Failed;
+    }
+    if (error != XmlFileError::None)
     {
         while (m_root.m_children.size() > rootChildren)
             m_root.m_children.pop_back();
@@ -368,9 +383,9 @@ bool CXmlDocument::LoadOwned(std::unique_ptr<char[]> bytes, std::size_t size) no
         while (m_storage.size() > stored)
             m_storage.pop_back();
         m_current = nullptr;
-        return false;
+        return error;
     }
     m_current = nullptr;
     m_loadedSize += size;
-    return true;
+    return XmlFileError::None;
 }
