@@ -1,5 +1,6 @@
 // The content files' own small XML engine: a character scanner that reports events, a document
-// that builds a tree from them, and a writer that turns the tree back into bytes. Everything the
+// that builds a tree from what the scanner finds (from its events for an inherited Parse, straight
+// from the scan for a load), and a writer that turns the tree back into bytes. Everything the
 // engine does not model is carried through as character data, and a document read from a file
 // writes the file's own bytes around the values that were changed: read and written back unchanged,
 // a file keeps every byte.
