@@ -216,13 +216,18 @@ constexpr bool kPooled = true;
 
 constexpr std::size_t kPoolSlabSize = std::size_t(1) << 16;
 
-template <std::size_t kBlockSize> class CBlockPool
+class CBlockPool
 {
 public:
+    // blockSize: a multiple of a pointer's size.
+    explicit constexpr CBlockPool(std::size_t blockSize) noexcept : m_blockSize(blockSize)
+    {
+    }
+
     void* Allocate()
     {
         if (!kPooled)
-            return ::operator new(kBlockSize);
+            return ::operator new(m_blockSize);
         if (m_free)
         {
             FreeBlock* block = m_free;
@@ -232,7 +237,7 @@ public:
         if (m_next == m_end)
             AddSlab();
         void* block = m_next;
-        m_next += kBlockSize;
+        m_next += m_blockSize;
         return block;
     }
 
@@ -253,24 +258,24 @@ private:
     {
         Slab* next;
     };
-    static_assert(kBlockSize >= sizeof(FreeBlock) && kBlockSize % alignof(FreeBlock) == 0, "block size");
-
     void AddSlab()
     {
         char* memory = static_cast<char*>(::operator new(kPoolSlabSize));
         m_slabs = new (memory) Slab{m_slabs};
         m_next = memory + sizeof(Slab);
-        m_end = m_next + (kPoolSlabSize - sizeof(Slab)) / kBlockSize * kBlockSize;
+        m_end = m_next + (kPoolSlabSize - sizeof(Slab)) / m_blockSize * m_blockSize;
     }
 
+    std::size_t m_blockSize;
     FreeBlock* m_free = nullptr;
     char* m_next = nullptr;
     char* m_end = nullptr;
     Slab* m_slabs = nullptr; // every slab, so that they stay reachable
 };
 
-thread_local CBlockPool<sizeof(CXmlNode)> t_nodePool;
-thread_local CBlockPool<sizeof(CXmlAttribute)> t_attributePool;
+static_assert(sizeof(CXmlNode) % sizeof(void*) == 0 && sizeof(CXmlAttribute) % sizeof(void*) == 0, "block size");
+thread_local CBlockPool t_nodePool(sizeof(CXmlNode));
+thread_local CBlockPool t_attributePool(sizeof(CXmlAttribute));
 
 } // namespace
 
@@ -298,10 +303,9 @@ namespace
 {
 // Arrays of up to four pointers, such as an item's attributes, in pools of 8, 16, 24 and 32 bytes.
 constexpr std::size_t kPoolStep = 8;
-thread_local CBlockPool<kPoolStep> t_arrayPool1;
-thread_local CBlockPool<2 * kPoolStep> t_arrayPool2;
-thread_local CBlockPool<3 * kPoolStep> t_arrayPool3;
-thread_local CBlockPool<4 * kPoolStep> t_arrayPool4;
+thread_local CBlockPool t_arrayPools[] = {CBlockPool(kPoolStep), CBlockPool(2 * kPoolStep),
+                                          CBlockPool(3 * kPoolStep), CBlockPool(4 * kPoolStep)};
+constexpr std::size_t kArrayPools = sizeof t_arrayPools / sizeof t_arrayPools[0];
 } // namespace
 
 void* XmlDetail::AllocateItems(std::size_t count, std::size_t size)
@@ -309,45 +313,19 @@ void* XmlDetail::AllocateItems(std::size_t count, std::size_t size)
     constexpr std::size_t kMaxItems = 0x7FFFFFFF;
     if (count > kMaxItems)
         throw std::length_error("CXmlArray");
-    const std::size_t bytes = count * size;
-    switch ((bytes + kPoolStep - 1) / kPoolStep)
-    {
-    case 1:
-        return t_arrayPool1.Allocate();
-    case 2:
-        return t_arrayPool2.Allocate();
-    case 3:
-        return t_arrayPool3.Allocate();
-    case 4:
-        return t_arrayPool4.Allocate();
-    default:
-        return ::operator new(bytes);
-    }
+    const std::size_t steps = (count * size + kPoolStep - 1) / kPoolStep;
+    return steps != 0 && steps <= kArrayPools ? t_arrayPools[steps - 1].Allocate() : ::operator new(count * size);
 }
 
 void XmlDetail::FreeItems(void* items, std::size_t count, std::size_t size) noexcept
 {
     if (!items)
         return;
-    const std::size_t bytes = count * size;
-    switch ((bytes + kPoolStep - 1) / kPoolStep)
-    {
-    case 1:
-        t_arrayPool1.Free(items);
-        break;
-    case 2:
-        t_arrayPool2.Free(items);
-        break;
-    case 3:
-        t_arrayPool3.Free(items);
-        break;
-    case 4:
-        t_arrayPool4.Free(items);
-        break;
-    default:
+    const std::size_t steps = (count * size + kPoolStep - 1) / kPoolStep;
+    if (steps != 0 && steps <= kArrayPools)
+        t_arrayPools[steps - 1].Free(items);
+    else
         ::operator delete(items);
-        break;
-    }
 }
 
 // What a tree costs per node and per attribute in a 64-bit build, where memory counts most.

@@ -438,7 +438,8 @@ private:
         }
     }
 
-    // Source bytes wait in a run that grows while what is copied follows on.
+    // Source bytes wait in a run that grows while what is copied follows on, up to a length that
+    // the walk has just read, so that they are copied while they are still at hand.
     void Copy(std::size_t from, std::size_t to)
     {
         if (from == to)
@@ -449,6 +450,9 @@ private:
             m_runStart = from;
         }
         m_runEnd = to;
+        constexpr std::size_t kRunInCache = std::size_t(1) << 18;
+        if (m_runEnd - m_runStart >= kRunInCache)
+            Flush();
     }
     void Flush()
     {
