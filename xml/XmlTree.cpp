@@ -260,14 +260,8 @@ bool CXmlDocument::LoadBytes(const char* bytes, std::size_t size) noexcept
 
 namespace
 {
-// A text file holds no NUL. Other control characters are text that no XML reader accepts, which
-// the well-formedness check reports.
-std::size_t FirstNul(std::string_view bytes)
-{
-    return std::min(bytes.find('\0'), bytes.size());
-}
-
-// The same for UTF-16, by code units.
+// A text file holds no NUL: in UTF-16, a code unit of two zero bytes. (In other files the parse finds
+// it.) Other control characters are text that no XML reader accepts, which the check reports.
 std::size_t FirstNulUnit(std::string_view bytes)
 {
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
@@ -313,15 +307,12 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
         bytes.reset(new char[size + 1]);
         std::memcpy(bytes.get(), utf8.c_str(), size + 1);
     }
-    else if (encoding.declared && encoding.codePage != kCodePageUtf8 && encoding.codePage != kCodePageAsciiOnly)
+    // Bytes outside ASCII in an encoding the engine has no table for are not its to judge. A NUL,
+    // valid in any code page, is found by the parse.
+    else if (encoding.declared && encoding.codePage != kCodePageUtf8 && encoding.codePage != kCodePageAsciiOnly &&
+             !IsValidInCodePage(file, encoding.codePage))
     {
-        // A NUL is found first, as the parse finds it in any other file. Bytes outside ASCII in an
-        // encoding the engine has no table for are not its to judge.
-        const std::size_t nul = FirstNul(file);
-        if (nul != file.size())
-            return fail(XmlFileError::NotText, nul);
-        if (!IsValidInCodePage(file, encoding.codePage))
-            return fail(XmlFileError::BadEncoding, FirstInvalidByte(file, encoding.codePage));
+        return fail(XmlFileError::BadEncoding, FirstInvalidByte(file, encoding.codePage));
     }
     const bool wasSingleFile = m_singleFile;
     m_singleFile = singleFile;
