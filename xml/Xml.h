@@ -460,10 +460,6 @@ protected:
     virtual void OnText(const char* /*text*/)
     {
     }
-    // The ">" of a start tag or an empty-element tag, at m_pos; m_markupPos is the tag's "<".
-    virtual void OnStartTagEnd()
-    {
-    }
     virtual void OnEndDocument()
     {
     }
@@ -480,7 +476,6 @@ protected:
     std::int32_t m_markupPos = 0;
     const char* m_input = nullptr; // not owned; valid only during a parse
     std::size_t m_inputSize = 0;   // of m_input
-    char m_quote = 0;              // during OnAttribute, the quote the value was written in
     // From OnEndDocument on, the first error that CheckWellFormed finds in the text, which the scan
     // checks as it goes, and the offset of its byte.
     XmlSyntaxError m_syntaxError = XmlSyntaxError::None;

@@ -510,7 +510,6 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
         {
             m_parser.m_pos = ClampPosition(pos);
             m_parser.m_markupPos = ClampPosition(name.start);
-            m_parser.m_quote = m_text[pos];
             const char* n = Terminate(name, m_first);
             m_parser.OnAttribute(n, Terminate(value, m_second));
         }
@@ -520,11 +519,9 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
             m_parser.m_markupPos = ClampPosition(name.start);
             m_parser.OnBareAttribute(Terminate(name, m_first));
         }
-        void StartTagEnd(std::size_t pos, std::size_t tag)
+        // What a tag's end tells is the document's own (BuildTree): no event reports it.
+        void StartTagEnd(std::size_t /*pos*/, std::size_t /*tag*/)
         {
-            m_parser.m_pos = ClampPosition(pos);
-            m_parser.m_markupPos = ClampPosition(tag);
-            m_parser.OnStartTagEnd();
         }
         void Text(std::size_t start, std::size_t end, std::size_t pos)
         {
