@@ -626,12 +626,14 @@ protected:
 
 private:
     friend class CXmlPendingSave;
-    // Converts a file's bytes as Load describes, then parses them in place.
+    // Converts a file's bytes as Load describes, then parses them.
     XmlFileError LoadFile(std::unique_ptr<char[]> bytes, std::size_t size);
-    // Parses the bytes into the tree and keeps them: the tree's strings refer to them. With utf8
-    // set, checks the bytes for UTF-8 on the way and clears it when they are not. A file holding a
-    // NUL (NotText, nul its offset) or too large for memory (Failed) leaves the tree as it was.
-    XmlFileError LoadOwned(std::unique_ptr<char[]> bytes, std::size_t size, bool& utf8, std::size_t& nul) noexcept;
+    // Parses the bytes into the tree and keeps them: the tree's strings refer to them, and with
+    // recordSource its nodes record where the file has them. With utf8 set, checks the bytes for
+    // UTF-8 on the way and clears it when they are not. A file holding a NUL (NotText, nul its
+    // offset) or too large for memory (Failed) leaves the tree as it was.
+    XmlFileError LoadOwned(std::unique_ptr<char[]> bytes, std::size_t size, bool recordSource, bool& utf8,
+                           std::size_t& nul) noexcept;
     // Appends the tree of size bytes at text, which outlive it, without firing the events. It
     // checks the bytes as it goes, while they are at hand: nul becomes the offset of the first NUL
     // (size when there is none), and a set utf8 is cleared when they are not UTF-8.
@@ -648,9 +650,8 @@ private:
     unsigned m_fileCodePage = 65001;
     bool m_fileMark = false;
     // The bytes the tree's source offsets refer to, in m_storage: set only while the tree holds a
-    // single file, which the writer then copies around what changed.
+    // single file, which the writer then copies around what changed; empty otherwise.
     std::string_view m_source;
-    bool m_singleFile = true;
     // The file's bytes as they are on disk: as last read or written. While they are the source's
     // own, as for a file other than UTF-16 just read, they are not held twice.
     std::string m_fileBytes;

@@ -314,16 +314,11 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
     {
         return fail(XmlFileError::BadEncoding, FirstInvalidByte(file, encoding.codePage));
     }
-    const bool wasSingleFile = m_singleFile;
-    m_singleFile = singleFile;
     bool utf8 = utf8Unchecked;
     std::size_t nul = size;
-    const XmlFileError error = LoadOwned(std::move(bytes), size, utf8, nul);
+    const XmlFileError error = LoadOwned(std::move(bytes), size, singleFile, utf8, nul);
     if (error != XmlFileError::None)
-    {
-        m_singleFile = wasSingleFile;
         return fail(error, error == XmlFileError::NotText ? nul : 0);
-    }
     const std::string_view parsed(m_storage.back().get(), size);
     if (utf8Unchecked && !utf8)
         encoding = NotUtf8Encoding(encoding);
@@ -344,8 +339,8 @@ unsigned CXmlDocument::TreeCodePage() const noexcept
 
 // A parse that runs out of memory is undone: the tree gets back to what it was before it, which
 // takes no allocation, since the new nodes hang only below the root.
-XmlFileError CXmlDocument::LoadOwned(std::unique_ptr<char[]> bytes, std::size_t size, bool& utf8,
-                                     std::size_t& nul) noexcept
+XmlFileError CXmlDocument::LoadOwned(std::unique_ptr<char[]> bytes, std::size_t size, bool recordSource,
+                                     bool& utf8, std::size_t& nul) noexcept
 {
     const std::size_t rootChildren = m_root.m_children.size();
     const std::size_t rootAttributes = m_root.m_attributes.size();
@@ -356,7 +351,7 @@ XmlFileError CXmlDocument::LoadOwned(std::unique_ptr<char[]> bytes, std::size_t 
     {
         // Kept before any string can refer to the bytes.
         m_storage.push_back(std::move(bytes));
-        BuildTree(m_storage.back().get(), size, m_singleFile, utf8, nul);
+        BuildTree(m_storage.back().get(), size, recordSource, utf8, nul);
         if (nul != size)
             error = XmlFileError::NotText;
     }

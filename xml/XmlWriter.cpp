@@ -500,8 +500,7 @@ std::string CXmlDocument::ToString() const
     std::string text;
     text.reserve(m_loadedSize);
     COutput out(text, m_fileCodePage, m_fileMark);
-    const bool single = m_singleFile && m_storage.size() == 1;
-    CTreeWriter<COutput> writer(out, single ? m_source : std::string_view());
+    CTreeWriter<COutput> writer(out, m_source);
     writer.Write(m_root);
     if (!out.Flush())
         text.clear();
