@@ -13,14 +13,18 @@ struct CWrite
     CXmlPendingSave save;
 };
 
-// Every file still to be written ends as not written, and the failing one with its error.
-void Stop(std::vector<std::unique_ptr<CWrite>>& writes, CWrite& failing, XmlFileError error)
+using CWrites = std::vector<std::unique_ptr<CWrite>>;
+
+// Every file from first on, none of them in place yet, ends as not written, and the failing one
+// with its error.
+void Stop(CWrites::iterator first, CWrites::iterator last, CWrite& failing, XmlFileError error)
 {
-    for (auto& write : writes)
+    for (; first != last; ++first)
     {
-        write->save.Discard();
-        if (write->result->outcome == SaveOutcome::Saved)
-            write->result->outcome = SaveOutcome::NotWritten;
+        CWrite& write = **first;
+        write.save.Discard();
+        if (write.result->outcome == SaveOutcome::Saved)
+            write.result->outcome = SaveOutcome::NotWritten;
     }
     failing.result->outcome = SaveOutcome::Failed;
     failing.result->error = error;
@@ -34,7 +38,7 @@ std::vector<CSaveResult> SaveContentFiles(const std::vector<CContentFile*>& file
     for (CContentFile* file : files)
         results.push_back({file, SaveOutcome::Unchanged, XmlFileError::None, std::string()});
 
-    std::vector<std::unique_ptr<CWrite>> writes;
+    CWrites writes;
     for (CSaveResult& result : results)
     {
         if (!result.file->CanWrite())
@@ -55,7 +59,7 @@ std::vector<CSaveResult> SaveContentFiles(const std::vector<CContentFile*>& file
         const XmlFileError onDisk = file.CheckDisk();
         if (onDisk != XmlFileError::None && onDisk != XmlFileError::Changed && onDisk != XmlFileError::NotFound)
         {
-            Stop(writes, write, onDisk);
+            Stop(writes.begin(), writes.end(), write, onDisk);
             return results;
         }
         if (onDisk != XmlFileError::None)
@@ -64,7 +68,7 @@ std::vector<CSaveResult> SaveContentFiles(const std::vector<CContentFile*>& file
             const XmlFileError read = write.replacing.Read(file.Path().c_str());
             if (read != XmlFileError::None)
             {
-                Stop(writes, write, read);
+                Stop(writes.begin(), writes.end(), write, read);
                 return results;
             }
             if (!questions || !questions->ReplaceAnyway(file, onDisk))
@@ -86,7 +90,7 @@ std::vector<CSaveResult> SaveContentFiles(const std::vector<CContentFile*>& file
             write->result->file->Prepare(write->save, write->replaceAnyway ? &write->replacing : nullptr);
         if (error != XmlFileError::None)
         {
-            Stop(writes, *write, error);
+            Stop(writes.begin(), writes.end(), *write, error);
             return results;
         }
     }
@@ -105,13 +109,7 @@ std::vector<CSaveResult> SaveContentFiles(const std::vector<CContentFile*>& file
             undo.result->error = undone;
             undo.result->kept = undo.save.KeptPath();
         }
-        for (std::size_t rest = i + 1; rest < writes.size(); ++rest)
-        {
-            writes[rest]->save.Discard();
-            writes[rest]->result->outcome = SaveOutcome::NotWritten;
-        }
-        writes[i]->result->outcome = SaveOutcome::Failed;
-        writes[i]->result->error = error;
+        Stop(writes.begin() + static_cast<std::ptrdiff_t>(i), writes.end(), *writes[i], error);
         return results;
     }
     for (auto& write : writes)
