@@ -491,6 +491,14 @@ private:
 
 class CXmlDocument;
 
+// The names beside a target that a save writes its new file to and keeps the previous version at
+// (UTF-8); neither may exist yet.
+struct CXmlSaveNames
+{
+    std::string temp;
+    std::string backup;
+};
+
 // What a file on disk held when it was looked at: its bytes, or that there was none. A save given
 // one replaces the file only while it still holds exactly that.
 struct CXmlDiskState
@@ -521,8 +529,10 @@ public:
     }
     // Compares the target with what the save may replace, immediately before replacing it: Changed
     // or NotFound, with nothing replaced, when it no longer holds that. Otherwise puts the new file
-    // in the target's place, keeping the previous version; the document then counts its bytes as
-    // those of the file. Nothing for an empty save.
+    // in the target's place, keeping the previous version, and compares that version once more:
+    // when another program wrote the file meanwhile, its version goes back and the result is
+    // Changed. The document then counts the new bytes as those of the file. Nothing for an empty
+    // save.
     XmlFileError Commit() noexcept;
     // Puts the previous version of a committed save back (removes the new file when there was
     // none), and the document counts the previous bytes as the file's again. When the system
@@ -550,6 +560,54 @@ private:
     std::string m_previousPath;
     bool m_committed = false;
 };
+
+// The file steps that a save of several files takes beside a document's own, on UTF-8 paths. Each
+// step that changes the disk is on it before the call returns.
+namespace XmlDisk
+{
+// None with exists set, or why it cannot be told.
+XmlFileError Exists(const char* path, bool& exists) noexcept;
+// None also when there was no file to remove.
+XmlFileError Remove(const char* path) noexcept;
+// from takes to's name in one step, replacing the file there.
+XmlFileError MoveOver(const char* from, const char* to) noexcept;
+// True when a and b name the same file, however the paths are spelled (letter case, "..", short
+// names, slashes): by the file's identity when both exist, else by their full paths.
+bool SameFile(const char* a, const char* b) noexcept;
+
+// A small file written in pieces, each on the disk before Append returns. It is created only where
+// there is none, and while it is open no other program may write, rename or remove it.
+class CLog
+{
+public:
+    CLog() = default;
+    CLog(const CLog&) = delete;
+    CLog& operator=(const CLog&) = delete;
+    ~CLog();
+
+    XmlFileError Create(const char* path) noexcept;
+    XmlFileError Append(const char* data, std::size_t size) noexcept;
+    // Closes and removes it.
+    XmlFileError Remove() noexcept;
+    // Closes it, leaving it where it is.
+    void Close() noexcept;
+    bool IsOpen() const noexcept
+    {
+        return m_file != -1;
+    }
+
+private:
+    std::intptr_t m_file = -1; // a HANDLE on Windows, else a file descriptor
+    std::string m_path;
+};
+
+// Reads the log at path whole unless a program holds it open (InUse); NotFound when there is none.
+XmlFileError ReadLog(const char* path, std::string& bytes) noexcept;
+
+// Called before every step that changes the disk: a test ends the process there, as a crash would.
+using StepHook = void (*)();
+void SetStepHook(StepHook hook) noexcept;
+} // namespace XmlDisk
 
 class CXmlDocument : public CXmlParser
 {
@@ -582,8 +640,10 @@ public:
     // the person agreed to replace it. Nothing is written when the file already holds the tree's
     // bytes (the save is empty). A tree read from UTF-16 is written in UTF-16 again, in the same
     // byte order and with a mark when the file had one.
-    XmlFileError PrepareSave(const char* path, CXmlPendingSave& save,
-                             const CXmlDiskState* replacing = nullptr) noexcept;
+    // names gives the new file's and the previous version's paths, when the caller must know them
+    // before either exists; otherwise free names beside the target are taken.
+    XmlFileError PrepareSave(const char* path, CXmlPendingSave& save, const CXmlDiskState* replacing = nullptr,
+                             const CXmlSaveNames* names = nullptr) noexcept;
     // None when the file at path holds the bytes last read from or written to it; Changed, NotFound
     // or why it cannot be read otherwise.
     XmlFileError CompareWithFile(const char* path) const noexcept;

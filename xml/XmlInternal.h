@@ -225,6 +225,8 @@ bool PlatformFromUtf16(std::u16string_view text, unsigned codePage, std::string&
 
 // A new file beside a target, which takes the target's place only when committed. One that is
 // dropped uncommitted (after a failure, or while an exception passes) is closed and removed.
+// The target's path never lacks a whole file: the new file takes its name in one rename, after a
+// second name (a hard link, or a copy where the file system has none) keeps the previous version.
 class CFileReplacement
 {
 public:
@@ -234,13 +236,16 @@ public:
     ~CFileReplacement();
 
     // Fails when the target may not be replaced (read-only, a folder) or no new file can be made.
-    XmlFileError Create(const char* target);
+    // The new file and the previous version take the names given (UTF-8; the new one must not
+    // exist yet), or free names beside the target when they are null.
+    XmlFileError Create(const char* target, const char* temp = nullptr, const char* backup = nullptr);
     XmlFileError Write(const char* data, std::size_t size) noexcept;
     // Flushes the new file to the disk and closes it, and checks that the target can be replaced
     // now: that no other program holds it open.
     XmlFileError Finish() noexcept;
     // Puts the finished new file in the target's place, keeping the target's previous version
-    // beside it; fails when a file has appeared where there was none.
+    // beside it; fails when a file has appeared where there was none, or the target was marked
+    // read-only meanwhile.
     XmlFileError Commit() noexcept;
     // After Commit: the previous version back in the target's place, or the new file removed when
     // there was none. When that fails, the previous version stays and is never removed.
@@ -249,6 +254,11 @@ public:
     void Complete() noexcept;
     // Before Commit: removes the new file.
     void Discard() noexcept;
+    // Where the previous version is kept from Commit on; empty when there was none.
+    const PathString& Backup() const noexcept
+    {
+        return m_backup;
+    }
     // The previous version's path after a rollback that failed; else empty.
     const PathString& Kept() const noexcept
     {
@@ -266,5 +276,9 @@ private:
     bool m_committed = false;
     XmlFileError m_error = XmlFileError::None;
 };
+
+// A path as the system takes it; false for one that is not UTF-8.
+bool NativePath(const char* path, PathString& native);
+std::string Utf8Path(const PathString& path);
 
 } // namespace XmlDetail

@@ -12,6 +12,7 @@
 #else
 #include <fcntl.h>
 #include <iconv.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -31,8 +32,9 @@ constexpr std::size_t kIoChunk = std::size_t(1) << 20;
 constexpr std::intptr_t kNoFile = -1;
 
 #ifdef _WIN32
-// False for a path that is not UTF-8.
-bool NativePath(const char* path, XmlDetail::PathString& native)
+} // namespace
+
+bool XmlDetail::NativePath(const char* path, PathString& native)
 {
     const int length = MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);
     if (length <= 0)
@@ -43,6 +45,17 @@ bool NativePath(const char* path, XmlDetail::PathString& native)
     native.pop_back(); // the terminator
     return true;
 }
+
+std::string XmlDetail::Utf8Path(const PathString& path)
+{
+    std::string utf8;
+    Utf16ToUtf8(std::u16string_view(reinterpret_cast<const char16_t*>(path.data()), path.size()), utf8);
+    return utf8;
+}
+
+namespace
+{
+using XmlDetail::NativePath;
 
 XmlFileError FromSystem(DWORD error)
 {
@@ -86,11 +99,22 @@ void RemoveFile(const XmlDetail::PathString& path) noexcept
     DeleteFileW(path.c_str());
 }
 #else
-bool NativePath(const char* path, XmlDetail::PathString& native)
+} // namespace
+
+bool XmlDetail::NativePath(const char* path, PathString& native)
 {
     native = path;
     return true;
 }
+
+std::string XmlDetail::Utf8Path(const PathString& path)
+{
+    return path;
+}
+
+namespace
+{
+using XmlDetail::NativePath;
 
 // A missing file and a missing folder give the same error: the folder tells them apart.
 XmlFileError FromSystem(int error, const std::string& path)
@@ -215,7 +239,228 @@ XmlDetail::CFileReplacement::~CFileReplacement()
     Complete();
 }
 
-XmlFileError XmlDetail::CFileReplacement::Create(const char* target)
+namespace
+{
+using XmlDetail::PathString;
+
+XmlDisk::StepHook g_stepHook = nullptr;
+
+// Before each step that changes the disk: where a test stops the process as a crash would.
+void StepReached()
+{
+    if (g_stepHook)
+        g_stepHook();
+}
+
+#ifdef _WIN32
+XmlFileError PathExists(const PathString& path, bool& exists)
+{
+    exists = GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+    const DWORD error = exists ? ERROR_SUCCESS : GetLastError();
+    return exists || error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? XmlFileError::None
+                                                                                     : FromSystem(error);
+}
+
+XmlFileError RemovePath(const PathString& path)
+{
+    StepReached();
+    if (DeleteFileW(path.c_str()))
+        return XmlFileError::None;
+    const DWORD error = GetLastError();
+    return error == ERROR_FILE_NOT_FOUND ? XmlFileError::None : FromSystem(error);
+}
+
+// from takes to's name in one step; without replace, a file at to is never replaced (Changed).
+XmlFileError MovePath(const PathString& from, const PathString& to, bool replace)
+{
+    StepReached();
+    const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
+    if (MoveFileExW(from.c_str(), to.c_str(), flags))
+        return XmlFileError::None;
+    const DWORD error = GetLastError();
+    return error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS ? XmlFileError::Changed : FromSystem(error);
+}
+
+// Whether the file may be replaced now: Changed when it is gone, ReadOnly when marked so.
+XmlFileError Replaceable(const PathString& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES)
+        return GetLastError() == ERROR_FILE_NOT_FOUND ? XmlFileError::Changed : LastError();
+    return attributes & FILE_ATTRIBUTE_READONLY ? XmlFileError::ReadOnly : XmlFileError::None;
+}
+
+// What the new version takes over from the file it replaces: the attributes, the time it was
+// created, and its access rules where the person may set them (otherwise the folder's apply).
+void CarryOver(const PathString& target, const PathString& temp)
+{
+    constexpr DWORD kCarried = FILE_ATTRIBUTE_ARCHIVE | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
+                               FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+    const DWORD attributes = GetFileAttributesW(target.c_str());
+    HANDLE from = CreateFileW(target.c_str(), FILE_READ_ATTRIBUTES,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING, 0,
+                              nullptr);
+    HANDLE to = CreateFileW(temp.c_str(), FILE_WRITE_ATTRIBUTES, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    FILETIME created{};
+    if (from != INVALID_HANDLE_VALUE && to != INVALID_HANDLE_VALUE && GetFileTime(from, &created, nullptr, nullptr))
+        SetFileTime(to, &created, nullptr, nullptr);
+    if (from != INVALID_HANDLE_VALUE)
+        CloseHandle(from);
+    if (to != INVALID_HANDLE_VALUE)
+        CloseHandle(to);
+    DWORD needed = 0;
+    GetFileSecurityW(target.c_str(), DACL_SECURITY_INFORMATION, nullptr, 0, &needed);
+    std::unique_ptr<char[]> rules(needed ? new (std::nothrow) char[needed] : nullptr);
+    if (rules && GetFileSecurityW(target.c_str(), DACL_SECURITY_INFORMATION, rules.get(), needed, &needed))
+        SetFileSecurityW(temp.c_str(), DACL_SECURITY_INFORMATION, rules.get());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & kCarried))
+        SetFileAttributesW(temp.c_str(), attributes & kCarried);
+}
+
+// A second name for the file's bytes, on the disk before it returns: a hard link, or a copy
+// where the file system has no links.
+XmlFileError KeepSecondName(const PathString& target, const PathString& backup)
+{
+    StepReached();
+    if (CreateHardLinkW(backup.c_str(), target.c_str(), nullptr))
+        return XmlFileError::None;
+    DWORD error = GetLastError();
+    if (error == ERROR_ALREADY_EXISTS || error == ERROR_FILE_EXISTS || error == ERROR_FILE_NOT_FOUND)
+        return error == ERROR_FILE_NOT_FOUND ? XmlFileError::Changed : XmlFileError::Failed;
+    if (!CopyFileExW(target.c_str(), backup.c_str(), nullptr, nullptr, nullptr, COPY_FILE_FAIL_IF_EXISTS))
+        return LastError();
+    HANDLE copy = CreateFileW(backup.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    const bool flushed = copy != INVALID_HANDLE_VALUE && FlushFileBuffers(copy);
+    error = flushed ? ERROR_SUCCESS : GetLastError();
+    if (copy != INVALID_HANDLE_VALUE)
+        CloseHandle(copy);
+    if (!flushed)
+        DeleteFileW(backup.c_str());
+    return flushed ? XmlFileError::None : FromSystem(error);
+}
+#else
+XmlFileError PathExists(const PathString& path, bool& exists)
+{
+    struct stat status;
+    exists = ::lstat(path.c_str(), &status) == 0;
+    return exists || errno == ENOENT || errno == ENOTDIR ? XmlFileError::None : FromSystem(errno, path);
+}
+
+// A change of names lasts a crash once the folder that holds them is on the disk.
+void SyncFolder(const PathString& path) noexcept
+{
+    char folder[4096] = ".";
+    const std::size_t slash = path.rfind('/');
+    if (slash != std::string::npos && slash < sizeof(folder))
+    {
+        std::memcpy(folder, path.data(), slash == 0 ? 1 : slash);
+        folder[slash == 0 ? 1 : slash] = '\0';
+    }
+    const int fd = ::open(folder, O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0)
+    {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
+XmlFileError RemovePath(const PathString& path)
+{
+    StepReached();
+    if (::unlink(path.c_str()) != 0)
+        return errno == ENOENT ? XmlFileError::None : FromSystem(errno, path);
+    SyncFolder(path);
+    return XmlFileError::None;
+}
+
+XmlFileError MovePath(const PathString& from, const PathString& to, bool replace)
+{
+    StepReached();
+    int result = 0;
+    if (replace)
+        result = std::rename(from.c_str(), to.c_str());
+    else
+    {
+        // link() refuses a name that exists: a file that appeared meanwhile is not replaced. The
+        // new name is on the disk before the old one goes, so a crash leaves it placed.
+        result = ::link(from.c_str(), to.c_str());
+        if (result == 0)
+        {
+            SyncFolder(to);
+            ::unlink(from.c_str());
+        }
+    }
+    if (result != 0)
+        return errno == EEXIST ? XmlFileError::Changed : FromSystem(errno, to);
+    SyncFolder(to);
+    return XmlFileError::None;
+}
+
+XmlFileError Replaceable(const PathString& path)
+{
+    struct stat status;
+    if (::stat(path.c_str(), &status) != 0)
+        return errno == ENOENT ? XmlFileError::Changed : FromSystem(errno, path);
+    // rename() would replace a file we may not write to, so ask first.
+    if (::access(path.c_str(), W_OK) != 0)
+        return errno == EACCES && !(status.st_mode & 0222) ? XmlFileError::ReadOnly : FromSystem(errno, path);
+    return XmlFileError::None;
+}
+
+void CarryOver(const PathString&, const PathString&)
+{
+    // The permissions went to the new file when it was made.
+}
+
+XmlFileError KeepSecondName(const PathString& target, const PathString& backup)
+{
+    StepReached();
+    if (::link(target.c_str(), backup.c_str()) == 0)
+    {
+        SyncFolder(backup);
+        return XmlFileError::None;
+    }
+    if (errno == EEXIST || errno == ENOENT)
+        return errno == ENOENT ? XmlFileError::Changed : XmlFileError::Failed;
+    std::unique_ptr<char[]> bytes;
+    std::size_t size = 0;
+    XmlFileError error = XmlDetail::ReadWholeFile(target.c_str(), bytes, size);
+    if (error != XmlFileError::None)
+        return error == XmlFileError::NotFound ? XmlFileError::Changed : error;
+    const int fd = ::open(backup.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+    if (fd < 0)
+        return FromSystem(errno, backup);
+    for (std::size_t done = 0; done < size && error == XmlFileError::None;)
+    {
+        const ssize_t written = ::write(fd, bytes.get() + done, size - done);
+        if (written > 0)
+            done += static_cast<std::size_t>(written);
+        else if (!(written < 0 && errno == EINTR))
+            error = written == 0 ? XmlFileError::DiskFull : FromSystem(errno, backup);
+    }
+    if (error == XmlFileError::None && ::fsync(fd) != 0)
+        error = FromSystem(errno, backup);
+    ::close(fd);
+    if (error != XmlFileError::None)
+        ::unlink(backup.c_str());
+    else
+        SyncFolder(backup);
+    return error;
+}
+#endif
+
+// Names beside target with the number attempt: the new file's, or the previous version's.
+PathString NameBeside(const PathString& target, int attempt, bool previous)
+{
+#ifdef _WIN32
+    return target + L".~" + std::to_wstring(attempt) + (previous ? L".old" : L".tmp");
+#else
+    return target + ".~" + std::to_string(attempt) + (previous ? ".old" : ".tmp");
+#endif
+}
+} // namespace
+
+XmlFileError XmlDetail::CFileReplacement::Create(const char* target, const char* temp, const char* backup)
 {
     if (!target || !*target || m_file != kNoFile || !NativePath(target, m_target))
         return XmlFileError::NotFound;
@@ -236,32 +481,54 @@ XmlFileError XmlDetail::CFileReplacement::Create(const char* target)
         return FromSystem(errno, m_target);
     if (m_targetExists && !S_ISREG(status.st_mode))
         return XmlFileError::AccessDenied;
-    // rename() would replace a file we may not write to, so ask first.
-    if (m_targetExists && ::access(target, W_OK) != 0)
-        return errno == EACCES && !(status.st_mode & 0222) ? XmlFileError::ReadOnly : FromSystem(errno, m_target);
+    if (m_targetExists)
+    {
+        const XmlFileError writable = Replaceable(m_target);
+        if (writable != XmlFileError::None)
+            return writable;
+    }
 #endif
 
     // Created exclusively, so that nothing else is overwritten. The name is made before the file,
     // so that the destructor can always remove what was created.
+    PathString named;
+    PathString namedBackup;
+    if (temp && (!NativePath(temp, named) || !backup || !NativePath(backup, namedBackup)))
+        return XmlFileError::Failed;
     for (int attempt = 0; attempt < kTempNameAttempts && m_file == kNoFile; ++attempt)
     {
+        if (temp && attempt > 0)
+            return XmlFileError::Failed; // the name given is taken
+        m_temp = temp ? named : NameBeside(m_target, attempt, false);
+        m_backup = temp ? namedBackup : NameBeside(m_target, attempt, true);
+        bool taken = false;
+        const XmlFileError looked = PathExists(m_backup, taken);
+        if (looked != XmlFileError::None)
+            return looked;
+        if (taken)
+            continue;
 #ifdef _WIN32
-        m_temp = m_target + L".~" + std::to_wstring(attempt) + L".tmp";
         HANDLE file = CreateFileW(m_temp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
                                   nullptr);
         if (file == INVALID_HANDLE_VALUE)
         {
             const DWORD error = GetLastError();
             if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS)
+            {
+                m_temp.clear();
                 return FromSystem(error);
+            }
             continue;
         }
         m_file = reinterpret_cast<std::intptr_t>(file);
 #else
-        m_temp = m_target + ".~" + std::to_string(attempt) + ".tmp";
         const int fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd < 0 && errno != EEXIST)
-            return FromSystem(errno, m_temp);
+        {
+            const XmlFileError error = FromSystem(errno, m_temp);
+            m_temp.clear();
+            return error;
+        }
         if (fd < 0)
             continue;
         m_file = fd;
@@ -274,6 +541,8 @@ XmlFileError XmlDetail::CFileReplacement::Create(const char* target)
         }
 #endif
     }
+    if (m_file == kNoFile)
+        m_temp.clear();
     return m_file == kNoFile ? XmlFileError::Failed : XmlFileError::None;
 }
 
@@ -355,119 +624,66 @@ XmlFileError XmlDetail::CFileReplacement::Commit() noexcept
 {
     if (!m_finished || m_temp.empty())
         return m_error == XmlFileError::None ? XmlFileError::Failed : m_error;
-    bool placed = false;
-#ifdef _WIN32
+    XmlFileError error = XmlFileError::None;
     if (m_targetExists)
     {
-        // The previous version goes to a name nothing else holds; ReplaceFileW keeps the target's
-        // attributes on the new file.
-        try
+        // A second name keeps the previous version; then the new file takes the target's name in
+        // one rename, so the path always holds one whole version or the other.
+        bool kept = false;
+        error = Replaceable(m_target);
+        if (error == XmlFileError::None)
         {
-            for (int attempt = 0; attempt < kTempNameAttempts && m_backup.empty(); ++attempt)
-            {
-                PathString name = m_target + L".~" + std::to_wstring(attempt) + L".old";
-                if (GetFileAttributesW(name.c_str()) == INVALID_FILE_ATTRIBUTES &&
-                    GetLastError() == ERROR_FILE_NOT_FOUND)
-                    m_backup = std::move(name);
-            }
+            CarryOver(m_target, m_temp);
+            error = KeepSecondName(m_target, m_backup);
+            kept = error == XmlFileError::None;
         }
-        catch (...)
-        {
-            m_backup.clear();
-        }
-        placed = !m_backup.empty() && ReplaceFileW(m_target.c_str(), m_temp.c_str(), m_backup.c_str(),
-                                                   REPLACEFILE_IGNORE_MERGE_ERRORS, nullptr, nullptr) != 0;
-        const DWORD error = placed ? ERROR_SUCCESS : GetLastError();
-        // The target went to the backup name, but the new file did not take its place.
-        if (error == ERROR_UNABLE_TO_MOVE_REPLACEMENT_2)
-            MoveFileExW(m_backup.c_str(), m_target.c_str(), MOVEFILE_WRITE_THROUGH);
-        if (!placed)
-            m_error = m_backup.empty() ? XmlFileError::Failed : FromSystem(error);
+        if (error == XmlFileError::None)
+            error = MovePath(m_temp, m_target, true);
+        // Marked read-only meanwhile: the system says only that access is denied.
+        if (error != XmlFileError::None && error != XmlFileError::ReadOnly &&
+            Replaceable(m_target) == XmlFileError::ReadOnly)
+            error = XmlFileError::ReadOnly;
+        // The rename did not happen, so the target still holds the version the second name keeps.
+        if (error != XmlFileError::None && kept)
+            RemovePath(m_backup);
     }
     else
     {
-        // Without MOVEFILE_REPLACE_EXISTING: a file that appeared meanwhile is not replaced.
-        placed = MoveFileExW(m_temp.c_str(), m_target.c_str(), MOVEFILE_WRITE_THROUGH) != 0;
-        if (!placed)
-            m_error = GetLastError() == ERROR_ALREADY_EXISTS ? XmlFileError::Changed : LastError();
+        error = MovePath(m_temp, m_target, false);
     }
-#else
-    if (m_targetExists)
+    if (error != XmlFileError::None)
     {
-        // A second name for the previous version, then the new file over the target's name.
-        int error = 0;
-        try
-        {
-            for (int attempt = 0; attempt < kTempNameAttempts && m_backup.empty(); ++attempt)
-            {
-                PathString name = m_target + ".~" + std::to_string(attempt) + ".old";
-                if (::link(m_target.c_str(), name.c_str()) == 0)
-                    m_backup = std::move(name);
-                else if ((error = errno) != EEXIST)
-                    break;
-            }
-        }
-        catch (...)
-        {
-            m_backup.clear();
-        }
-        placed = !m_backup.empty() && std::rename(m_temp.c_str(), m_target.c_str()) == 0;
-        if (!placed && !m_backup.empty())
-            error = errno;
-        if (!placed)
-            m_error = error ? FromSystem(error, m_target) : XmlFileError::Failed;
-    }
-    else
-    {
-        // link() refuses a name that exists: a file that appeared meanwhile is not replaced.
-        placed = ::link(m_temp.c_str(), m_target.c_str()) == 0;
-        if (!placed)
-            m_error = errno == EEXIST ? XmlFileError::Changed : FromSystem(errno, m_target);
-    }
-#endif
-    if (!placed && m_error == XmlFileError::None)
-        m_error = XmlFileError::Failed;
-    RemoveFile(m_temp);
-    m_temp.clear();
-    if (!placed && !m_backup.empty())
-    {
-        RemoveFile(m_backup);
+        m_error = error;
+        RemovePath(m_temp);
+        m_temp.clear();
         m_backup.clear();
+        return error;
     }
-    m_committed = placed;
-    return m_error;
+    m_temp.clear();
+    if (!m_targetExists)
+        m_backup.clear();
+    m_committed = true;
+    return XmlFileError::None;
 }
 
 XmlFileError XmlDetail::CFileReplacement::Rollback() noexcept
 {
     if (!m_committed)
         return XmlFileError::None;
-    bool restored = false;
-#ifdef _WIN32
-    if (m_targetExists)
-        restored = MoveFileExW(m_backup.c_str(), m_target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
-    else
-        restored = DeleteFileW(m_target.c_str()) != 0;
-    const XmlFileError error = restored ? XmlFileError::None : LastError();
-#else
-    if (m_targetExists)
-        restored = std::rename(m_backup.c_str(), m_target.c_str()) == 0;
-    else
-        restored = ::unlink(m_target.c_str()) == 0;
-    const XmlFileError error = restored ? XmlFileError::None : FromSystem(errno, m_target);
-#endif
+    // The previous version takes its name back in one rename; a file that was new goes.
+    const XmlFileError error = m_targetExists ? MovePath(m_backup, m_target, true) : RemovePath(m_target);
     m_committed = false;
-    if (restored)
+    if (error == XmlFileError::None)
         m_backup.clear();
     else
         m_kept.swap(m_backup);
-    return error == XmlFileError::None && !restored ? XmlFileError::Failed : error;
+    return error;
 }
 
 void XmlDetail::CFileReplacement::Complete() noexcept
 {
     if (m_committed && !m_backup.empty())
-        RemoveFile(m_backup);
+        RemovePath(m_backup);
     m_backup.clear();
     m_committed = false;
 }
@@ -655,3 +871,290 @@ bool XmlDetail::PlatformFromUtf16(std::u16string_view text, unsigned codePage, s
     return Conversion(false, codePage, name).Convert(units.data(), units.size(), bytes);
 }
 #endif
+
+XmlFileError XmlDisk::Exists(const char* path, bool& exists) noexcept
+{
+    exists = false;
+    XmlDetail::PathString native;
+    try
+    {
+        if (!path || !*path || !NativePath(path, native))
+            return XmlFileError::NotFound;
+        return PathExists(native, exists);
+    }
+    catch (...)
+    {
+        return XmlFileError::Failed;
+    }
+}
+
+XmlFileError XmlDisk::Remove(const char* path) noexcept
+{
+    XmlDetail::PathString native;
+    try
+    {
+        if (!path || !*path || !NativePath(path, native))
+            return XmlFileError::NotFound;
+        return RemovePath(native);
+    }
+    catch (...)
+    {
+        return XmlFileError::Failed;
+    }
+}
+
+XmlFileError XmlDisk::MoveOver(const char* from, const char* to) noexcept
+{
+    XmlDetail::PathString nativeFrom;
+    XmlDetail::PathString nativeTo;
+    try
+    {
+        if (!from || !to || !NativePath(from, nativeFrom) || !NativePath(to, nativeTo))
+            return XmlFileError::NotFound;
+        return MovePath(nativeFrom, nativeTo, true);
+    }
+    catch (...)
+    {
+        return XmlFileError::Failed;
+    }
+}
+
+void XmlDisk::SetStepHook(StepHook hook) noexcept
+{
+    g_stepHook = hook;
+}
+
+#ifdef _WIN32
+namespace
+{
+std::wstring FullPath(const std::wstring& path)
+{
+    // The current directory can change between the two calls; ask again until the buffer holds it.
+    DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    while (needed > 0)
+    {
+        std::wstring buffer(needed, L'\0');
+        const DWORD length = GetFullPathNameW(path.c_str(), needed, &buffer[0], nullptr);
+        if (length == 0)
+            break;
+        if (length < needed)
+        {
+            buffer.resize(length);
+            return buffer;
+        }
+        needed = length;
+    }
+    return std::wstring();
+}
+
+bool FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info)
+{
+    // Backup semantics open a folder too; no access beyond attributes, so nobody's lock refuses it.
+    HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                              nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    const bool known = GetFileInformationByHandle(file, &info) != 0;
+    CloseHandle(file);
+    return known;
+}
+} // namespace
+
+bool XmlDisk::SameFile(const char* a, const char* b) noexcept
+{
+    try
+    {
+        std::wstring nativeA, nativeB;
+        if (!a || !b || !NativePath(a, nativeA) || !NativePath(b, nativeB))
+            return false;
+        BY_HANDLE_FILE_INFORMATION infoA{}, infoB{};
+        if (FileIdentity(nativeA, infoA) && FileIdentity(nativeB, infoB))
+            return infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber &&
+                   infoA.nFileIndexHigh == infoB.nFileIndexHigh && infoA.nFileIndexLow == infoB.nFileIndexLow;
+        const std::wstring fullA = FullPath(nativeA);
+        const std::wstring fullB = FullPath(nativeB);
+        return !fullA.empty() && CompareStringOrdinal(fullA.c_str(), static_cast<int>(fullA.size()), fullB.c_str(),
+                                                      static_cast<int>(fullB.size()), TRUE) == CSTR_EQUAL;
+    }
+    catch (...)
+    {
+        return false;
+    }
+}
+
+XmlDisk::CLog::~CLog()
+{
+    Close();
+}
+
+XmlFileError XmlDisk::CLog::Create(const char* path) noexcept
+{
+    try
+    {
+        std::wstring native;
+        if (IsOpen() || !path || !NativePath(path, native))
+            return XmlFileError::Failed;
+        StepReached();
+        // Shared for reading only: a start that finds it open knows its save is still running.
+        HANDLE file = CreateFileW(native.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
+                                  FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+        {
+            const DWORD error = GetLastError();
+            return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? XmlFileError::InUse
+                                                                               : FromSystem(error);
+        }
+        m_file = reinterpret_cast<std::intptr_t>(file);
+        m_path = path;
+        return XmlFileError::None;
+    }
+    catch (...)
+    {
+        return XmlFileError::Failed;
+    }
+}
+
+XmlFileError XmlDisk::CLog::Append(const char* data, std::size_t size) noexcept
+{
+    if (!IsOpen())
+        return XmlFileError::Failed;
+    StepReached();
+    DWORD written = 0;
+    if (!WriteFile(AsHandle(m_file), data, static_cast<DWORD>(size), &written, nullptr) || written != size)
+        return written != size && GetLastError() == ERROR_SUCCESS ? XmlFileError::DiskFull : LastError();
+    return FlushFileBuffers(AsHandle(m_file)) ? XmlFileError::None : LastError();
+}
+
+void XmlDisk::CLog::Close() noexcept
+{
+    if (IsOpen())
+        CloseHandle(AsHandle(m_file));
+    m_file = -1;
+}
+
+XmlFileError XmlDisk::ReadLog(const char* path, std::string& bytes) noexcept
+{
+    try
+    {
+        std::wstring native;
+        if (!path || !NativePath(path, native))
+            return XmlFileError::NotFound;
+        // Refused while the save that writes it holds it open.
+        HANDLE file = CreateFileW(native.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (file == INVALID_HANDLE_VALUE)
+            return LastError();
+        CloseHandle(file);
+        std::unique_ptr<char[]> data;
+        std::size_t size = 0;
+        const XmlFileError error = XmlDetail::ReadWholeFile(path, data, size);
+        if (error == XmlFileError::None)
+            bytes.assign(data.get(), size);
+        return error;
+    }
+    catch (...)
+    {
+        return XmlFileError::Failed;
+    }
+}
+#else
+bool XmlDisk::SameFile(const char* a, const char* b) noexcept
+{
+    if (!a || !b)
+        return false;
+    struct stat statusA, statusB;
+    if (::stat(a, &statusA) == 0 && ::stat(b, &statusB) == 0)
+        return statusA.st_dev == statusB.st_dev && statusA.st_ino == statusB.st_ino;
+    return std::strcmp(a, b) == 0;
+}
+
+XmlDisk::CLog::~CLog()
+{
+    Close();
+}
+
+XmlFileError XmlDisk::CLog::Create(const char* path) noexcept
+{
+    try
+    {
+        if (IsOpen() || !path)
+            return XmlFileError::Failed;
+        StepReached();
+        const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        if (fd < 0)
+            return errno == EEXIST ? XmlFileError::InUse : FromSystem(errno, path);
+        // Held while the save runs: a start that cannot take it knows the save is still running.
+        ::flock(fd, LOCK_EX | LOCK_NB);
+        m_file = fd;
+        m_path = path;
+        SyncFolder(m_path);
+        return XmlFileError::None;
+    }
+    catch (...)
+    {
+        return XmlFileError::Failed;
+    }
+}
+
+XmlFileError XmlDisk::CLog::Append(const char* data, std::size_t size) noexcept
+{
+    if (!IsOpen())
+        return XmlFileError::Failed;
+    StepReached();
+    while (size > 0)
+    {
+        const ssize_t written = ::write(static_cast<int>(m_file), data, size);
+        if (written < 0 && errno == EINTR)
+            continue;
+        if (written <= 0)
+            return written == 0 ? XmlFileError::DiskFull : FromSystem(errno, m_path);
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return ::fsync(static_cast<int>(m_file)) == 0 ? XmlFileError::None : FromSystem(errno, m_path);
+}
+
+void XmlDisk::CLog::Close() noexcept
+{
+    if (IsOpen())
+        ::close(static_cast<int>(m_file));
+    m_file = -1;
+}
+
+XmlFileError XmlDisk::ReadLog(const char* path, std::string& bytes) noexcept
+{
+    try
+    {
+        if (!path)
+            return XmlFileError::NotFound;
+        const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            return FromSystem(errno, path);
+        const bool held = ::flock(fd, LOCK_SH | LOCK_NB) != 0 && errno == EWOULDBLOCK;
+        ::close(fd);
+        if (held)
+            return XmlFileError::InUse;
+        std::unique_ptr<char[]> data;
+        std::size_t size = 0;
+        const XmlFileError error = XmlDetail::ReadWholeFile(path, data, size);
+        if (error == XmlFileError::None)
+            bytes.assign(data.get(), size);
+        return error;
+    }
+    catch (...)
+    {
+        return XmlFileError::Failed;
+    }
+}
+#endif
+
+XmlFileError XmlDisk::CLog::Remove() noexcept
+{
+    Close();
+    if (m_path.empty())
+        return XmlFileError::None;
+    const XmlFileError error = XmlDisk::Remove(m_path.c_str());
+    if (error == XmlFileError::None)
+        m_path.clear();
+    return error;
+}

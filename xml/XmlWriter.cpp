@@ -583,6 +583,28 @@ XmlFileError CXmlPendingSave::Commit() noexcept
         Discard();
         return error;
     }
+    // A write by another program between the check and the rename landed in what is now the
+    // previous version: that version goes back, so the other program's work is not lost.
+    if (!m_file->Backup().empty())
+    {
+        XmlFileError previous = XmlFileError::Failed;
+        try
+        {
+            const std::string backup = XmlDetail::Utf8Path(m_file->Backup());
+            previous = m_expectDocument ? CompareFile(backup.c_str(), m_document->FileBytes())
+                                        : CompareState(backup.c_str(), m_expected.exists, m_expected.bytes);
+        }
+        catch (...)
+        {
+        }
+        if (previous != XmlFileError::None)
+        {
+            const XmlFileError undone = m_file->Rollback();
+            if (m_file->Kept().empty())
+                m_file.reset();
+            return undone == XmlFileError::None ? XmlFileError::Changed : undone;
+        }
+    }
     m_committed = true;
     m_previousIsSource = m_document->m_fileIsSource;
     m_document->m_fileBytes.swap(m_bytes);
@@ -634,7 +656,8 @@ std::string CXmlPendingSave::KeptPath() const
 
 // A failure at any step, running out of memory included, drops the new file: the replacement's
 // destructor removes it while the exception passes.
-XmlFileError CXmlDocument::PrepareSave(const char* path, CXmlPendingSave& save, const CXmlDiskState* replacing) noexcept
+XmlFileError CXmlDocument::PrepareSave(const char* path, CXmlPendingSave& save, const CXmlDiskState* replacing,
+                                       const CXmlSaveNames* names) noexcept
 {
     save.Discard();
     try
@@ -651,7 +674,8 @@ XmlFileError CXmlDocument::PrepareSave(const char* path, CXmlPendingSave& save, 
             return XmlFileError::None;
         }
         auto file = std::make_unique<XmlDetail::CFileReplacement>();
-        XmlFileError error = file->Create(path);
+        XmlFileError error =
+            names ? file->Create(path, names->temp.c_str(), names->backup.c_str()) : file->Create(path);
         if (error == XmlFileError::None)
             error = file->Write(bytes.data(), bytes.size());
         if (error == XmlFileError::None)
