@@ -23,6 +23,8 @@ constexpr UINT kMsgCycleTab = WM_APP + 1;
 // Posted to the dialog once a DPI change has rescaled its controls: the page goes over the tab control
 // again.
 constexpr UINT kMsgPlacePage = WM_APP + 2;
+// Posted at start when a save that was cut off was found: told once the window shows.
+constexpr UINT kMsgReportRecovery = WM_APP + 3;
 // Marks the window whose modal loop the filter serves.
 const wchar_t kCycleTabProp[] = L"CustomizeDlg.CycleTab";
 
@@ -74,17 +76,26 @@ const TMsgEntry<CCustomizeDlg> CCustomizeDlg::s_msgMap[] = {
     {WM_DESTROY,       0,             0,               &CCustomizeDlg::OnDestroy      },
     {WM_DPICHANGED,    0,             0,               &CCustomizeDlg::OnDpiChanged   },
     {kMsgPlacePage,    0,             0,               &CCustomizeDlg::OnPlacePage    },
+    {kMsgReportRecovery, 0,           0,               &CCustomizeDlg::OnReportRecovery},
 };
 
-CCustomizeDlg::CCustomizeDlg(CWnd* parent)
-    : CDialog(IDD_CUSTOMIZE, parent)
+namespace
+{
+std::vector<CContentFile::Kind> PageFileKinds()
+{
+    std::vector<CContentFile::Kind> kinds;
+    for (const CPageKind& kind : kPageKinds)
+        kinds.push_back(kind.hasList ? CContentFile::Kind::List : CContentFile::Kind::Link);
+    return kinds;
+}
+} // namespace
+
+CCustomizeDlg::CCustomizeDlg(CWnd* parent) : CDialog(IDD_CUSTOMIZE, parent), m_content(PageFileKinds())
 {
     for (size_t index = 0; index < m_pages.size(); ++index)
     {
-        m_files[index] = std::make_unique<CContentFile>(kPageKinds[index].hasList ? CContentFile::Kind::List
-                                                                                  : CContentFile::Kind::Link);
         m_pages[index] = kPageKinds[index].create(this);
-        m_pages[index]->UseFile(*m_files[index]);
+        m_pages[index]->UseFile(m_content.File(index));
     }
 }
 
@@ -144,22 +155,20 @@ BOOL CCustomizeDlg::OnInitDialog()
     ComputePageArea();
     ShowPage(0);
 
-    m_iniFileName = L"xml.ini";
-    const std::array<CContentLocation, kPageCount> locations = ResolveContentPaths(m_iniFileName);
-    for (size_t index = 0; index < m_pages.size(); ++index)
+    // A save that was cut off is finished or undone before the files are read.
+    const std::array<CContentLocation, kPageCount> locations = ResolveContentPaths(L"xml.ini");
+    std::vector<CContentSet::CSource> sources;
+    for (size_t index = 0; index < locations.size(); ++index)
     {
-        m_pages[index]->LoadContent(locations[index].fullPath.c_str(), locations[index].shown.c_str());
-        // One file, one editor: the first tab that names a file edits it, a later one only shows it.
-        for (size_t editor = 0; editor < index; ++editor)
-        {
-            if (!locations[index].fullPath.empty() && !locations[editor].fullPath.empty() &&
-                SameFile(locations[editor].fullPath, locations[index].fullPath))
-            {
-                m_pages[index]->ShowEditedOn(kPageKinds[editor].label);
-                break;
-            }
-        }
+        sources.push_back({AsUtf16(kPageKinds[index].label),
+                           Utf8Path(locations[index].fullPath), AsUtf16(locations[index].shown)});
     }
+    m_recoveries = m_content.Open(sources);
+    for (const auto& page : m_pages)
+        page->Refresh();
+    UpdateButtons(m_tabCtrl.GetCurSel());
+    if (!m_recoveries.empty())
+        PostMessageW(m_hWnd, kMsgReportRecovery, 0, 0);
 
     SetPropW(m_hWnd, kCycleTabProp, reinterpret_cast<HANDLE>(1));
     m_hKeyHook = SetWindowsHookExW(WH_MSGFILTER, CycleTabFilter, nullptr, GetCurrentThreadId());
@@ -208,7 +217,7 @@ void CCustomizeDlg::ShowPage(int index, bool fromKeyboard)
 bool CCustomizeDlg::ButtonsAct(int index) const
 {
     const auto page = static_cast<size_t>(index);
-    return page < m_files.size() && kPageKinds[page].hasList && m_files[page]->CanWrite();
+    return page < m_content.Count() && kPageKinds[page].hasList && m_content.File(page).CanWrite();
 }
 
 void CCustomizeDlg::UpdateButtons(int index)
@@ -288,21 +297,73 @@ bool CCustomizeDlg::OnClose(WPARAM, LPARAM, LRESULT&)
     return false;
 }
 
-// Only the files the person changed are written, all or none (ContentSave.h).
+// Only the files the person changed are written, all or none (ContentSet.h). Nothing may leave a
+// window procedure: a save that throws has undone itself, and the person is told.
 bool CCustomizeDlg::OnSave(WPARAM, LPARAM, LRESULT& result)
 {
     result = 0;
-    std::vector<CContentFile*> files;
-    for (const auto& file : m_files)
-        files.push_back(file.get());
-    const std::vector<CSaveResult> results = SaveContentFiles(files, this);
-    for (size_t index = 0; index < results.size(); ++index)
+    std::vector<CSaveResult> results;
+    try
+    {
+        results = m_content.Save(this);
+    }
+    catch (...)
+    {
+        results.clear();
+    }
+    if (results.empty())
+    {
+        MessageBoxW(m_hWnd, (LoadText(IDS_SAVE_NOTHING_CHANGED) + L"\n" + LoadText(IDS_SAVE_FAILED)).c_str(),
+                    GetText().c_str(), MB_OK | MB_ICONWARNING);
+        return true;
+    }
+    for (size_t index = 0; index < results.size() && index < m_pages.size(); ++index)
     {
         if (results[index].outcome == SaveOutcome::KeptOther)
             m_pages[index]->Refresh();
     }
     UpdateButtons(m_tabCtrl.GetCurSel());
-    ReportSave(results);
+    // A save the person cancelled at a question did nothing to tell of.
+    if (results.front().outcome != SaveOutcome::Cancelled)
+        ReportSave(results);
+    return true;
+}
+
+// One message for everything the start found of saves that were cut off.
+bool CCustomizeDlg::OnReportRecovery(WPARAM, LPARAM, LRESULT& result)
+{
+    result = 0;
+    std::wstring message;
+    bool blocked = false;
+    for (const CSaveRecovery& recovery : m_recoveries)
+    {
+        std::wstring text;
+        switch (recovery.outcome)
+        {
+        case CSaveRecovery::Outcome::Undone:
+            text = LoadText(IDS_RECOVERY_UNDONE);
+            break;
+        case CSaveRecovery::Outcome::Finished:
+            text = LoadText(IDS_RECOVERY_FINISHED);
+            break;
+        case CSaveRecovery::Outcome::Cleaned:
+            text = LoadText(IDS_RECOVERY_CLEANED);
+            break;
+        default:
+            blocked = true;
+            text = FormatText(IDS_RECOVERY_BLOCKED, {WidePath(recovery.path), SaveFailureText(recovery.error)});
+            break;
+        }
+        if (recovery.outcome != CSaveRecovery::Outcome::Blocked)
+        {
+            for (const std::string& file : recovery.files)
+                text += L"\n" + WidePath(file);
+        }
+        message += (message.empty() ? L"" : L"\n\n") + text;
+    }
+    m_recoveries.clear();
+    if (!message.empty())
+        MessageBoxW(m_hWnd, message.c_str(), GetText().c_str(), MB_OK | (blocked ? MB_ICONWARNING : MB_ICONINFORMATION));
     return true;
 }
 
@@ -330,6 +391,7 @@ void CCustomizeDlg::ReportSave(const std::vector<CSaveResult>& results)
             changed += L"\n" + path + LoadText(IDS_SAVE_PUT_BACK);
             break;
         case SaveOutcome::NotPutBack:
+            failed = true;
             notPutBack = true;
             changed += L"\n" + path + FormatText(IDS_SAVE_KEPT_AT, {WidePath(saved.kept)});
             break;
@@ -355,57 +417,56 @@ void CCustomizeDlg::ReportSave(const std::vector<CSaveResult>& results)
 namespace
 {
 // Escape and the close box reach a dialog as IDCANCEL from no button. Wine's task dialog ignores a
-// command without a button, so without this a Yes/No question could not be dismissed there; the
-// answer is No, as Windows gives it with cancellation allowed.
-LRESULT CALLBACK CancelAnswersNo(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR)
+// command without a button, so without this the question could not be dismissed there; the answer
+// is Cancel, as Windows gives it.
+LRESULT CALLBACK EscapeCancels(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR)
 {
     if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL && lParam == 0)
     {
-        SendMessageW(hWnd, TDM_CLICK_BUTTON, IDNO, 0);
+        SendMessageW(hWnd, TDM_CLICK_BUTTON, IDCANCEL, 0);
         return 0;
     }
     if (message == WM_NCDESTROY)
-        RemoveWindowSubclass(hWnd, CancelAnswersNo, id);
+        RemoveWindowSubclass(hWnd, EscapeCancels, id);
     return DefSubclassProc(hWnd, message, wParam, lParam);
 }
 
 HRESULT CALLBACK OnQuestionEvent(HWND hWnd, UINT notification, WPARAM, LPARAM, LONG_PTR)
 {
     if (notification == TDN_CREATED)
-        SetWindowSubclass(hWnd, CancelAnswersNo, 0, 0);
+        SetWindowSubclass(hWnd, EscapeCancels, 0, 0);
     return S_OK;
 }
 } // namespace
 
-// Yes replaces the file; No, the default, Escape and the close box keep the other program's version.
-bool CCustomizeDlg::ReplaceAnyway(const CContentFile& file, XmlFileError found)
+// Yes writes over the file, No keeps the other program's version, and Cancel, the default, stops
+// the save; Escape and the close box cancel too.
+SaveAnswer CCustomizeDlg::AskReplace(const CContentFile& file, XmlFileError found)
 {
     const std::wstring title = GetText();
     const std::wstring question =
         FormatText(found == XmlFileError::NotFound ? IDS_SAVE_ASK_GONE : IDS_SAVE_ASK_CHANGED, {AsWide(file.ShownPath())});
     const std::wstring detail = LoadText(IDS_SAVE_ASK_REPLACE);
-    // The task dialog lets Escape answer; a message box with Yes and No would not.
+    int button = IDCANCEL;
     static const auto taskDialog =
         LookUpFunction<decltype(&TaskDialogIndirect)>(GetModuleHandleW(L"comctl32.dll"), "TaskDialogIndirect");
-    if (taskDialog)
+    TASKDIALOGCONFIG config{};
+    config.cbSize = sizeof(config);
+    config.hwndParent = m_hWnd;
+    config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
+    config.dwCommonButtons = TDCBF_YES_BUTTON | TDCBF_NO_BUTTON | TDCBF_CANCEL_BUTTON;
+    config.pszWindowTitle = title.c_str();
+    config.pszMainIcon = TD_WARNING_ICON;
+    config.pszMainInstruction = question.c_str();
+    config.pszContent = detail.c_str();
+    config.nDefaultButton = IDCANCEL;
+    config.pfCallback = OnQuestionEvent;
+    if (!taskDialog || FAILED(taskDialog(&config, &button, nullptr, nullptr)))
     {
-        TASKDIALOGCONFIG config{};
-        config.cbSize = sizeof(config);
-        config.hwndParent = m_hWnd;
-        config.dwFlags = TDF_ALLOW_DIALOG_CANCELLATION | TDF_POSITION_RELATIVE_TO_WINDOW;
-        config.dwCommonButtons = TDCBF_YES_BUTTON | TDCBF_NO_BUTTON;
-        config.pszWindowTitle = title.c_str();
-        config.pszMainIcon = TD_WARNING_ICON;
-        config.pszMainInstruction = question.c_str();
-        config.pszContent = detail.c_str();
-        config.nDefaultButton = IDNO;
-        config.pfCallback = OnQuestionEvent;
-        int button = IDNO;
-        if (SUCCEEDED(taskDialog(&config, &button, nullptr, nullptr)))
-            return button == IDYES;
+        const std::wstring message = question + L"\n\n" + detail;
+        button = MessageBoxW(m_hWnd, message.c_str(), title.c_str(), MB_YESNOCANCEL | MB_DEFBUTTON3 | MB_ICONWARNING);
     }
-    const std::wstring message = question + L"\n\n" + detail;
-    return MessageBoxW(m_hWnd, message.c_str(), title.c_str(), MB_YESNO | MB_DEFBUTTON2 | MB_ICONWARNING) == IDYES;
+    return button == IDYES ? SaveAnswer::Replace : button == IDNO ? SaveAnswer::KeepOther : SaveAnswer::Cancel;
 }
 
 bool CCustomizeDlg::OnCloseButton(WPARAM, LPARAM, LRESULT& result)

@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "CheckListPage.h"
-#include "ContentSave.h"
+#include "ContentSet.h"
 #include "Controls.h"
 #include "Dialog.h"
 #include "GdiGuards.h"
@@ -35,7 +35,7 @@ public:
     void ShowPage(int index, bool fromKeyboard = false);
 
     // The content files and the pages that show them, in tab order, made from the page table's rows.
-    std::array<std::unique_ptr<CContentFile>, kPageCount> m_files;
+    CContentSet m_content;
     std::array<std::unique_ptr<CContentPage>, kPageCount> m_pages;
 
 protected:
@@ -59,10 +59,12 @@ private:
     bool OnDpiChanged(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnPlacePage(WPARAM wParam, LPARAM lParam, LRESULT& result);
 
+    bool OnReportRecovery(WPARAM wParam, LPARAM lParam, LRESULT& result);
+
     // Tells the person what a save did, when it did not simply save what changed.
     void ReportSave(const std::vector<CSaveResult>& results);
-    // Asks whether to write over a file another program changed or removed; true for Yes.
-    bool ReplaceAnyway(const CContentFile& file, XmlFileError found) override;
+    // Asks whether to write over a file another program changed or removed.
+    SaveAnswer AskReplace(const CContentFile& file, XmlFileError found) override;
     // Enable All and Disable All act on the page shown while its file may be written.
     bool ButtonsAct(int index) const;
     void UpdateButtons(int index);
@@ -79,7 +81,7 @@ private:
     CButton m_closeButton;
     CButton m_enableAllButton;
     CButton m_disableAllButton;
-    std::wstring m_iniFileName;
+    std::vector<CSaveRecovery> m_recoveries; // found at start, told once the window shows
     HHOOK m_hKeyHook = nullptr; // Ctrl+Tab inside the modal loop; removed when the window goes
 
     static const TMsgEntry<CCustomizeDlg> s_msgMap[];

@@ -173,15 +173,6 @@ std::wstring WithOwnName(const std::wstring& fullPath)
     return fullPath.substr(0, slash + 1) + found.cFileName;
 }
 
-bool FileIdentity(const std::wstring& path, BY_HANDLE_FILE_INFORMATION& info)
-{
-    const std::wstring fullPath = FullPath(path);
-    // Backup semantics open a folder too; no access beyond attributes, so nobody's lock refuses it.
-    CFileHandle file(CreateFileW(LongForm(fullPath).c_str(), FILE_READ_ATTRIBUTES,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                 OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    return !fullPath.empty() && file != INVALID_HANDLE_VALUE && GetFileInformationByHandle(file, &info);
-}
 } // namespace
 
 std::array<CContentLocation, kPageCount> ResolveContentPaths(const std::wstring& iniFileName)
@@ -207,14 +198,4 @@ std::array<CContentLocation, kPageCount> ResolveContentPaths(const std::wstring&
             location.fullPath = WithOwnName(FullPath(location.shown));
     }
     return locations;
-}
-
-bool SameFile(const std::wstring& a, const std::wstring& b)
-{
-    BY_HANDLE_FILE_INFORMATION infoA{}, infoB{};
-    if (FileIdentity(a, infoA) && FileIdentity(b, infoB))
-        return infoA.dwVolumeSerialNumber == infoB.dwVolumeSerialNumber &&
-               infoA.nFileIndexHigh == infoB.nFileIndexHigh && infoA.nFileIndexLow == infoB.nFileIndexLow;
-    const std::wstring fullA = FullPath(a);
-    return !fullA.empty() && SameText(fullA, FullPath(b));
 }

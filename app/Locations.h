@@ -20,7 +20,3 @@ struct CContentLocation
 // current directory. With iniFileName there, each page has its own key (a missing key sets no file);
 // otherwise the defaults.
 std::array<CContentLocation, kPageCount> ResolveContentPaths(const std::wstring& iniFileName);
-
-// True when a and b name the same file on disk, however the paths are spelled (case, "..", short
-// names, forward slashes): by file identity when both exist, else by their normalised full paths.
-bool SameFile(const std::wstring& a, const std::wstring& b);

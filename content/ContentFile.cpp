@@ -163,12 +163,13 @@ XmlFileError CContentFile::CheckDisk() const
     return m_document->CompareWithFile(m_path.c_str());
 }
 
-XmlFileError CContentFile::Prepare(CXmlPendingSave& save, const CXmlDiskState* replacing)
+XmlFileError CContentFile::Prepare(CXmlPendingSave& save, const CXmlDiskState* replacing,
+                                   const CXmlSaveNames* names)
 {
     if (!CanWrite())
         return XmlFileError::Failed;
     Store();
-    return m_document->PrepareSave(m_path.c_str(), save, replacing);
+    return m_document->PrepareSave(m_path.c_str(), save, replacing, names);
 }
 
 // Only what the person changed is written; everything else keeps the file's value, also when an

@@ -1,6 +1,6 @@
 // A content file as the tool knows it, with no window: where it is, whether it was read and may be
 // written and why not, what its tab showed when it was read, and what the person changed since. A
-// tab shows one and hands the person's actions to it; Save (ContentSave.h) writes it.
+// tab shows one and hands the person's actions to it; Save (ContentSet.h) writes it.
 #pragma once
 
 #include <cstdint>
@@ -122,12 +122,12 @@ public:
     // Whether the person changed anything since the file was read or last saved.
     bool HasChanges() const;
 
-    // The steps of a save (ContentSave.h). CheckDisk: None while the file holds what was read or last
+    // The steps of a save (ContentSet.h). CheckDisk: None while the file holds what was read or last
     // written. Prepare: the person's changes into the document, and its new file written beside the
     // file; replacing is what the person agreed to replace, or null. Saved: the file now holds what
     // the tab shows.
     XmlFileError CheckDisk() const;
-    XmlFileError Prepare(CXmlPendingSave& save, const CXmlDiskState* replacing);
+    XmlFileError Prepare(CXmlPendingSave& save, const CXmlDiskState* replacing, const CXmlSaveNames* names);
     void Saved();
 
 private:

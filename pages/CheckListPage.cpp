@@ -19,7 +19,7 @@ const TMsgEntry<CCheckListPage> CCheckListPage::s_msgMap[] = {
 };
 
 CCheckListPage::CCheckListPage(UINT templateId, int listId, CWnd* parent)
-    : CContentPage(templateId, CContentFile::Kind::List, parent), m_listId(listId)
+    : CContentPage(templateId, parent), m_listId(listId)
 {
 }
 

@@ -105,8 +105,7 @@ std::wstring LockText(const CContentFile& file)
     }
 }
 
-CContentPage::CContentPage(UINT templateId, CContentFile::Kind kind, CWnd* parent)
-    : CDialog(templateId, parent), m_ownFile(std::make_unique<CContentFile>(kind)), m_file(m_ownFile.get())
+CContentPage::CContentPage(UINT templateId, CWnd* parent) : CDialog(templateId, parent)
 {
 }
 
@@ -123,38 +122,17 @@ void CContentPage::DoDataExchange()
     Bind(m_pageNote, IDC_PAGE_NOTE);
 }
 
-void CContentPage::LoadContent(const wchar_t* path, const wchar_t* shown)
+void CContentPage::Refresh()
 {
-    const std::wstring given = path ? path : L"";
-    if (HWND content = ContentWindow())
+    // Where the content stands without the note, taken before the note first moves it.
+    HWND content = ContentWindow();
+    if (content && IsRectEmpty(&m_contentRect))
     {
         GetWindowRect(content, &m_contentRect);
         MapWindowPoints(nullptr, m_hWnd, reinterpret_cast<POINT*>(&m_contentRect), 2);
     }
-    m_file->Open(Utf8Path(given), AsUtf16(shown ? std::wstring(shown) : given));
-    Refresh();
-}
-
-void CContentPage::ShowEditedOn(const std::wstring& editorTab)
-{
-    m_file->SetEditedOn(AsUtf16(editorTab));
-    Refresh();
-}
-
-void CContentPage::Refresh()
-{
     ShowContent();
     ShowNote();
-}
-
-PageSave CContentPage::SaveContent(CSaveQuestions* questions)
-{
-    const CSaveResult result = SaveContentFiles({m_file}, questions).front();
-    if (result.outcome == SaveOutcome::KeptOther)
-        Refresh();
-    return result.outcome == SaveOutcome::Saved       ? PageSave::Saved
-           : result.outcome == SaveOutcome::Unchanged ? PageSave::Unchanged
-                                                      : PageSave::NotSaved;
 }
 
 void CContentPage::ShowNote()

@@ -9,7 +9,7 @@ const TMsgEntry<CInterfaceDlg> CInterfaceDlg::s_msgMap[] = {
     {WM_COMMAND, BN_CLICKED, IDC_LINK_ENABLED, &CInterfaceDlg::OnEnabledClicked},
 };
 
-CInterfaceDlg::CInterfaceDlg(CWnd* parent) : CContentPage(IDD_INTERFACE, CContentFile::Kind::Link, parent)
+CInterfaceDlg::CInterfaceDlg(CWnd* parent) : CContentPage(IDD_INTERFACE, parent)
 {
 }
 

@@ -59,6 +59,12 @@
 #define IDS_SAVE_KEPT_AT 235
 #define IDS_SAVE_NOT_PUT_BACK 236
 
+// What a start found of a save that was cut off.
+#define IDS_RECOVERY_UNDONE 270
+#define IDS_RECOVERY_FINISHED 271
+#define IDS_RECOVERY_CLEANED 272
+#define IDS_RECOVERY_BLOCKED 273
+
 // A file shown read-only: why, after its path.
 #define IDS_READ_ONLY_SYNTAX 240
 #define IDS_READ_ONLY_EDITED_ON 241

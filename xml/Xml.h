@@ -604,8 +604,9 @@ private:
 // Reads the log at path whole unless a program holds it open (InUse); NotFound when there is none.
 XmlFileError ReadLog(const char* path, std::string& bytes) noexcept;
 
-// Called before every step that changes the disk: a test ends the process there, as a crash would.
-using StepHook = void (*)();
+// Called before every step that changes the disk ("link", "rename", "remove", "record"): a test
+// ends the process there, as a crash would.
+using StepHook = void (*)(const char* step);
 void SetStepHook(StepHook hook) noexcept;
 } // namespace XmlDisk
 

@@ -246,10 +246,10 @@ using XmlDetail::PathString;
 XmlDisk::StepHook g_stepHook = nullptr;
 
 // Before each step that changes the disk: where a test stops the process as a crash would.
-void StepReached()
+void StepReached(const char* step)
 {
     if (g_stepHook)
-        g_stepHook();
+        g_stepHook(step);
 }
 
 #ifdef _WIN32
@@ -263,7 +263,7 @@ XmlFileError PathExists(const PathString& path, bool& exists)
 
 XmlFileError RemovePath(const PathString& path)
 {
-    StepReached();
+    StepReached("remove");
     if (DeleteFileW(path.c_str()))
         return XmlFileError::None;
     const DWORD error = GetLastError();
@@ -273,7 +273,7 @@ XmlFileError RemovePath(const PathString& path)
 // from takes to's name in one step; without replace, a file at to is never replaced (Changed).
 XmlFileError MovePath(const PathString& from, const PathString& to, bool replace)
 {
-    StepReached();
+    StepReached("rename");
     const DWORD flags = MOVEFILE_WRITE_THROUGH | (replace ? MOVEFILE_REPLACE_EXISTING : 0);
     if (MoveFileExW(from.c_str(), to.c_str(), flags))
         return XmlFileError::None;
@@ -321,7 +321,7 @@ void CarryOver(const PathString& target, const PathString& temp)
 // where the file system has no links.
 XmlFileError KeepSecondName(const PathString& target, const PathString& backup)
 {
-    StepReached();
+    StepReached("link");
     if (CreateHardLinkW(backup.c_str(), target.c_str(), nullptr))
         return XmlFileError::None;
     DWORD error = GetLastError();
@@ -366,7 +366,7 @@ void SyncFolder(const PathString& path) noexcept
 
 XmlFileError RemovePath(const PathString& path)
 {
-    StepReached();
+    StepReached("remove");
     if (::unlink(path.c_str()) != 0)
         return errno == ENOENT ? XmlFileError::None : FromSystem(errno, path);
     SyncFolder(path);
@@ -375,7 +375,7 @@ XmlFileError RemovePath(const PathString& path)
 
 XmlFileError MovePath(const PathString& from, const PathString& to, bool replace)
 {
-    StepReached();
+    StepReached("rename");
     int result = 0;
     if (replace)
         result = std::rename(from.c_str(), to.c_str());
@@ -401,10 +401,11 @@ XmlFileError Replaceable(const PathString& path)
     struct stat status;
     if (::stat(path.c_str(), &status) != 0)
         return errno == ENOENT ? XmlFileError::Changed : FromSystem(errno, path);
-    // rename() would replace a file we may not write to, so ask first.
-    if (::access(path.c_str(), W_OK) != 0)
-        return errno == EACCES && !(status.st_mode & 0222) ? XmlFileError::ReadOnly : FromSystem(errno, path);
-    return XmlFileError::None;
+    // rename() would replace a file we may not write to, so ask first. A file nobody may write is
+    // marked read-only, for the administrator too.
+    if (!(status.st_mode & 0222))
+        return XmlFileError::ReadOnly;
+    return ::access(path.c_str(), W_OK) != 0 ? FromSystem(errno, path) : XmlFileError::None;
 }
 
 void CarryOver(const PathString&, const PathString&)
@@ -414,7 +415,7 @@ void CarryOver(const PathString&, const PathString&)
 
 XmlFileError KeepSecondName(const PathString& target, const PathString& backup)
 {
-    StepReached();
+    StepReached("link");
     if (::link(target.c_str(), backup.c_str()) == 0)
     {
         SyncFolder(backup);
@@ -994,18 +995,19 @@ XmlFileError XmlDisk::CLog::Create(const char* path) noexcept
         std::wstring native;
         if (IsOpen() || !path || !NativePath(path, native))
             return XmlFileError::Failed;
-        StepReached();
+        m_path = path; // before the file, so that nothing can leave it behind
+        StepReached("record");
         // Shared for reading only: a start that finds it open knows its save is still running.
         HANDLE file = CreateFileW(native.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, CREATE_NEW,
                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_WRITE_THROUGH, nullptr);
         if (file == INVALID_HANDLE_VALUE)
         {
             const DWORD error = GetLastError();
+            m_path.clear();
             return error == ERROR_FILE_EXISTS || error == ERROR_ALREADY_EXISTS ? XmlFileError::InUse
                                                                                : FromSystem(error);
         }
         m_file = reinterpret_cast<std::intptr_t>(file);
-        m_path = path;
         return XmlFileError::None;
     }
     catch (...)
@@ -1018,7 +1020,7 @@ XmlFileError XmlDisk::CLog::Append(const char* data, std::size_t size) noexcept
 {
     if (!IsOpen())
         return XmlFileError::Failed;
-    StepReached();
+    StepReached("record");
     DWORD written = 0;
     if (!WriteFile(AsHandle(m_file), data, static_cast<DWORD>(size), &written, nullptr) || written != size)
         return written != size && GetLastError() == ERROR_SUCCESS ? XmlFileError::DiskFull : LastError();
@@ -1079,14 +1081,18 @@ XmlFileError XmlDisk::CLog::Create(const char* path) noexcept
     {
         if (IsOpen() || !path)
             return XmlFileError::Failed;
-        StepReached();
+        m_path = path; // before the file, so that nothing can leave it behind
+        StepReached("record");
         const int fd = ::open(path, O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
         if (fd < 0)
-            return errno == EEXIST ? XmlFileError::InUse : FromSystem(errno, path);
+        {
+            const int error = errno;
+            m_path.clear();
+            return error == EEXIST ? XmlFileError::InUse : FromSystem(error, path);
+        }
         // Held while the save runs: a start that cannot take it knows the save is still running.
         ::flock(fd, LOCK_EX | LOCK_NB);
         m_file = fd;
-        m_path = path;
         SyncFolder(m_path);
         return XmlFileError::None;
     }
@@ -1100,7 +1106,7 @@ XmlFileError XmlDisk::CLog::Append(const char* data, std::size_t size) noexcept
 {
     if (!IsOpen())
         return XmlFileError::Failed;
-    StepReached();
+    StepReached("record");
     while (size > 0)
     {
         const ssize_t written = ::write(static_cast<int>(m_file), data, size);
@@ -1148,13 +1154,26 @@ XmlFileError XmlDisk::ReadLog(const char* path, std::string& bytes) noexcept
 }
 #endif
 
+// Without allocating: the log goes also when a save ends because memory ran out.
 XmlFileError XmlDisk::CLog::Remove() noexcept
 {
     Close();
     if (m_path.empty())
         return XmlFileError::None;
-    const XmlFileError error = XmlDisk::Remove(m_path.c_str());
-    if (error == XmlFileError::None)
+    StepReached("remove");
+#ifdef _WIN32
+    static wchar_t native[32768];
+    const bool removed =
+        MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, m_path.c_str(), -1, native, 32768) > 0 &&
+        (DeleteFileW(native) || GetLastError() == ERROR_FILE_NOT_FOUND);
+    const XmlFileError error = removed ? XmlFileError::None : LastError();
+#else
+    const bool removed = ::unlink(m_path.c_str()) == 0 || errno == ENOENT;
+    const XmlFileError error = removed ? XmlFileError::None : XmlFileError::Failed;
+    if (removed)
+        SyncFolder(m_path);
+#endif
+    if (removed)
         m_path.clear();
     return error;
 }

@@ -178,8 +178,9 @@ if start; then
 fi
 
 # 4. Another program changes features.xml while the tool is open, and starthere.xml has a slip (a
-# missing quote). Save asks about features.xml: Escape keeps the other program's version, Yes replaces
-# it. The file with the slip is shown read-only and never written.
+# missing quote). Save asks about features.xml: No keeps the other program's version, Yes replaces
+# it, and Escape cancels the save: nothing is written, the ticks stay, and Save asks again. The file
+# with the slip is shown read-only and never written.
 question() { # the window, other than the dialog and $1, that opens with the dialog's caption
     local other
     for _ in $(seq 50); do
@@ -190,7 +191,9 @@ question() { # the window, other than the dialog and $1, that opens with the dia
     return 1
 }
 other_program() { sed -i 's/name="Paging" enabled="yes"/name="Paging" enabled="no"/' "$work/Content/XML/features.xml"; }
-for answer in Escape Yes; do
+yes() { key shift+Tab shift+Tab space; } # from Cancel, the default, back past No to Yes
+no() { key shift+Tab space; }
+for answer in No Yes Escape; do
     slip=1 start || continue
     cp "$work/Content/XML/starthere.xml" "$build/e2e-slip.xml"
     click_box 1                         # CallPark: 0 -> 1
@@ -204,9 +207,19 @@ for answer in Escape Yes; do
     if ask=$(question); then
         pass "Save asks before replacing another program's change ($answer)"
         import -window "$ask" "$build/e2e-question-$dpi.png" 2>/dev/null
-        if [ "$answer" = Yes ]; then key shift+Tab space; else key Escape; fi
+        case $answer in Yes) yes ;; No) no ;; Escape) key Escape ;; esac
     else
         fail "Save did not ask about features.xml"
+    fi
+    if [ "$answer" = Escape ]; then
+        if question "${ask:-}" >/dev/null; then fail "a cancelled Save said something"; fi
+        if cmp -s "$build/e2e-other.xml" "$work/Content/XML/features.xml"; then
+            pass "Escape cancels the Save and writes nothing"
+        else
+            fail "a cancelled Save wrote features.xml"
+        fi
+        click_button save              # asks again, the tick still there: Yes writes it
+        if ask=$(question); then pass "a later Save asks again"; yes; else fail "the second Save did not ask"; fi
     fi
     # Then the warning that starthere.xml was left as it is.
     if question "${ask:-}" >/dev/null; then
@@ -215,7 +228,7 @@ for answer in Escape Yes; do
     else
         fail "no warning about starthere.xml"
     fi
-    if [ "$answer" = Yes ]; then
+    if [ "$answer" != No ]; then
         sed 's/enabled="no"/enabled="yes"/' "$build/e2e-other.xml" >"$build/e2e-want.xml"
         sed -i "s/name='CallPark' enabled='0'/name='CallPark' enabled='1'/" "$build/e2e-want.xml"
     else
@@ -239,7 +252,7 @@ done
 # and softkeys.xml; another program changed softkeys.xml, so Save asks about it, and while it asks the
 # other program changes features.xml (No: features.xml is not replaced) or softkeys.xml again (Yes:
 # features.xml, already in place, is put back). Nothing new is left in the folder.
-for answer in Escape Yes; do
+for answer in No Yes; do
     start || continue
     xml="$work/Content/XML"
     click_box 1                         # CallPark: 0 -> 1
@@ -251,10 +264,10 @@ for answer in Escape Yes; do
     if ask=$(question); then
         if [ "$answer" = Yes ]; then
             printf '<!-- again -->\n' >>"$xml/softkeys.xml"
-            key shift+Tab space
+            yes
         else
             printf '<!-- meanwhile -->\n' >>"$xml/features.xml"
-            key Escape
+            no
         fi
     else
         fail "Save did not ask about softkeys.xml"

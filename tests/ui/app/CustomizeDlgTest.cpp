@@ -276,7 +276,7 @@ TEST_F(MainDialog, SaveWritesOnlyWhatChangedAllOrNoneAndAsksBeforeReplacingAnoth
         {Kept,     0,        "",                                                nullptr,                true,  "00 11 0"},
         {Edited,   IDYES,    "",                                                nullptr,                true,  "00 11 0"},
         {Edited,   IDNO,     "",                                                other.c_str(),          true,  "1 11 0" },
-        {Edited,   IDCANCEL, "",                                                other.c_str(),          true,  "1 11 0" },
+        {Edited,   IDCANCEL, "",                                                other.c_str(),          false, "00 11 0"},
         {ReadOnly, 0,        "Nothing was saved, and every file is as it was:\n"
                              "Content\\XML\\features.xml was not saved\n"
                              "Content\\XML\\softkeys.xml was not saved\n"
@@ -334,8 +334,11 @@ TEST_F(MainDialog, SaveWritesOnlyWhatChangedAllOrNoneAndAsksBeforeReplacingAnoth
         // A second Save writes what the first could not, and nothing a first that succeeded wrote.
         for (int page = 0; page < kPageCount; ++page)
             written[page] = WriteTime(File(page));
-        EXPECT_EQ(AnswerModal(kCaption, Dialog(), IDOK, [this] { Click(IDC_SAVE); }).count, 0);
-        EXPECT_EQ(ReadBytes(File(0)), row.features == other.c_str() ? other : mine[0]);
+        // After a Cancel it asks again.
+        const bool cancelled = row.answer == IDCANCEL;
+        EXPECT_EQ(AnswerModal(kCaption, Dialog(), cancelled ? IDYES : IDOK, [this] { Click(IDC_SAVE); }).count,
+                  cancelled ? 1 : 0);
+        EXPECT_EQ(ReadBytes(File(0)), row.features == other.c_str() && !cancelled ? other : mine[0]);
         EXPECT_EQ(ReadBytes(File(1)) + ReadBytes(File(2)), mine[1] + mine[2]);
         for (int page = 0; page < kPageCount && row.othersSaved; ++page)
         {

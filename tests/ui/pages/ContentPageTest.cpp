@@ -6,6 +6,8 @@
 #include <string>
 
 #include "CheckListPage.h"
+#include "ContentSet.h"
+#include "ContentText.h"
 #include "InterfaceDlg.h"
 #include "PageTestSupport.h"
 #include "resource.h"
@@ -154,10 +156,13 @@ std::unique_ptr<CContentPage> MakePage(EPage page)
 // A page of the row's kind over path, inside a host window.
 struct CLoadedPage
 {
-    CLoadedPage(EPage kind, const std::string* path) : page(MakePage(kind))
+    CLoadedPage(EPage kind, const std::string* path)
+        : set({kind == EPage::Interface ? CContentFile::Kind::Link : CContentFile::Kind::List}), page(MakePage(kind))
     {
+        page->UseFile(set.File(0));
         page->Create(&host);
-        page->LoadContent(path ? W(*path).c_str() : nullptr);
+        set.Open({{u"tab", path ? Utf8Path(W(*path)) : std::string(), AsUtf16(path ? W(*path) : L"")}});
+        page->Refresh();
         list = dynamic_cast<CCheckListPage*>(page.get());
         link = dynamic_cast<CInterfaceDlg*>(page.get());
     }
@@ -174,7 +179,16 @@ struct CLoadedPage
             checks += std::to_string(list->m_checkList.GetItemCheck(i));
         return checks;
     }
+    // The program's save of the page's file; the page shows what a save read again.
+    SaveOutcome Save()
+    {
+        const SaveOutcome outcome = set.Save(nullptr).front().outcome;
+        if (outcome == SaveOutcome::KeptOther)
+            page->Refresh();
+        return outcome;
+    }
 
+    CContentSet set;
     CHostDlg host;
     std::unique_ptr<CContentPage> page;
     CCheckListPage* list = nullptr;
@@ -254,10 +268,10 @@ TEST_P(PageTable, ShowsTheFileAndSavesWhatThePersonDid)
     // A second save finds nothing changed since the first.
     for (int save = 0; save < 2; ++save)
     {
-        const PageSave saved = !row.writable              ? PageSave::NotSaved
-                               : row.expected && save == 0 ? PageSave::Saved
-                                                           : PageSave::Unchanged;
-        EXPECT_EQ(saved, loaded.page->SaveContent()) << "save " << save + 1;
+        const SaveOutcome saved = !row.writable              ? SaveOutcome::ReadOnly
+                                  : row.expected && save == 0 ? SaveOutcome::Saved
+                                                              : SaveOutcome::Unchanged;
+        EXPECT_EQ(saved, loaded.Save()) << "save " << save + 1;
         EXPECT_TRUE(expected == ReadBytes(path)) << "save " << save + 1 << " wrote:\n" << ReadBytes(path);
     }
     EXPECT_EQ(existed, FileExists(path)) << "a file that was not read is not written";
@@ -286,7 +300,7 @@ TEST(Pages, FileHeldOpenIsNotReadAndNotWritten)
         CLoadedPage loaded(EPage::Features, &held);
         CloseHandle(hFile);
         EXPECT_EQ(W(held) + L" is in use by another program and could not be read", loaded.list->m_checkList.GetEmptyText());
-        EXPECT_EQ(PageSave::NotSaved, loaded.page->SaveContent());
+        EXPECT_EQ(SaveOutcome::ReadOnly, loaded.Save());
     }
     EXPECT_EQ(ReadBytes(DataFile("features_in.xml")), ReadBytes(held));
 }
@@ -300,7 +314,7 @@ TEST(Pages, AClearedLinkFieldWritesAnEmptyValue)
     CLoadedPage loaded(EPage::Interface, &path);
     TypeText(loaded.link->m_linkName.m_hWnd, L"\b");
     EXPECT_EQ(WindowText(loaded.link->m_linkName.m_hWnd), L"");
-    EXPECT_EQ(loaded.page->SaveContent(), PageSave::Saved);
+    EXPECT_EQ(loaded.Save(), SaveOutcome::Saved);
     EXPECT_EQ(ReadBytes(path), "<interface>\r\n<linkItem value=\"\" enabled=\"yes\"/>\r\n<linkItem value=''/>\r\n</interface>\r\n");
 }
 
