@@ -692,9 +692,10 @@ private:
     // Parses the bytes into the tree and keeps them: the tree's strings refer to them, and with
     // recordSource its nodes record where the file has them. With utf8 set, checks the bytes for
     // UTF-8 on the way and clears it when they are not. A file holding a NUL (NotText, nul its
-    // offset) or too large for memory (Failed) leaves the tree as it was.
+    // offset), one that must be UTF-8 and is not (BadEncoding, nul the offset of the first bad byte)
+    // or one too large for memory (Failed) leaves the tree as it was.
     XmlFileError LoadOwned(std::unique_ptr<char[]> bytes, std::size_t size, bool recordSource, bool& utf8,
-                           std::size_t& nul) noexcept;
+                           std::size_t& nul, bool utf8Required = false) noexcept;
     // Appends the tree of size bytes at text, which outlive it, without firing the events. It
     // checks the bytes as it goes, while they are at hand: nul becomes the offset of the first NUL
     // (size when there is none), and a set utf8 is cleared when they are not UTF-8.

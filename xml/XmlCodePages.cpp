@@ -70,17 +70,17 @@ constexpr CCodePage kCodePages[] = {
     {10010, kSystem,  0,  nullptr,             0,     false, "x-mac-romanian"},
     {10017, kSystem,  0,  nullptr,             0,     false, "x-mac-ukrainian"},
     {10021, kSystem,  0,  nullptr,             0,     false, "x-mac-thai"},
-    {10029, kSystem,  0,  "MAC-CENTRALEUROPE", 0,     false, "x-mac-ce"},
-    {10079, kSystem,  0,  "MAC-IS",            0,     false, "x-mac-icelandic"},
+    {10029, kSystem,  0,  "MAC-CENTRALEUROPE", 0,     false, "x-mac-ce mac-centraleurope"},
+    {10079, kSystem,  0,  "MAC-IS",            0,     false, "x-mac-icelandic mac-is"},
     {10081, kSystem,  0,  nullptr,             0,     false, "x-mac-turkish"},
     {10082, kSystem,  0,  nullptr,             0,     false, "x-mac-croatian"},
     {20127, kUsAscii, 0,  nullptr,             0,     false, "us-ascii ascii ansi_x3.4-1968 iso646-us "
                                                              "csascii us"},
-    {20866, kSystem,  0,  "KOI8-R",            0,     false, "koi8-r koi8 cskoi8r"},
+    {20866, kSystem,  0,  "KOI8-R",            0,     false, "koi8-r cskoi8r"},
     {20932, kSystem,  0,  "EUC-JP",            0,     false, ""},
     {20949, kSystem,  0,  "EUC-KR",            0,     false, ""},
     {21866, kSystem,  0,  "KOI8-U",            0,     false, "koi8-u koi8-ru"},
-    {28591, kSystem,  1,  "ISO-8859-1",        0,     false, "latin1 l1"},
+    {28591, kSystem,  1,  "ISO-8859-1",        0,     false, "latin1 l1 iso-latin-1 iso-ir-100 csisolatin1 cp819 ibm819"},
     {28592, kSystem,  2,  "ISO-8859-2",        0,     false, "latin2 l2"},
     {28593, kSystem,  3,  "ISO-8859-3",        0,     false, "latin3"},
     {28594, kSystem,  4,  "ISO-8859-4",        0,     false, "latin4"},
@@ -137,16 +137,56 @@ const CCodePage* XmlDetail::CodePageByNumber(unsigned number) noexcept
     return found != std::end(kCodePages) && found->number == number ? found : nullptr;
 }
 
-const CCodePage* XmlDetail::CodePageByName(std::string_view lowerCaseName) noexcept
+namespace
 {
-    if (lowerCaseName.empty())
+// Readers take an encoding name in any case and with or without the separators of its parts.
+bool IsNameSeparator(char c)
+{
+    return c == '-' || c == '_' || c == '.';
+}
+
+char LowerCase(char c)
+{
+    return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c;
+}
+
+bool SameNormalName(std::string_view name, std::string_view normal)
+{
+    std::size_t at = 0;
+    for (const char c : name)
+    {
+        if (IsNameSeparator(c))
+            continue;
+        if (at == normal.size() || LowerCase(c) != normal[at])
+            return false;
+        ++at;
+    }
+    return at == normal.size();
+}
+} // namespace
+
+std::string XmlDetail::NormalEncodingName(std::string_view name)
+{
+    std::string normal;
+    normal.reserve(name.size());
+    for (const char c : name)
+    {
+        if (!IsNameSeparator(c))
+            normal += LowerCase(c);
+    }
+    return normal;
+}
+
+const CCodePage* XmlDetail::CodePageByName(std::string_view normalName) noexcept
+{
+    if (normalName.empty())
         return nullptr;
     for (const CCodePage& entry : kCodePages)
     {
         for (std::string_view names = entry.names; !names.empty();)
         {
             const std::size_t space = std::min(names.find(' '), names.size());
-            if (names.substr(0, space) == lowerCaseName)
+            if (SameNormalName(names.substr(0, space), normalName))
                 return &entry;
             names.remove_prefix(std::min(space + 1, names.size()));
         }
@@ -174,34 +214,48 @@ XmlDetail::CodePageForm XmlDetail::FormOfCodePage(unsigned number) noexcept
 
 const XmlDetail::CStandardForm* XmlDetail::StandardFormOf(unsigned codePage) noexcept
 {
-    switch (codePage)
-    {
-    case kCodePageShiftJis:
-        return &kStandardForms[0];
-    case kCodePageGb2312:
-        return &kStandardForms[1];
-    case kCodePageBig5:
-        return &kStandardForms[2];
-    case 51949: // EUC-KR, which Windows writes with its own 20949
-        return &kStandardForms[3];
-    case 51932: // EUC-JP, which Windows writes with its own 20932
-        return &kStandardForms[4];
-    default:
-        return nullptr;
-    }
+    const CStandardForm* end = kStandardForms + kStandardFormCount;
+    const CStandardForm* found =
+        std::lower_bound(kStandardForms, end, codePage,
+                         [](const CStandardForm& form, unsigned n) { return form.codePage < n; });
+    return found != end && found->codePage == codePage ? found : nullptr;
 }
 
-bool XmlDetail::InStandardForm(const CStandardForm& form, std::string_view bytes) noexcept
+bool XmlDetail::InStandardForm(const CStandardForm& form, std::string_view bytes, char32_t c) noexcept
 {
-    if (bytes.empty() || bytes.size() > 2)
+    if (bytes.empty() || bytes.size() > (form.chars ? 1u : 2u))
         return false;
     unsigned code = 0;
     for (const char byte : bytes)
         code = code << 8 | static_cast<unsigned char>(byte);
+    if (form.chars)
+        return StandardChar(form, static_cast<unsigned char>(code)) == c;
     const CCodeRange* end = form.ranges + form.count;
     const CCodeRange* range =
-        std::lower_bound(form.ranges, end, code, [](const CCodeRange& r, unsigned c) { return r.last < c; });
+        std::lower_bound(form.ranges, end, code, [](const CCodeRange& r, unsigned n) { return r.last < n; });
     return range != end && range->first <= code;
+}
+
+char16_t XmlDetail::StandardChar(const CStandardForm& form, unsigned char byte) noexcept
+{
+    return byte < form.firstByte ? byte : form.chars[byte - form.firstByte];
+}
+
+int XmlDetail::StandardByte(const CStandardForm& form, char32_t c) noexcept
+{
+    for (unsigned byte = form.firstByte; c != 0 && byte <= 0xFF; ++byte)
+    {
+        if (form.chars[byte - form.firstByte] == c)
+            return static_cast<int>(byte);
+    }
+    return -1;
+}
+
+bool XmlDetail::ReadsAsciiAsAscii(const CStandardForm& form) noexcept
+{
+    if (form.chars)
+        return form.firstByte == 0x80;
+    return form.count != 0 && form.ranges[0].first == 0 && form.ranges[0].last >= 0x7F;
 }
 
 bool IsUtf16(unsigned codePage)

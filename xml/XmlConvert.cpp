@@ -230,6 +230,18 @@ std::size_t FirstInvalidByte(std::string_view bytes, unsigned codePage)
         }
         return i;
     }
+    if (codePage == kCodePageUtf8)
+    {
+        std::size_t i = 0;
+        char32_t c = 0;
+        for (std::size_t length = 0; i < bytes.size(); i += length)
+        {
+            length = DecodeUtf8At(bytes, i, c);
+            if (length == 0)
+                break;
+        }
+        return i;
+    }
     std::u16string text;
     if (CodePageToUtf16(bytes, codePage, text))
         return bytes.size();

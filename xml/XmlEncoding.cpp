@@ -33,41 +33,31 @@ unsigned NumberOf(const CCodePage* codePage)
     return codePage ? codePage->number : 0;
 }
 
-// Prefixes of names that give a code page by its number: "windows-1252", "cp437", "ibm866", "x-cp20949".
-constexpr std::string_view kNumberPrefixes[] = {"windows-", "x-cp", "cp-", "cp", "ibm-", "ibm", "ms", "dos-"};
-
-std::string LowerCase(std::string_view name)
-{
-    std::string lower(name);
-    for (char& c : lower)
-    {
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    }
-    return lower;
-}
+// Prefixes of names that give a code page by its number, as NormalName leaves them: "windows-1252",
+// "cp437", "x-cp20949", "ms936". "ibm" names only the IBM PC pages: IBM's own tables of the
+// others' numbers (ibm932, ibm1252) are not Windows'.
+constexpr std::string_view kNumberPrefixes[] = {"windows", "xcp", "cp", "ms", "dos"};
+constexpr std::string_view kIbmPrefix = "ibm";
+constexpr unsigned kLastIbmPcPage = 869;
 
 // False for an encoding that writes ASCII characters as other bytes, or as more than one byte: UTF-7,
-// HZ, the wide Unicode forms, and EBCDIC, by name or by IBM or Windows number.
-bool KeepsAscii(std::string_view name)
+// HZ, the wide Unicode forms, and EBCDIC, by name or by IBM or Windows number. The name is normal.
+bool KeepsAscii(std::string_view key)
 {
     // Between spaces, so that a name is found whole.
     static constexpr std::string_view kOthers =
-        " utf-7 utf7 unicode-1-1-utf-7 csunicode11utf7 x-unicode20utf7 "
-        "hz-gb-2312 utf-32 utf-32le utf-32be ucs-4 ucs-2 iso-10646-ucs-2 "
-        "iso-10646-ucs-4 csucs4 csunicode ";
+        " utf7 unicode11utf7 csunicode11utf7 xunicode20utf7 hzgb2312 utf32 utf32le utf32be ucs4 ucs2 "
+        "ucs2le ucs2be iso10646ucs2 iso10646ucs4 csucs4 csunicode ibmthai csibmthai ";
+    // The EBCDIC pages Windows has, by IBM number and by Windows number.
     static constexpr unsigned kEbcdic[] = {
-        37,    273,   277,   278,   280,   284,   285,   290,   297,   420,   423,   424,   500,
-        870,   871,   875,   880,   905,   924,   1025,  1026,  1047,  1140,  1141,  1142,  1143,
-        1144,  1145,  1146,  1147,  1148,  1149,  20273, 20277, 20278, 20280, 20284, 20285, 20290,
-        20297, 20420, 20423, 20424, 20833, 20838, 20871, 20880, 20905, 20924, 21025};
-    const std::string lower = LowerCase(name);
-    const std::string_view key = lower;
+        37,    273,   277,   278,   280,   284,   285,   290,   297,   420,   423,   424,   500,   833,
+        838,   870,   871,   875,   880,   905,   924,   1025,  1026,  1027,  1047,  1140,  1141,  1142,
+        1143,  1144,  1145,  1146,  1147,  1148,  1149,  20273, 20277, 20278, 20280, 20284, 20285, 20290,
+        20297, 20420, 20423, 20424, 20833, 20838, 20871, 20880, 20905, 20924, 21025, 21027};
     if (key.find("ebcdic") != std::string_view::npos ||
-        (key.find(' ') == std::string_view::npos &&
-         kOthers.find(' ' + lower + ' ') != std::string_view::npos))
+        kOthers.find(' ' + std::string(key) + ' ') != std::string_view::npos)
         return false;
-    for (const std::string_view prefix : kNumberPrefixes)
+    for (const std::string_view prefix : {"csibm", "ccsid", "ibm", "windows", "xcp", "cp", "ms"})
     {
         if (key.substr(0, prefix.size()) == prefix)
         {
@@ -121,21 +111,24 @@ unsigned CodePageFromEncodingName(std::string_view name)
 {
     if (name.size() > kMaxEncodingNameLength)
         return 0;
-    const std::string lower = LowerCase(name);
-    const std::string_view key = lower;
+    const std::string normal = XmlDetail::NormalEncodingName(name);
+    const std::string_view key = normal;
     if (const CCodePage* named = XmlDetail::CodePageByName(key))
         return named->number;
-    for (const std::string_view prefix : {"iso-8859-", "iso_8859-", "iso8859-", "iso8859_", "iso-8859_"})
+    constexpr std::string_view kIso8859 = "iso8859";
+    if (key.substr(0, kIso8859.size()) == kIso8859)
     {
-        if (key.substr(0, prefix.size()) == prefix)
-        {
-            std::string_view part = key.substr(prefix.size());
-            // The IANA name "ISO_8859-1:1987" carries the year.
-            part = part.substr(0, part.find(':'));
-            return NumberOf(XmlDetail::CodePageByIsoPart(ParseNumber(part)));
-        }
+        std::string_view part = key.substr(kIso8859.size());
+        // The IANA name "ISO_8859-1:1987" carries the year.
+        part = part.substr(0, part.find(':'));
+        return NumberOf(XmlDetail::CodePageByIsoPart(ParseNumber(part)));
     }
     // Any known code page may be named by its number.
+    if (key.substr(0, kIbmPrefix.size()) == kIbmPrefix)
+    {
+        const unsigned number = ParseNumber(key.substr(kIbmPrefix.size()));
+        return number <= kLastIbmPcPage ? NumberOf(XmlDetail::CodePageByNumber(number)) : 0;
+    }
     for (const std::string_view prefix : kNumberPrefixes)
     {
         if (key.substr(0, prefix.size()) == prefix)
@@ -174,15 +167,15 @@ CXmlEncoding DetectEncodingUnchecked(std::string_view bytes, bool& utf8Unchecked
     const std::string_view name = DeclaredEncoding(bytes);
     const unsigned codePage = CodePageFromEncodingName(name);
     // A declared UTF-16 over 8-bit bytes says nothing true about them.
-    if (codePage != 0 && codePage != kCodePageUtf8 && !IsUtf16(codePage))
+    if (codePage != 0 && !IsUtf16(codePage))
         return {codePage, false, true};
     std::size_t unwritableName = 0;
     if (codePage == 0 && !name.empty())
     {
-        if (KeepsAscii(name))
+        if (KeepsAscii(XmlDetail::NormalEncodingName(name)))
             return {kCodePageAsciiOnly, false, true};
         unwritableName = static_cast<std::size_t>(name.data() - bytes.data());
     }
     utf8Unchecked = true;
-    return {kCodePageUtf8, false, codePage == kCodePageUtf8, unwritableName};
+    return {kCodePageUtf8, false, false, unwritableName};
 }

@@ -108,21 +108,27 @@ struct CCodePage
     unsigned windowsStandIn;
     // Every Unicode character has bytes in it.
     bool holdsEveryChar;
-    // What a declaration may call it besides its number: lower case, separated by spaces.
+    // What a declaration may call it besides its number, separated by spaces; compared as
+    // NormalEncodingName leaves them.
     std::string_view names;
 };
 
-// The known code page of that number; of that name, lower case, as a declaration gives it besides
-// the number; of that part of ISO 8859. nullptr when none is known.
+// An encoding name as readers compare it: lower case, without the "-", "_" and "." between its parts
+// ("UTF_8" and "utf8" are "utf8").
+std::string NormalEncodingName(std::string_view name);
+// The known code page of that number; of that name, normal, as a declaration gives it besides the
+// number; of that part of ISO 8859. nullptr when none is known.
 const CCodePage* CodePageByNumber(unsigned number) noexcept;
-const CCodePage* CodePageByName(std::string_view lowerCaseName) noexcept;
+const CCodePage* CodePageByName(std::string_view normalName) noexcept;
 const CCodePage* CodePageByIsoPart(unsigned part) noexcept;
 // How the engine reads the bytes of a code page: with the system's tables for one it does not know.
 CodePageForm FormOfCodePage(unsigned number) noexcept;
 
-// The codes of an encoding's standard form that its readers read as the engine's conversion does,
-// where Windows converts it only through a wider code page of its own: a byte, or a lead byte times
-// 256 plus a trail byte. The table is generated from iconv's, in XmlStandardForms.cpp.
+// What other readers read the bytes of a code page as, where the engine writes it with the system's
+// tables: iconv's reading under the names the page is declared by. A single-byte page has the
+// character of each byte from firstByte (0 for none; a byte below it is the ASCII character it is); a
+// double-byte page has the codes that readers read as the system's table does, a byte or a lead byte
+// times 256 plus a trail byte, in ranges. The table is generated from iconv's, in XmlStandardForms.cpp.
 struct CCodeRange
 {
     std::uint16_t first;
@@ -130,15 +136,25 @@ struct CCodeRange
 };
 struct CStandardForm
 {
-    const CCodeRange* ranges; // ascending
+    unsigned codePage;
+    unsigned char firstByte;
+    const char16_t* chars;    // single-byte pages, else nullptr
+    const CCodeRange* ranges; // double-byte pages, ascending
     std::size_t count;
 };
-// Shift_JIS, GB2312, Big5, EUC-KR, EUC-JP.
-extern const CStandardForm kStandardForms[5];
+// Ascending by code page.
+extern const CStandardForm kStandardForms[];
+extern const std::size_t kStandardFormCount;
 // The standard form that the bytes written in a code page must keep to, or nullptr for none.
 const CStandardForm* StandardFormOf(unsigned codePage) noexcept;
-// Whether the bytes of one character belong to the standard form.
-bool InStandardForm(const CStandardForm& form, std::string_view bytes) noexcept;
+// Whether readers read bytes, the engine's bytes for the one character c, as c.
+bool InStandardForm(const CStandardForm& form, std::string_view bytes, char32_t c) noexcept;
+// For a single-byte page: the character readers read a byte as, 0 for none; the byte they read as c
+// (from 0x80, or from 0 where the page reads ASCII bytes otherwise), -1 for none.
+char16_t StandardChar(const CStandardForm& form, unsigned char byte) noexcept;
+int StandardByte(const CStandardForm& form, char32_t c) noexcept;
+// Whether readers read every ASCII byte as that character.
+bool ReadsAsciiAsAscii(const CStandardForm& form) noexcept;
 
 constexpr char32_t kMaxCodePoint = 0x10FFFF;
 constexpr char32_t kReplacementChar = 0xFFFD;

@@ -749,7 +749,11 @@ public:
         {
             char* out = output.data() + done;
             std::size_t outLeft = output.size() - done;
-            const std::size_t result = iconv(m_handle, &in, &inLeft, &out, &outLeft);
+            std::size_t result = iconv(m_handle, &in, &inLeft, &out, &outLeft);
+            // A stateful conversion (CP1258's combining letters) holds the last character back until
+            // it is told that the input ends.
+            if (result == 0 && inLeft == 0)
+                result = iconv(m_handle, nullptr, nullptr, &out, &outLeft);
             done = output.size() - outLeft;
             if (result != static_cast<std::size_t>(-1))
             {

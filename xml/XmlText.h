@@ -33,8 +33,9 @@ bool IsUtf16BigEndian(unsigned codePage);
 // ones, which are converted on reading and back on writing.
 bool HeldAsUtf8(unsigned codePage);
 
-// The code page of an encoding name as an XML declaration gives it (any case): IANA names and their
-// common aliases, "windows-1252", "cp1252", "x-cp1252", "ibm437" and the like; 0 when unknown.
+// The code page of an encoding name as an XML declaration gives it, compared as readers compare
+// names (any case, with or without "-", "_" and "."): IANA names and their common aliases,
+// "windows-1252", "cp1252", "x-cp1252", "ibm437" and the like; 0 when unknown.
 unsigned CodePageFromEncodingName(std::string_view name);
 // GetACP() on Windows; 1252 elsewhere.
 unsigned SystemAnsiCodePage();
@@ -52,8 +53,8 @@ struct CXmlEncoding
 };
 // In this order: a byte-order mark; UTF-16 recognised from "<?"; the declaration's encoding when it
 // names a known one, or kCodePageAsciiOnly for an unknown one that keeps ASCII as ASCII; UTF-8 when
-// the bytes are valid UTF-8; else the system ANSI code page. A declared UTF-8 over bytes that are not
-// UTF-8 also gives the ANSI code page: older tools wrote such files.
+// the bytes are valid UTF-8; else the system ANSI code page. A UTF-8 mark or declaration gives UTF-8
+// whatever the bytes are: a load refuses such a file when they are not UTF-8.
 CXmlEncoding DetectEncoding(std::string_view bytes);
 // The same without reading the bytes for UTF-8: when neither a mark nor a declaration decides, it
 // gives UTF-8 and sets utf8Unchecked, and the caller, having checked the bytes, takes

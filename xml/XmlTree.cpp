@@ -314,11 +314,13 @@ XmlFileError CXmlDocument::LoadFile(std::unique_ptr<char[]> bytes, std::size_t s
     {
         return fail(XmlFileError::BadEncoding, FirstInvalidByte(file, encoding.codePage));
     }
-    bool utf8 = utf8Unchecked;
+    // A mark or a declaration that says UTF-8 is kept to, as readers keep to it.
+    const bool utf8Required = encoding.codePage == kCodePageUtf8 && !utf8Unchecked;
+    bool utf8 = utf8Unchecked || utf8Required;
     std::size_t nul = size;
-    const XmlFileError error = LoadOwned(std::move(bytes), size, singleFile, utf8, nul);
+    const XmlFileError error = LoadOwned(std::move(bytes), size, singleFile, utf8, nul, utf8Required);
     if (error != XmlFileError::None)
-        return fail(error, error == XmlFileError::NotText ? nul : 0);
+        return fail(error, error == XmlFileError::NotText || error == XmlFileError::BadEncoding ? nul : 0);
     const std::string_view parsed(m_storage.back().get(), size);
     if (utf8Unchecked && !utf8)
         encoding = NotUtf8Encoding(encoding);
@@ -340,7 +342,7 @@ unsigned CXmlDocument::TreeCodePage() const noexcept
 // A parse that runs out of memory is undone: the tree gets back to what it was before it, which
 // takes no allocation, since the new nodes hang only below the root.
 XmlFileError CXmlDocument::LoadOwned(std::unique_ptr<char[]> bytes, std::size_t size, bool recordSource,
-                                     bool& utf8, std::size_t& nul) noexcept
+                                     bool& utf8, std::size_t& nul, bool utf8Required) noexcept
 {
     const std::size_t rootChildren = m_root.m_children.size();
     const std::size_t rootAttributes = m_root.m_attributes.size();
@@ -354,6 +356,11 @@ XmlFileError CXmlDocument::LoadOwned(std::unique_ptr<char[]> bytes, std::size_t 
         BuildTree(m_storage.back().get(), size, recordSource, utf8, nul);
         if (nul != size)
             error = XmlFileError::NotText;
+        else if (utf8Required && !utf8)
+        {
+            nul = FirstInvalidByte(std::string_view(m_storage.back().get(), size), kCodePageUtf8);
+            error = XmlFileError::BadEncoding;
+        }
     }
     catch (...)
     {

@@ -24,6 +24,21 @@ bool IsAscii(std::string_view bytes)
 // Bytes in codePage appended to text. Bytes that do not decode show as U+FFFD, one for each.
 void AppendDecoded(std::string_view bytes, unsigned codePage, std::u16string& text)
 {
+    const XmlDetail::CStandardForm* standard = XmlDetail::StandardFormOf(codePage);
+    if (standard && standard->chars)
+    {
+        // What readers read, byte by byte; what the system reads where they do not agree on one.
+        for (std::size_t i = 0; i < bytes.size(); ++i)
+        {
+            const char16_t c = XmlDetail::StandardChar(*standard, static_cast<unsigned char>(bytes[i]));
+            std::u16string system;
+            if (c != 0)
+                text += c;
+            else
+                text += CodePageToUtf16(bytes.substr(i, 1), codePage, system) ? system : u"\uFFFD";
+        }
+        return;
+    }
     if (IsAscii(bytes))
     {
         text.append(bytes.begin(), bytes.end());
@@ -157,6 +172,21 @@ void AppendEncoded(std::u16string_view run, unsigned codePage, std::string& out)
     }
     if (utf8)
         return;
+    if (standard && standard->chars)
+    {
+        // A single-byte page is written by what readers read, whatever the system's table says.
+        for (std::size_t i = 0; i < valid.size();)
+        {
+            char32_t c = 0;
+            i += XmlDetail::CharAt(valid, i, c);
+            const int byte = XmlDetail::StandardByte(*standard, c);
+            if (byte >= 0)
+                out += static_cast<char>(byte);
+            else
+                AppendReference(c, out);
+        }
+        return;
+    }
     // One conversion for the whole run; character by character only when some are not in the code page
     // or when each character's bytes must be checked.
     if (!standard && Utf16ToCodePage(valid, codePage, bytes))
@@ -170,7 +200,7 @@ void AppendEncoded(std::u16string_view run, unsigned codePage, std::string& out)
         const std::size_t length = XmlDetail::CharAt(valid, i, c);
         bytes.clear();
         if (Utf16ToCodePage(valid.substr(i, length), codePage, bytes) &&
-            (!standard || XmlDetail::InStandardForm(*standard, bytes)))
+            (!standard || XmlDetail::InStandardForm(*standard, bytes, c)))
             out += bytes;
         else
             AppendReference(c, out);
@@ -183,11 +213,23 @@ bool AppendExactly(std::string_view bytes, unsigned codePage, std::u16string& te
 {
     const XmlDetail::CStandardForm* standard = XmlDetail::StandardFormOf(codePage);
     std::u16string decoded;
-    if (!standard && IsAscii(bytes))
+    const bool ascii = IsAscii(bytes) && (!standard || XmlDetail::ReadsAsciiAsAscii(*standard));
+    if (ascii)
         decoded.assign(bytes.begin(), bytes.end());
+    else if (standard && standard->chars)
+    {
+        // A single-byte page is read as readers read it, whatever the system's table says.
+        for (const char byte : bytes)
+        {
+            const char16_t c = XmlDetail::StandardChar(*standard, static_cast<unsigned char>(byte));
+            if (c == 0)
+                return false;
+            decoded += c;
+        }
+    }
     else if (!CodePageToUtf16(bytes, codePage, decoded))
         return false;
-    if (standard)
+    if (standard && !standard->chars && !ascii)
     {
         // Each character must come from bytes of the standard form, and from those that the engine
         // writes for it: bytes that read as the same character in another way may not in other readers.
@@ -198,7 +240,7 @@ bool AppendExactly(std::string_view bytes, unsigned codePage, std::u16string& te
             char32_t c = 0;
             const std::size_t length = XmlDetail::CharAt(decoded, i, c);
             if (!Utf16ToCodePage(std::u16string_view(decoded).substr(i, length), codePage, bytesOfOne) ||
-                !XmlDetail::InStandardForm(*standard, bytesOfOne))
+                !XmlDetail::InStandardForm(*standard, bytesOfOne, c))
                 return false;
             again += bytesOfOne;
             i += length;
@@ -277,6 +319,7 @@ std::u16string DecodeXmlValue(std::string_view value, unsigned codePage)
 std::string EncodeXmlValue(std::u16string_view text, unsigned codePage, char quote)
 {
     const XmlDetail::CStandardForm* standard = XmlDetail::StandardFormOf(codePage);
+    const bool asciiAlike = !standard || XmlDetail::ReadsAsciiAsAscii(*standard);
     std::string value;
     value.reserve(text.size());
     for (std::size_t i = 0; i < text.size();)
@@ -292,6 +335,7 @@ std::string EncodeXmlValue(std::u16string_view text, unsigned codePage, char quo
             continue;
         }
         ++i;
+        const char ascii = static_cast<char>(c);
         if (c == '&')
             value += "&amp;";
         else if (c == '<')
@@ -304,10 +348,10 @@ std::string EncodeXmlValue(std::u16string_view text, unsigned codePage, char quo
             value += c == '\t' ? "&#9;" : c == '\n' ? "&#10;" : "&#13;";
         else if (c < 0x20)
             AppendEncoded(u"\uFFFD", codePage, value);
-        else if (standard && !XmlDetail::InStandardForm(*standard, std::string(1, static_cast<char>(c))))
-            AppendReference(c, value); // "\\" and "~" are other characters in Shift_JIS
+        else if (!asciiAlike && !XmlDetail::InStandardForm(*standard, std::string_view(&ascii, 1), c))
+            AppendReference(c, value); // "\\" and "~" are other characters in Shift_JIS, "%" in CP864
         else
-            value += static_cast<char>(c);
+            value += ascii;
     }
     return value;
 }

@@ -66,6 +66,8 @@ TEST(Convert, FirstInvalidByteCountsFromTheStartOfTheFile)
         {start,                                                51949,           "\xC7\xD1",  "\xA1\"/>",             false},
         {"<?xml version='1.0' encoding='GB2312'?>\n\n<a n=\"", kCodePageGb2312, "",          "\x82\x20\"/>",         true },
         {"<a n=\"\xC3\xA9 ",                                   65001,           "\xC3\xA9",  "\xC3\"/>",             false},
+        {"<?xml version='1.0' encoding='utf8'?>\n<a n=\"",     65001,           "\xC3\xA9",  "\xE9\"/>",             true },
+        {"\xEF\xBB\xBF<a n=\"",                                65001,           "\xC3\xA9",  "\xE0\x80\x80\"/>",     true },
     };
     for (const auto& [before, codePage, valid, invalid, declared] : cases)
     {

@@ -28,7 +28,12 @@ TEST(Encoding, DetectEncodingTakesMarkThenDeclarationThenUtf8ThenAnsi)
         {"<?xml version='1.0' encoding='koi8-r\"?><a>\xC3\xA9</a>",        65001,              false},
         {" <?xml version='1.0' encoding='koi8-r'?><a>\xF6</a>",            kAnsi,              false},
         {"<?xml version='1.0' encoding='UTF-16'?><a/>",                    65001,              false},
-        {"<?xml version='1.0' encoding='UTF-8'?><a>caf\xE9</a>",           kAnsi,              false},
+        {"<?xml version='1.0' encoding='UTF-8'?><a>caf\xE9</a>",           65001,              false},
+        {"<?xml version='1.0' encoding='Utf_8'?><a>caf\xC3\xA9</a>",       65001,              false},
+        {"<?xml version='1.0' encoding='LATIN-1'?>",                       28591,              false},
+        {"<?xml version='1.0' encoding='windows_1252'?>",                  1252,               false},
+        {"<?xml version='1.0' encoding='ibm932'?>",                        kCodePageAsciiOnly, false},
+        {"<?xml version='1.0' encoding='IBM-Thai'?><a>\xC3\xA9</a>",       65001,              false},
         {"<a>0123456789abcdef\xE9",                                        kAnsi,              false},
     };
     for (const auto& [bytes, codePage, mark] : cases)

@@ -54,6 +54,13 @@ TEST(Value, EncodeEscapesMarkupAndWritesWhatTheCodePageCannotHoldAsReferences)
         {u"們中",                    kCodePageGb2312,    '"',  "&#x5011;\xD6\xD0"                          },
         {u"é日",                     51932,              '"',  "&#xE9;\xC6\xFC"                            },
         {u"é€ a",                   kCodePageAsciiOnly, '"',  "&#xE9;&#x20AC; a"                          },
+        {u"\u0081é",                  1252,               '"',  "&#x81;\xE9"                                },
+        {u"\u02BC\u2019\u03B1",        28597,              '"',  "&#x2BC;\xA2\xE1"                           },
+        {u"\u203E\u00AF \u040E\u0436", 28598,              '"',  "&#x203E;\xAF &#x40E;&#x436;"               },
+        {u"\u040E\u0436",              21866,              '"',  "&#x40E;\xD6"                               },
+        {u"\u2126\u03A9\u2206",        10000,              '"',  "&#x2126;\xBD&#x2206;"                      },
+        {u"\uE000中%",                936,                '"',  "&#xE000;\xD6\xD0%"                         },
+        {u"1%",                        864,                '"',  "1&#x25;"                                   },
  // Nothing a document may not hold: U+FFFD in its place.
         {u"a\xD800\x01\uFFFF",         1252,               '"',  "a&#xFFFD;&#xFFFD;&#xFFFD;"                 },
     };
@@ -73,6 +80,9 @@ TEST(Value, DecodeExactlyReadsAValueAsEveryReaderDoesOrRefusesIt)
         {"\x87\x40\\",                      932,                "\u2460\\"     },
         {"\x93\xFA\x96\x7B",                kCodePageShiftJis,  "\u65E5\u672C" },
         {"plain",                           kCodePageAsciiOnly, "plain"        },
+        {"\xA2\xE1%",                       28597,              "\u2019\u03B1%"},
+        {"1%",                              864,                "1\u066A"      },
+        {"\xE9\x81",                        1252,               nullptr        },
         {"&co; Guide",                      65001,              nullptr        },
         {"&nbsp;",                          1252,               nullptr        },
         {"&#X31;",                          1252,               nullptr        },
