@@ -40,13 +40,17 @@ TEST(StandardForms, EachCodeIsWrittenAsBytesExactlyWhenIconvReadsItAlikeUnderEve
         const XmlDetail::CCodePage* entry = XmlDetail::CodePageByNumber(page);
         ASSERT_TRUE(entry && (f == 0 || XmlDetail::kStandardForms[f - 1].codePage < page)) << page;
         std::string names(entry->names);
-        for (const char* prefix : {" cp", " windows-", " ms", " ibm", " iso-8859-"})
-        {
-            const unsigned number = prefix[4] == '-'                  ? entry->isoPart
-                                    : prefix[3] == 'm' && page >= 870 ? 0
-                                                                      : page;
-            names += number != 0 && page < 0x10000 ? prefix + std::to_string(number) : "";
-        }
+        // The spellings of its numbers that iconv may know; "ibm" only for the IBM PC pages.
+        const unsigned number = page < 0x10000 ? page : 0;
+        const std::pair<const char*, unsigned> spellings[] = {
+            {" cp",        number                   },
+            {" windows-",  number                   },
+            {" ms",        number                   },
+            {" ibm",       number < 870 ? number : 0},
+            {" iso-8859-", entry->isoPart           }
+        };
+        for (const auto& [prefix, n] : spellings)
+            names += n != 0 ? prefix + std::to_string(n) : "";
         std::vector<iconv_t> readers;
         std::istringstream words(names);
         for (std::string name; words >> name;)
