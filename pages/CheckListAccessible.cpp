@@ -154,6 +154,10 @@ HRESULT STDMETHODCALLTYPE CCheckListAccessible::get_accDefaultAction(VARIANT chi
         return m_standard->get_accDefaultAction(child, action);
     if (!action)
         return E_POINTER;
+    // A line the person may not change has no action to name.
+    *action = nullptr;
+    if (!m_owner->AllowsUserToggle())
+        return S_FALSE;
     wchar_t name[kMaxActionName] = {};
     const int next = (m_owner->GetItemCheck(index) + 1) % m_owner->StateCount();
     if (::LoadStringW(::GetModuleHandleW(nullptr), kActionNameIds[next], name, kMaxActionName) <= 0)
@@ -170,10 +174,9 @@ HRESULT STDMETHODCALLTYPE CCheckListAccessible::accDoDefaultAction(VARIANT child
     const int index = ItemIndex(child);
     if (index < 0)
         return m_standard->accDoDefaultAction(child);
-    // A list whose boxes the person may not change offers its action in name only, as a read-only
-    // check box does.
+    // A line the person may not change has no action: a reader is told so, not that it happened.
     if (!m_owner->AllowsUserToggle())
-        return S_OK;
+        return DISP_E_MEMBERNOTFOUND;
     // The parent's handler may destroy the list, and with it our connection; we stay alive meanwhile.
     AddRef();
     m_owner->SetItemCheck(index, (m_owner->GetItemCheck(index) + 1) % m_owner->StateCount());

@@ -261,13 +261,24 @@ XmlFileError PathExists(const PathString& path, bool& exists)
                                                                                      : FromSystem(error);
 }
 
-XmlFileError RemovePath(const PathString& path)
+// A name of the tool's own goes also when the file it names was marked read-only: a second name
+// of a file shares its mark, which keep restores on that file.
+XmlFileError RemovePath(const PathString& path, const PathString* keep = nullptr)
 {
     StepReached("remove");
     if (DeleteFileW(path.c_str()))
         return XmlFileError::None;
-    const DWORD error = GetLastError();
-    return error == ERROR_FILE_NOT_FOUND ? XmlFileError::None : FromSystem(error);
+    DWORD error = GetLastError();
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (error == ERROR_ACCESS_DENIED && attributes != INVALID_FILE_ATTRIBUTES &&
+        (attributes & FILE_ATTRIBUTE_READONLY) &&
+        SetFileAttributesW(path.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY)))
+    {
+        error = DeleteFileW(path.c_str()) ? ERROR_SUCCESS : GetLastError();
+        if (keep)
+            SetFileAttributesW(keep->c_str(), attributes);
+    }
+    return error == ERROR_SUCCESS || error == ERROR_FILE_NOT_FOUND ? XmlFileError::None : FromSystem(error);
 }
 
 // from takes to's name in one step; without replace, a file at to is never replaced (Changed).
@@ -364,7 +375,7 @@ void SyncFolder(const PathString& path) noexcept
     }
 }
 
-XmlFileError RemovePath(const PathString& path)
+XmlFileError RemovePath(const PathString& path, const PathString* = nullptr)
 {
     StepReached("remove");
     if (::unlink(path.c_str()) != 0)
@@ -638,6 +649,10 @@ XmlFileError XmlDetail::CFileReplacement::Commit() noexcept
             error = KeepSecondName(m_target, m_backup);
             kept = error == XmlFileError::None;
         }
+        // Marked read-only meanwhile: asked again just before the rename, since a rename over a
+        // read-only file succeeds under Wine and elsewhere.
+        if (error == XmlFileError::None)
+            error = Replaceable(m_target);
         if (error == XmlFileError::None)
             error = MovePath(m_temp, m_target, true);
         // Marked read-only meanwhile: the system says only that access is denied.
@@ -646,7 +661,7 @@ XmlFileError XmlDetail::CFileReplacement::Commit() noexcept
             error = XmlFileError::ReadOnly;
         // The rename did not happen, so the target still holds the version the second name keeps.
         if (error != XmlFileError::None && kept)
-            RemovePath(m_backup);
+            RemovePath(m_backup, &m_target);
     }
     else
     {

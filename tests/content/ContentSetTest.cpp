@@ -147,6 +147,8 @@ TEST(ContentSet, ChecksTheDiskBeforeAndAfterEachFileAndPutsBackWhatItReplacedWhe
          "put back, failed (changed)", kFeatures.c_str(), kFeatures.c_str()},
         {"marked read-only just before its turn", Nothing, Yes, "record 2", "read-only", "",
          "failed (read-only), not written", kFeatures.c_str(), kSoftkeys.c_str()},
+        {"marked read-only at the last moment", Nothing, Yes, "link 1", "read-only", "",
+         "failed (read-only), not written", kFeatures.c_str(), kSoftkeys.c_str()},
         {"a deleted file comes back after a yes", FeaturesDeleted, Yes, "", "", "features.xml gone", "saved, saved",
          kFeaturesSaved.c_str(), kSoftkeysSaved.c_str()},
         {"and stays away after a no", FeaturesDeleted, No, "", "", "features.xml gone", "kept other, saved",
@@ -206,6 +208,24 @@ TEST(ContentSet, ChecksTheDiskBeforeAndAfterEachFileAndPutsBackWhatItReplacedWhe
                       results[i].outcome != SaveOutcome::Saved && results[i].outcome != SaveOutcome::KeptOther);
         fs::remove(ticked.folder + "/../moved.xml");
     }
+}
+
+// Ticked, saved, unticked and saved again: the second save writes the change back, a third writes
+// nothing. A file a later tab names too, however spelled, is edited on the first tab only.
+TEST(ContentSet, ASecondSaveWritesWhatChangedSinceTheFirstAndOneFileHasOneEditor)
+{
+    CTicked ticked(TestFolder(), 2);
+    EXPECT_EQ(Outcomes(ticked.set.Save(nullptr)), "saved, saved");
+    ASSERT_TRUE(ticked.set.File(0).SetLine(1, false));
+    EXPECT_EQ(Outcomes(ticked.set.Save(nullptr)), "saved, unchanged");
+    EXPECT_EQ(ticked.States(), "old new");
+    EXPECT_EQ(Outcomes(ticked.set.Save(nullptr)), "unchanged, unchanged");
+
+    CContentSet twice({CContentFile::Kind::List, CContentFile::Kind::List});
+    twice.Open({{u"Features", ticked.sources[0].path, u"a"}, {u"Softkeys", ticked.folder + "/./features.xml", u"b"}});
+    EXPECT_EQ(twice.File(0).Lock(), ContentLock::None);
+    EXPECT_EQ(twice.File(1).Lock(), ContentLock::EditedOnOtherTab);
+    EXPECT_EQ(twice.File(1).EditorTab(), u"Features");
 }
 
 // Every allocation of a save may fail: the save then ends as a failure the person is told of,

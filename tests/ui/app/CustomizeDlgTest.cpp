@@ -190,8 +190,8 @@ TEST_F(MainDialog, TabsShowOnePageInOnePlaceAndTheButtonsActOnItsListOnly)
     ASSERT_EQ(Checks(), "10 01 1");
     // What a person does, the page shown after it and the entries' checks. Ctrl+Tab and Ctrl+Shift+Tab
     // reach the dialog through its message filter, as its modal loop offers the keys to it.
-    // Tabs 0 to 3 are pressed by their number. The focus is in the shown page's first control ('p') or on
-    // Enable All ('e') before the step, and after it there, on the tab control ('t') or on the button
+    // Tabs 0 to 3 are pressed by their number. The focus is in the shown page's first control ('p'), on
+    // Enable All ('e') or on Disable All ('d') before the step, and after it there, on the tab control ('t') or on the button
     // clicked ('e', 'd'). Enable All and Disable All are disabled on the Interface tab.
     constexpr int kNext = 4, kPrevious = 5, kEnableAll = 6, kDisableAll = 7;
     const struct
@@ -203,7 +203,7 @@ TEST_F(MainDialog, TabsShowOnePageInOnePlaceAndTheButtonsActOnItsListOnly)
         {kDisableAll, 0, "00 01 1", 'p', 'd'},
         {2,           2, "00 01 1", 'p', 't'},
         {kDisableAll, 2, "00 01 0", 'p', 'd'},
-        {kNext,       3, "00 01 0", 'e', 'p'},
+        {kNext,       3, "00 01 0", 'd', 'p'},
         {kDisableAll, 3, "00 01 0", 'p', 'p'},
         {kNext,       0, "00 01 0", 'p', 'p'},
         {kPrevious,   3, "00 01 0", 'p', 'p'},

@@ -1,4 +1,5 @@
 #include <windows.h>
+#include <oleacc.h>
 #include <gtest/gtest.h>
 #include <memory>
 #include <set>
@@ -305,17 +306,64 @@ TEST(Pages, FileHeldOpenIsNotReadAndNotWritten)
     EXPECT_EQ(ReadBytes(DataFile("features_in.xml")), ReadBytes(held));
 }
 
-// A cleared field is an empty name in every link item; the flag is left as it was.
+// A cleared field is an empty name in every link item that has one (an item without a name reads as
+// empty already and gets none); the flag is left as it was.
 TEST(Pages, AClearedLinkFieldWritesAnEmptyValue)
 {
     const CScratch scratch("cleared");
     const std::string path = scratch / "interface.xml";
-    WriteBytes(path, "<interface>\r\n<linkItem value=\"Guide\" enabled=\"yes\"/>\r\n<linkItem value='Old'/>\r\n</interface>\r\n");
+    WriteBytes(path, "<interface>\r\n<linkItem enabled=\"1\"/>\r\n<linkItem value=\"Guide\" enabled=\"yes\"/>\r\n<linkItem value='Old'/>\r\n</interface>\r\n");
     CLoadedPage loaded(EPage::Interface, &path);
     TypeText(loaded.link->m_linkName.m_hWnd, L"\b");
     EXPECT_EQ(WindowText(loaded.link->m_linkName.m_hWnd), L"");
     EXPECT_EQ(loaded.Save(), SaveOutcome::Saved);
-    EXPECT_EQ(ReadBytes(path), "<interface>\r\n<linkItem value=\"\" enabled=\"yes\"/>\r\n<linkItem value=''/>\r\n</interface>\r\n");
+    EXPECT_EQ(ReadBytes(path), "<interface>\r\n<linkItem enabled=\"1\"/>\r\n<linkItem value=\"\" enabled=\"yes\"/>\r\n<linkItem value=''/>\r\n</interface>\r\n");
+}
+
+LRESULT CALLBACK CountCheckChanges(HWND hWnd, UINT msg, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR count)
+{
+    if (msg == WM_COMMAND && HIWORD(wParam) == CLBN_CHECKCHANGED)
+        ++*reinterpret_cast<int*>(count);
+    return DefSubclassProc(hWnd, msg, wParam, lParam);
+}
+
+// A read-only list takes no change from a press, Space, a double click or a screen reader, not even
+// for a moment: its page hears of no change, and every line says it is read-only and has no action.
+TEST(Pages, AReadOnlyListTakesNoChangeNotEvenForAMoment)
+{
+    const CScratch scratch("readonly-moment");
+    const std::string path = scratch.Copy("readonly_list.xml");
+    CLoadedPage loaded(EPage::Features, &path);
+    HWND hList = loaded.list->m_checkList.m_hWnd;
+    int changes = 0;
+    SetWindowSubclass(loaded.page->m_hWnd, CountCheckChanges, 1, reinterpret_cast<DWORD_PTR>(&changes));
+    IAccessible* accessible = nullptr;
+    AccessibleObjectFromWindow(hList, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible,
+                               reinterpret_cast<void**>(&accessible));
+    ASSERT_NE(accessible, nullptr);
+    for (int i = 0; i < 3; ++i)
+    {
+        PressItem(hList, i, 5);
+        SpaceOn(hList, i);
+        PerformInput(hList, Input::DoubleClick, 5, ItemMiddleY(hList, i));
+        VARIANT child;
+        VariantInit(&child);
+        child.vt = VT_I4;
+        child.lVal = i + 1;
+        EXPECT_EQ(accessible->accDoDefaultAction(child), DISP_E_MEMBERNOTFOUND) << i;
+        BSTR action = nullptr;
+        EXPECT_EQ(accessible->get_accDefaultAction(child, &action), S_FALSE) << i;
+        EXPECT_EQ(action, nullptr) << i;
+        VARIANT state;
+        VariantInit(&state);
+        EXPECT_EQ(accessible->get_accState(child, &state), S_OK);
+        EXPECT_TRUE(state.vt == VT_I4 && (state.lVal & STATE_SYSTEM_READONLY)) << i;
+    }
+    accessible->Release();
+    RemoveWindowSubclass(loaded.page->m_hWnd, CountCheckChanges, 1);
+    EXPECT_EQ(changes, 0);
+    EXPECT_EQ(loaded.Checks(), "100");
+    EXPECT_FALSE(loaded.page->File().HasChanges());
 }
 
 // Every kind of syntax error has its own text.
