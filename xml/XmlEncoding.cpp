@@ -33,7 +33,7 @@ unsigned NumberOf(const CCodePage* codePage)
     return codePage ? codePage->number : 0;
 }
 
-// Prefixes of names that give a code page by its number, as NormalName leaves them: "windows-1252",
+// Prefixes of names that give a code page by its number, as NormalEncodingName leaves them: "windows-1252",
 // "cp437", "x-cp20949", "ms936". "ibm" names only the IBM PC pages: IBM's own tables of the
 // others' numbers (ibm932, ibm1252) are not Windows'.
 constexpr std::string_view kNumberPrefixes[] = {"windows", "xcp", "cp", "ms", "dos"};
@@ -55,7 +55,8 @@ bool KeepsAscii(std::string_view key)
         1143,  1144,  1145,  1146,  1147,  1148,  1149,  20273, 20277, 20278, 20280, 20284, 20285, 20290,
         20297, 20420, 20423, 20424, 20833, 20838, 20871, 20880, 20905, 20924, 21025, 21027};
     if (key.find("ebcdic") != std::string_view::npos ||
-        kOthers.find(' ' + std::string(key) + ' ') != std::string_view::npos)
+        (key.find(' ') == std::string_view::npos &&
+         kOthers.find(' ' + std::string(key) + ' ') != std::string_view::npos))
         return false;
     for (const std::string_view prefix : {"csibm", "ccsid", "ibm", "windows", "xcp", "cp", "ms"})
     {

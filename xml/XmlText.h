@@ -83,8 +83,9 @@ bool Utf16ToCodePage(std::u16string_view text, unsigned codePage, std::string& b
 
 // An attribute value as its file means it, to be shown: the predefined entities and the character
 // references replaced, the rest decoded from codePage, the code page of the tree's bytes (UTF-8 for
-// UTF-16 files). A reference that cannot be decoded stays as written; bytes invalid in the code page
-// show as U+FFFD, one for each byte.
+// UTF-16 files); a single-byte page's bytes as other readers read them, where they agree on one. A
+// reference that cannot be decoded stays as written; bytes invalid in the code page show as U+FFFD,
+// one for each byte.
 std::u16string DecodeXmlValue(std::string_view value, unsigned codePage);
 // The value exactly as every XML reader reads it, references replaced and tab, CR and LF read as
 // spaces (a CR LF as one), for comparing and for editing: writing the text back with EncodeXmlValue

@@ -27,6 +27,7 @@ TEST(Value, DecodeReplacesWhatAReaderReplacesAndKeepsTheRestAsWritten)
         {"Caf\xC3\xA9 &amp; &#x263A; &#x1F600;",                   65001, "Café & ☺ 😀"                   },
         {"\xC6&#x20AC;\x88",                                       1251,  "Ж€€"                           },
         {"\x93\xFA\x96\x7B&amp;\x95\x5C",                          932,   "日本&表"                         },
+        {"\xA2\xE1 \xBD",                                          28597, "’α ½"                           },
  // Malformed, declared in a DTD, or a character no document may hold: kept as written.
         {"&#X26;&nbsp;&#x;&#;&;&#x26 &amp&#99999999999999999999;", 1252,
          "&#X26;&nbsp;&#x;&#;&;&#x26 &amp&#99999999999999999999;"                                              },
