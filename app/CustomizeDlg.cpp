@@ -354,10 +354,16 @@ bool CCustomizeDlg::OnReportRecovery(WPARAM, LPARAM, LRESULT& result)
             text = FormatText(IDS_RECOVERY_BLOCKED, {WidePath(recovery.path), SaveFailureText(recovery.error)});
             break;
         }
-        if (recovery.outcome != CSaveRecovery::Outcome::Blocked)
+        // A file a tab shows goes by the name the tab gives it.
+        for (size_t i = 0; recovery.outcome != CSaveRecovery::Outcome::Blocked && i < recovery.files.size(); ++i)
         {
-            for (const std::string& file : recovery.files)
-                text += L"\n" + WidePath(file);
+            std::wstring name = WidePath(recovery.files[i]);
+            for (size_t index = 0; index < m_content.Count(); ++index)
+            {
+                if (m_content.File(index).Path() == recovery.files[i])
+                    name = AsWide(m_content.File(index).ShownPath());
+            }
+            text += L"\n" + name;
         }
         message += (message.empty() ? L"" : L"\n\n") + text;
     }
