@@ -636,8 +636,8 @@ public:
     // The first half of Save: the new file beside the target, which Commit puts in its place only
     // while the target holds what the document expects of it: at the path last read from or
     // written to, the bytes last read or written there (Changed when it holds others, NotFound when
-    // it is gone: it is never recreated); at any other path, no file at all (Changed when there is
-    // one). With replacing, the caller accepts that state instead, such as what was on disk when
+    // it is gone: it is never recreated); at any other path, whatever is there is replaced, or the
+    // file created. With replacing, the caller accepts that state instead, such as what was on disk when
     // the person agreed to replace it. Nothing is written when the file already holds the tree's
     // bytes (the save is empty). A tree read from UTF-16 is written in UTF-16 again, in the same
     // byte order and with a mark when the file had one.
@@ -727,6 +727,8 @@ private:
     std::string m_filePath;
     // None when the file at path holds what a save may replace (see PrepareSave).
     XmlFileError CheckReplaceable(const char* path, const CXmlDiskState* replacing) const;
+    // Whether path is the file last read or written.
+    bool IsOwnFile(const char* path) const noexcept;
     CXmlFileStatus m_status;
     CXmlSyntax m_syntax;
     void Failed(XmlFileError error, std::size_t offset) noexcept

@@ -533,12 +533,18 @@ XmlFileError CompareState(const char* path, bool exists, std::string_view bytes)
 }
 } // namespace
 
+// The file the document was read from or last written to is replaced only while it holds those
+// bytes; a file at any other path is the caller's to replace, whatever it holds.
 XmlFileError CXmlDocument::CheckReplaceable(const char* path, const CXmlDiskState* replacing) const
 {
     if (replacing)
         return CompareState(path, replacing->exists, replacing->bytes);
-    const bool known = path && !m_filePath.empty() && m_filePath == path;
-    return CompareState(path, known, known ? FileBytes() : std::string_view());
+    return IsOwnFile(path) ? CompareState(path, true, FileBytes()) : XmlFileError::None;
+}
+
+bool CXmlDocument::IsOwnFile(const char* path) const noexcept
+{
+    return path && !m_filePath.empty() && m_filePath == path;
 }
 
 CXmlPendingSave::CXmlPendingSave() noexcept = default;
@@ -585,7 +591,7 @@ XmlFileError CXmlPendingSave::Commit() noexcept
     }
     // A write by another program between the check and the rename landed in what is now the
     // previous version: that version goes back, so the other program's work is not lost.
-    if (!m_file->Backup().empty())
+    if (!m_file->Backup().empty() && (!m_expectDocument || m_document->IsOwnFile(m_path.c_str())))
     {
         XmlFileError previous = XmlFileError::Failed;
         try

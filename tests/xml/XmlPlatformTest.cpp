@@ -126,9 +126,10 @@ TEST(Files, SaveReplacesTheFileOrLeavesItUntouched)
     fs::permissions(fs::u8path(path), fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
     WriteBytes(path + ".~0.tmp", "leftover");
     EXPECT_EQ(FolderContents(folder), (std::vector<std::string>{"content.xml", "content.xml.~0.tmp"}));
-    EXPECT_FALSE(Loaded("<a>short</a>")->Save(path.c_str())) << "a file it did not read is not replaced";
+    EXPECT_TRUE(Loaded("<a>other</a>")->Save(path.c_str())) << "a file it did not read is written as told";
     CXmlDiskState disk;
     ASSERT_EQ(disk.Read(path.c_str()), XmlFileError::None);
+    EXPECT_EQ(disk.bytes, "<a>other</a>");
     ASSERT_TRUE(Loaded("<a>short</a>")->Save(path.c_str(), &disk));
     EXPECT_EQ(ReadBytes(path) + ReadBytes(path + ".~0.tmp"), "<a>short</a>leftover");
 #ifndef _WIN32
