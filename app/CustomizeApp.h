@@ -5,7 +5,7 @@
 class CCustomizeApp : public CWinApp
 {
 public:
-    CCustomizeApp() : CWinApp(nullptr)
+    CCustomizeApp()
     {
     }
     // Runs the main dialog; the program ends when it closes.

@@ -1,6 +1,7 @@
 #include <windows.h>
 #include <commctrl.h>
 #include <objbase.h>
+#include <shellapi.h>
 
 #include <array>
 #include <memory>
@@ -77,6 +78,8 @@ const TMsgEntry<CCustomizeDlg> CCustomizeDlg::s_msgMap[] = {
     {WM_DPICHANGED,    0,             0,               &CCustomizeDlg::OnDpiChanged   },
     {kMsgPlacePage,    0,             0,               &CCustomizeDlg::OnPlacePage    },
     {kMsgReportRecovery, 0,           0,               &CCustomizeDlg::OnReportRecovery},
+    {WM_HELP,          0,             0,               &CCustomizeDlg::OnHelp         },
+    {WM_COMMAND,       0,             ID_HELP,         &CCustomizeDlg::OnHelp         },
 };
 
 namespace
@@ -548,4 +551,29 @@ bool CCustomizeDlg::OnDestroy(WPARAM, LPARAM, LRESULT&)
     m_hKeyHook = nullptr;
     RemovePropW(m_hWnd, kCycleTabProp);
     return false;
+}
+
+// F1 (the dialog manager's help request, or ID_HELP) opens the user's guide that the zip puts beside
+// the program; without one nothing happens.
+bool CCustomizeDlg::OnHelp(WPARAM, LPARAM, LRESULT& result)
+{
+    result = TRUE;
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;)
+    {
+        const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return true;
+        if (length < path.size())
+        {
+            path.resize(length);
+            break;
+        }
+        path.resize(path.size() * 2);
+    }
+    path = path.substr(0, path.find_last_of(L"\\/") + 1) + L"Read Me First.txt";
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
+        ShellExecuteW(m_hWnd, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return true;
 }

@@ -56,6 +56,7 @@ private:
     bool OnDisableAll(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnCycleTab(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnDestroy(WPARAM wParam, LPARAM lParam, LRESULT& result);
+    bool OnHelp(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnDpiChanged(WPARAM wParam, LPARAM lParam, LRESULT& result);
     bool OnPlacePage(WPARAM wParam, LPARAM lParam, LRESULT& result);
 

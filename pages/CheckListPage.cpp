@@ -63,16 +63,14 @@ void CCheckListPage::ShowContent()
         m_checkList.SetEmptyText(DescribeEmpty(IDS_NO_ITEMS));
 }
 
-bool CCheckListPage::TakeCheck(int index)
+void CCheckListPage::TakeCheck(int index)
 {
     const int check = m_checkList.GetItemCheck(index);
     const auto& lines = File().Lines();
     if (index < 0 || static_cast<size_t>(index) >= lines.size() || (check == 1) == lines[static_cast<size_t>(index)].on)
-        return true;
-    if (File().SetLine(static_cast<size_t>(index), check == 1))
-        return true;
-    m_checkList.SetItemCheck(index, lines[static_cast<size_t>(index)].on ? 1 : 0);
-    return false;
+        return;
+    if (!File().SetLine(static_cast<size_t>(index), check == 1))
+        m_checkList.SetItemCheck(index, lines[static_cast<size_t>(index)].on ? 1 : 0);
 }
 
 // The entry changed is the one at the caret, for a press, a key or a reader; any other that differs

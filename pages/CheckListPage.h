@@ -29,8 +29,8 @@ protected:
 private:
     // A box the person changed goes to the file; one the file refuses is put back.
     bool OnCheckChanged(WPARAM wParam, LPARAM lParam, LRESULT& result);
-    // Hands the entry's check to the file: false when the file refused it and the box was put back.
-    bool TakeCheck(int index);
+    // Hands the entry's check to the file; when the file refuses it, the box is put back.
+    void TakeCheck(int index);
 
     int m_listId;
 

@@ -83,6 +83,9 @@
 #define IDS_SYNTAX_CONTROL 259
 #define IDS_SYNTAX_ENCODING 260
 
+// F1 anywhere in the dialog: the user's guide.
+#define ID_HELP 0xE146
+
 // System-menu command of the About box; the low four bits belong to the system.
 #define IDM_ABOUTBOX 0x0010
 

@@ -4,7 +4,7 @@
 
 CWinApp* CWinApp::s_current = nullptr;
 
-CWinApp::CWinApp(const wchar_t* appName) : m_appName(appName ? appName : L"")
+CWinApp::CWinApp()
 {
     s_current = this;
 }

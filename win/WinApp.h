@@ -9,7 +9,7 @@ class CWnd;
 class CWinApp
 {
 public:
-    explicit CWinApp(const wchar_t* appName = nullptr);
+    CWinApp();
     CWinApp(const CWinApp&) = delete;
     CWinApp& operator=(const CWinApp&) = delete;
     virtual ~CWinApp();
@@ -39,7 +39,6 @@ public:
 
     HINSTANCE m_hInstance = nullptr;
     CWnd* m_pMainWnd = nullptr; // not owned
-    std::wstring m_appName;
     std::wstring m_registryKey;
 
 private:
