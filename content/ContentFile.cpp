@@ -11,11 +11,12 @@ bool IsLinkItem(const CXmlNode& node)
     return node.m_type == CXmlNode::NODE_ELEMENT && node.m_name == "linkItem";
 }
 
-// A flag is on when it reads as exactly "1", as every reader reads it ("&#49;" too).
-bool IsOn(const CXmlAttribute* enabled, unsigned codePage)
+// A flag is on when it reads as exactly "1", as every reader reads it ("&#49;" and a declared entity
+// that stands for 1 too).
+bool IsOn(const CXmlAttribute* enabled, unsigned codePage, const CXmlDocumentType& type)
 {
     std::u16string text;
-    return enabled && DecodeXmlValueExactly(enabled->m_value, codePage, text) && text == u"1";
+    return enabled && DecodeXmlValueExactly(enabled->m_value, codePage, text, &type) && text == u"1";
 }
 } // namespace
 
@@ -63,7 +64,7 @@ ContentLock CContentFile::Lock() const
         return ContentLock::EditedOnOtherTab;
     if (m_document->Syntax().error != XmlSyntaxError::None)
         return ContentLock::NotWellFormed;
-    return ContentLock::None;
+    return m_typeLock;
 }
 
 void CContentFile::Fill()
@@ -74,6 +75,10 @@ void CContentFile::Fill()
     m_readLinkOn = false;
     m_linkExact = true;
     const unsigned codePage = m_document->TreeCodePage();
+    const CXmlDocumentType& type = m_document->DocumentType();
+    m_typeLock = type.m_unread ? ContentLock::UnreadDocumentType : ContentLock::None;
+    m_lockName.clear();
+    m_lockElement.clear();
     if (const CXmlNode* container = m_document->m_documentElement)
     {
         if (m_kind == Kind::List)
@@ -81,30 +86,60 @@ void CContentFile::Fill()
             m_lines.reserve(container->m_children.size());
             m_items.reserve(container->m_children.size());
         }
+        const char* const nameAttribute = m_kind == Kind::List ? "name" : "value";
         for (const auto& child : container->m_children)
         {
+            // Readers read what a declared entity stands for where it stands: items the tool does not see.
+            if (child->m_type == CXmlNode::NODE_TEXT && m_typeLock == ContentLock::None &&
+                !type.m_entities.empty())
+            {
+                const std::string_view entity = type.MarkupEntityIn(child->m_text, codePage);
+                if (!entity.empty())
+                {
+                    m_typeLock = ContentLock::EntityMarkup;
+                    m_lockName = DecodeXmlValue(entity, codePage);
+                }
+            }
             if (child->m_type != CXmlNode::NODE_ELEMENT || (m_kind == Kind::Link && !IsLinkItem(*child)))
                 continue;
+            LockByDocumentType(*child, "enabled");
+            LockByDocumentType(*child, nameAttribute);
             m_items.push_back({child.get(), ReadValue(*child, "enabled"), CReadValue()});
-            const bool on = IsOn(child->FindAttribute("enabled"), codePage);
+            const bool on = IsOn(child->FindAttribute("enabled"), codePage, type);
             if (m_kind == Kind::List)
             {
                 const CXmlAttribute* name = child->FindAttribute("name");
-                m_lines.push_back({name ? DecodeXmlValue(name->m_value, codePage) : std::u16string(), on, on});
+                m_lines.push_back(
+                    {name ? DecodeXmlValue(name->m_value, codePage, &type) : std::u16string(), on, on});
                 continue;
             }
             // Every link item is shown in turn, so the last one stays. A name the tool cannot read as
             // every reader does is shown as written and not edited.
             m_items.back().value = ReadValue(*child, "value");
             const std::string& value = m_items.back().value.value;
-            m_linkExact = DecodeXmlValueExactly(value, codePage, m_readLinkName);
+            m_linkExact = DecodeXmlValueExactly(value, codePage, m_readLinkName, &type);
             if (!m_linkExact)
-                m_readLinkName = DecodeXmlValue(value, codePage);
+                m_readLinkName = DecodeXmlValue(value, codePage, &type);
             m_readLinkOn = on;
         }
     }
     m_linkName = m_readLinkName;
     m_linkOn = m_readLinkOn;
+}
+
+// Readers give an item without the attribute a declared default, and trim and collapse a value of a
+// type other than CDATA: neither is what the tool shows and writes.
+void CContentFile::LockByDocumentType(const CXmlNode& item, const char* name)
+{
+    if (m_typeLock != ContentLock::None)
+        return;
+    const CXmlAttributeDeclaration* declared = m_document->DocumentType().FindAttribute(item.m_name, name);
+    if (!declared || (declared->cdata && !declared->defaulted))
+        return;
+    const unsigned codePage = m_document->TreeCodePage();
+    m_typeLock = ContentLock::DeclaredAttribute;
+    m_lockName = DecodeXmlValue(name, codePage);
+    m_lockElement = DecodeXmlValue(item.m_name, codePage);
 }
 
 bool CContentFile::SetLine(std::size_t index, bool on)

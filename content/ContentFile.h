@@ -20,6 +20,13 @@ enum class ContentLock : std::uint8_t
     NoElement,         // the file holds no element: there is nothing to edit
     NotWellFormed,     // Syntax says where
     EditedOnOtherTab,  // another tab edits the same file
+    // The document type makes readers see the items otherwise than the tool can edit them: an entity
+    // among the items stands for markup (LockName names it), or an attribute the tool reads has a
+    // declared default or type (LockName, of the element LockElement), or the type holds what the
+    // tool cannot read.
+    EntityMarkup,
+    DeclaredAttribute,
+    UnreadDocumentType,
 };
 
 class CContentFile
@@ -78,6 +85,14 @@ public:
         return m_document->Syntax();
     }
     ContentLock Lock() const;
+    const std::u16string& LockName() const
+    {
+        return m_lockName;
+    }
+    const std::u16string& LockElement() const
+    {
+        return m_lockElement;
+    }
     bool CanWrite() const
     {
         return Lock() == ContentLock::None;
@@ -147,6 +162,8 @@ private:
     static void StoreEnabled(CXmlNode& node, bool on);
     // The lines or the link from the document, as read.
     void Fill();
+    // Whether the document type keeps the item from being edited: sets the lock and its names.
+    void LockByDocumentType(const CXmlNode& item, const char* name);
     // What the person changed into the document; everything else back to what was read.
     void Store();
 
@@ -165,4 +182,7 @@ private:
     bool m_readLinkOn = false;
     bool m_linkOn = false;
     bool m_linkExact = true;
+    ContentLock m_typeLock = ContentLock::None;
+    std::u16string m_lockName;
+    std::u16string m_lockElement;
 };

@@ -45,6 +45,7 @@ const CSyntaxText kSyntaxTexts[] = {
     {XmlSyntaxError::AttributeSyntax,    IDS_SYNTAX_ATTRIBUTE    },
     {XmlSyntaxError::LessThanInValue,    IDS_SYNTAX_LESS_THAN    },
     {XmlSyntaxError::BadMarkup,          IDS_SYNTAX_BAD_MARKUP   },
+    {XmlSyntaxError::UnclosedTemplate,   IDS_SYNTAX_TEMPLATE     },
     {XmlSyntaxError::ControlCharacter,   IDS_SYNTAX_CONTROL      },
     {XmlSyntaxError::UnwritableEncoding, IDS_SYNTAX_ENCODING     },
 };
@@ -100,6 +101,13 @@ std::wstring LockText(const CContentFile& file)
         return ReadFailure(file);
     case ContentLock::NotWellFormed:
         return SyntaxFailure(file);
+    case ContentLock::EntityMarkup:
+        return CDialog::FormatText(IDS_READ_ONLY_ENTITY, {AsWide(file.LockName())});
+    case ContentLock::DeclaredAttribute:
+        return CDialog::FormatText(IDS_READ_ONLY_ATTLIST,
+                                   {AsWide(file.LockName()), AsWide(file.LockElement())});
+    case ContentLock::UnreadDocumentType:
+        return CDialog::LoadText(IDS_READ_ONLY_DOCTYPE);
     default:
         return std::wstring();
     }
@@ -142,7 +150,7 @@ void CContentPage::ShowNote()
     const std::wstring path = AsWide(m_file->ShownPath());
     if (lock == ContentLock::EditedOnOtherTab)
         note = path + FormatText(IDS_READ_ONLY_EDITED_ON, {AsWide(m_file->EditorTab())});
-    else if (lock == ContentLock::NotWellFormed)
+    else if (lock != ContentLock::NotRead && !LockText(*m_file).empty())
         note = path + LockText(*m_file);
     else
         note = ContentNote();

@@ -70,6 +70,9 @@
 #define IDS_READ_ONLY_EDITED_ON 241
 #define IDS_READ_ONLY_ENCODING 242
 #define IDS_LINK_NOT_EXACT 243
+#define IDS_READ_ONLY_ENTITY 244
+#define IDS_READ_ONLY_ATTLIST 245
+#define IDS_READ_ONLY_DOCTYPE 246
 
 // What is wrong with a file that is not well-formed XML, in the order of its kinds.
 #define IDS_SYNTAX_NO_ELEMENT 251
@@ -82,6 +85,7 @@
 #define IDS_SYNTAX_BAD_MARKUP 258
 #define IDS_SYNTAX_CONTROL 259
 #define IDS_SYNTAX_ENCODING 260
+#define IDS_SYNTAX_TEMPLATE 261
 
 // F1 anywhere in the dialog: the user's guide.
 #define ID_HELP 0xE146

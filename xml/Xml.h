@@ -155,6 +155,7 @@ enum class XmlSyntaxError : std::uint8_t
     AttributeSyntax,   // an attribute lacks its "=", its quotes, or the space before it
     LessThanInValue,   // a "<" inside an attribute value
     BadMarkup,         // "<!" that opens no comment, CDATA section or document type declaration
+    UnclosedTemplate,  // a template block "<%" with no "%>" after it
     ControlCharacter,  // a NUL or another control character than tab, LF and CR
     // The declaration names an encoding in which ASCII characters are not their ASCII bytes (UTF-7,
     // EBCDIC): nothing typed could be written so that readers read it.
@@ -172,10 +173,48 @@ struct CXmlSyntax
 // Checks size bytes at text for what makes the engine unsure which bytes are an item or a value, and
 // for control characters, and reports the first error. Tolerated, because stored files rely on them
 // and the engine carries them through exactly: an attribute written as its name alone, a repeated
-// attribute name, an "&" that begins no reference, "<% ... %>" blocks, "--" inside a comment, an end
+// attribute name, an "&" that begins no reference, "<% ... %>" template blocks between tags (read
+// whole, up to the first "%>", as character data), "--" inside a comment, an end
 // tag that names another element (it closes the innermost one), text or elements after the document
 // element, an XML declaration after other bytes, and 0x1A as the last byte (DOS's end-of-file mark).
 CXmlSyntax CheckWellFormed(const char* text, std::size_t size, bool utf8) noexcept;
+
+// What the internal subset of a file's document type declaration declares that changes how readers
+// read its elements: general entities, and attributes' types and defaults. The strings refer to the
+// document's bytes. An external subset (SYSTEM "x.dtd") is not read.
+struct CXmlEntityDeclaration
+{
+    std::string_view name;
+    std::string_view literal; // the replacement text as written between its quotes
+    bool external = false;    // SYSTEM or PUBLIC: its text is in another file
+};
+
+struct CXmlAttributeDeclaration
+{
+    std::string_view element;
+    std::string_view attribute;
+    bool cdata = true;      // readers take a CDATA value as written; other types they trim and collapse
+    bool defaulted = false; // readers give an element without the attribute its default (#FIXED included)
+};
+
+class CXmlDocumentType
+{
+public:
+    // The first declaration of that name: the one readers use. Null for none.
+    const CXmlEntityDeclaration* FindEntity(std::string_view name) const noexcept;
+    const CXmlAttributeDeclaration* FindAttribute(std::string_view element,
+                                                  std::string_view attribute) const noexcept;
+    // The name of the first entity referenced in character data (comments, CDATA sections,
+    // instructions and template blocks skipped) that readers do not read as plain text: markup, an
+    // external entity, or one the engine cannot read. Empty for none. codePage is the tree's.
+    std::string_view MarkupEntityIn(std::string_view text, unsigned codePage) const;
+
+    std::vector<CXmlEntityDeclaration> m_entities;
+    std::vector<CXmlAttributeDeclaration> m_attributes;
+    // The subset holds what the engine does not read, which may declare anything: a parameter-entity
+    // reference, or a declaration it does not know.
+    bool m_unread = false;
+};
 
 // Why a file could not be read or written.
 enum class XmlFileError : std::uint8_t
@@ -667,6 +706,12 @@ public:
     {
         return m_syntax;
     }
+    // What the document type of the last file loaded declares in its internal subset; empty after a
+    // Parse and for a file without one.
+    const CXmlDocumentType& DocumentType() const noexcept
+    {
+        return m_documentType;
+    }
 
     CXmlNode m_root;
     CXmlNode* m_documentElement = nullptr; // first element of the last parse; owned by m_root's subtree
@@ -698,8 +743,10 @@ private:
                            std::size_t& nul, bool utf8Required = false) noexcept;
     // Appends the tree of size bytes at text, which outlive it, without firing the events. It
     // checks the bytes as it goes, while they are at hand: nul becomes the offset of the first NUL
-    // (size when there is none), and a set utf8 is cleared when they are not UTF-8.
-    void BuildTree(const char* text, std::size_t size, bool recordSource, bool& utf8, std::size_t& nul);
+    // (size when there is none), and a set utf8 is cleared when they are not UTF-8. Returns the
+    // document type declaration that the check passed, or empty.
+    std::string_view BuildTree(const char* text, std::size_t size, bool recordSource, bool& utf8,
+                               std::size_t& nul);
     CXmlNode& Current();
 
     CXmlNode* m_current = nullptr;
@@ -731,6 +778,7 @@ private:
     bool IsOwnFile(const char* path) const noexcept;
     CXmlFileStatus m_status;
     CXmlSyntax m_syntax;
+    CXmlDocumentType m_documentType;
     void Failed(XmlFileError error, std::size_t offset) noexcept
     {
         m_status = CXmlFileStatus{error, offset};

@@ -65,6 +65,8 @@ XmlSyntaxError CChecker::Markup() noexcept
         return Fail(XmlSyntaxError::EndInsideMarkup, m_size);
     switch (m_text[at + 1])
     {
+    case '%':
+        return Template();
     case '?':
         return Instruction();
     case '/':
@@ -109,6 +111,16 @@ XmlSyntaxError CChecker::Instruction() noexcept
     return XmlSyntaxError::None;
 }
 
+// A template block ends where the scanner ends it, at the first "%>"; nothing inside it is markup.
+XmlSyntaxError CChecker::Template() noexcept
+{
+    const std::size_t end = Find(m_pos + 2, "%>");
+    if (end == m_size)
+        return Fail(XmlSyntaxError::UnclosedTemplate, m_pos);
+    m_pos = end + 2;
+    return XmlSyntaxError::None;
+}
+
 XmlSyntaxError CChecker::Comment() noexcept
 {
     // Ends where the scanner ends it, at the first "-->"; a "--" before it is kept as it is.
@@ -121,6 +133,7 @@ XmlSyntaxError CChecker::Comment() noexcept
 
 XmlSyntaxError CChecker::DocumentType() noexcept
 {
+    const std::size_t start = m_pos;
     std::size_t at = Skip(m_pos + 9, kSpace);
     if (at == m_size)
         return Fail(XmlSyntaxError::EndInsideMarkup, m_size);
@@ -158,6 +171,8 @@ XmlSyntaxError CChecker::DocumentType() noexcept
         }
         if (c == '>' && !subset)
         {
+            m_typeStart = start;
+            m_typeEnd = at + 1;
             m_pos = at + 1;
             m_documentTypeSeen = true;
             return XmlSyntaxError::None;
@@ -343,12 +358,6 @@ void CChecker::Advance(std::size_t limit) noexcept
             break;
         }
         m_pos = static_cast<std::size_t>(static_cast<const char*>(less) - m_text);
-        // "<%" opens no markup for the scanner: the block is character data up to the next "<".
-        if (m_pos + 1 < m_size && m_text[m_pos + 1] == '%')
-        {
-            ++m_pos;
-            continue;
-        }
         m_error = Markup();
         if (m_error != XmlSyntaxError::None)
         {

@@ -32,6 +32,11 @@ public:
     {
         return m_error;
     }
+    // The document type declaration before the document element, whole, or empty.
+    std::string_view DocumentTypeText() const noexcept
+    {
+        return std::string_view(m_text + m_typeStart, m_typeEnd - m_typeStart);
+    }
     std::size_t Offset() const noexcept
     {
         return m_offset;
@@ -50,6 +55,7 @@ private:
 
     // Each of these starts at the "<" of its markup and leaves m_pos after it.
     XmlSyntaxError Markup() noexcept;
+    XmlSyntaxError Template() noexcept;
     XmlSyntaxError Instruction() noexcept;
     XmlSyntaxError Comment() noexcept;
     XmlSyntaxError DocumentType() noexcept;
@@ -67,12 +73,17 @@ private:
     std::size_t m_depth = 0;
     bool m_rootSeen = false;
     bool m_documentTypeSeen = false;
+    std::size_t m_typeStart = 0;
+    std::size_t m_typeEnd = 0;
     bool m_done = false;
     XmlSyntaxError m_error = XmlSyntaxError::None;
     std::size_t m_offset = 0;
     std::size_t m_controlled = 0; // bytes searched for control characters so far
     std::size_t m_control = m_size; // the first control character found
 };
+
+// Reads the internal subset of a document type declaration (from "<!DOCTYPE" to its ">") into type.
+void ReadDocumentType(std::string_view declaration, CXmlDocumentType& type);
 
 // Blocks for nodes and attributes, from the pool of the calling thread.
 void* AllocateNodeBlock();

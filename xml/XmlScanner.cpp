@@ -1,5 +1,6 @@
 // The scanner. Outside markup, bytes are character data up to a "<" that opens a tag; comments,
-// CDATA sections, declarations and processing instructions are character data too. Inside a tag
+// CDATA sections, declarations, processing instructions and template blocks ("<% ... %>") are
+// character data too, each read whole, so nothing inside one is taken for a tag. Inside a tag
 // the flags of RunScanner decide where each byte goes. Pieces of names, values and text are kept
 // as ranges of the input as long as they are contiguous, so the common case copies nothing.
 #include "Xml.h"
@@ -225,6 +226,14 @@ std::size_t ConstructEnd(const char* input, std::size_t size, std::size_t start)
     return DeclarationEnd(input, size, start);
 }
 
+// A template block runs from "<%" to the next "%>", whatever stands between: template code such as
+// "<% if (a < b) { %>" or a commented-out item holds "<" and ">" that are no markup of the file.
+std::size_t TemplateEnd(const char* input, std::size_t size, std::size_t start)
+{
+    const std::size_t at = FindPair(input, size, start + 2, '%', '>');
+    return at == size ? size : at + 2;
+}
+
 inline bool OpensConstruct(char next)
 {
     return next == '!' || next == '?';
@@ -318,7 +327,7 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
             const char next = at + 1 < size ? input[at + 1] : '\0';
             if (next == '%')
             {
-                i = at + 1;
+                i = TemplateEnd(input, size, at);
                 continue;
             }
             if (OpensConstruct(next))
@@ -628,7 +637,8 @@ bool CXmlParser::ParseFile(const char* path)
 // A load builds the tree straight from the scan: the tree's strings refer to the bytes where they
 // lie, which stay as they are, and with recordSource every node and attribute records where the
 // file has it, for the writer.
-void CXmlDocument::BuildTree(const char* text, std::size_t size, bool recordSource, bool& utf8, std::size_t& nul)
+std::string_view CXmlDocument::BuildTree(const char* text, std::size_t size, bool recordSource, bool& utf8,
+                                         std::size_t& nul)
 {
     class CBuilder
     {
@@ -667,6 +677,10 @@ void CXmlDocument::BuildTree(const char* text, std::size_t size, bool recordSour
             m_check.Finish();
             m_document.m_syntaxError = m_check.Error();
             m_document.m_syntaxOffset = m_check.Offset();
+        }
+        std::string_view DocumentType() const
+        {
+            return m_check.DocumentTypeText();
         }
         void StartElement(const Piece& name, std::size_t /*pos*/, std::size_t tag)
         {
@@ -810,4 +824,5 @@ void CXmlDocument::BuildTree(const char* text, std::size_t size, bool recordSour
     m_pos = m_markupPos = ClampPosition(size);
     utf8 = builder.Utf8();
     nul = builder.Nul();
+    return builder.DocumentType();
 }

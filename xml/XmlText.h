@@ -11,6 +11,8 @@
 #include <string>
 #include <string_view>
 
+class CXmlDocumentType;
+
 constexpr unsigned kCodePageUtf8 = 65001;
 constexpr unsigned kCodePageUtf16LE = 1200;
 constexpr unsigned kCodePageUtf16BE = 1201;
@@ -83,18 +85,22 @@ bool Utf16ToCodePage(std::u16string_view text, unsigned codePage, std::string& b
 
 // An attribute value as its file means it, to be shown: the predefined entities and the character
 // references replaced, the rest decoded from codePage, the code page of the tree's bytes (UTF-8 for
-// UTF-16 files); a single-byte page's bytes as other readers read them, where they agree on one. A
-// reference that cannot be decoded stays as written; bytes invalid in the code page show as U+FFFD,
-// one for each byte.
-std::u16string DecodeXmlValue(std::string_view value, unsigned codePage);
+// UTF-16 files); a single-byte page's bytes as other readers read them, where they agree on one;
+// with type, the entities it declares. A reference that cannot be decoded stays as written; bytes
+// invalid in the code page show as U+FFFD, one for each byte.
+std::u16string DecodeXmlValue(std::string_view value, unsigned codePage,
+                              const CXmlDocumentType* type = nullptr);
 // The value exactly as every XML reader reads it, references replaced and tab, CR and LF read as
 // spaces (a CR LF as one), for comparing and for editing: writing the text back with EncodeXmlValue
-// keeps its meaning. False, with text unspecified, when the engine cannot be sure of that: a
-// reference to an entity other than the predefined ones (one a document type declares, say), a
-// malformed reference, a character no document may hold, or bytes that codePage does not hold or
-// that its standard form lacks (any byte outside ASCII for kCodePageAsciiOnly). An "&" that begins
-// no reference reads as itself.
-bool DecodeXmlValueExactly(std::string_view value, unsigned codePage, std::u16string& text);
+// keeps its meaning. With type, a reference to an entity its internal subset declares reads as the
+// entity's replacement text, read the same way. False, with text unspecified, when the engine cannot
+// be sure of the value: a reference to an entity neither predefined nor declared there (one of an
+// external document type, say), to an external entity or one whose text holds markup, a malformed
+// reference, a character no document may hold, or bytes that codePage does not hold or that its
+// standard form lacks (any byte outside ASCII for kCodePageAsciiOnly). An "&" that begins no
+// reference reads as itself.
+bool DecodeXmlValueExactly(std::string_view value, unsigned codePage, std::u16string& text,
+                           const CXmlDocumentType* type = nullptr);
 // Text as an attribute value for a tree in codePage, to be written between quote characters ('"'
 // or '\''): '&', '<' and the quote escaped, tab, CR and LF as references, characters the code page
 // holds in it (only in its standard form's bytes, where it has one) and any other as "&#x263A;".

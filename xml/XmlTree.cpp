@@ -146,6 +146,7 @@ CXmlNode& CXmlDocument::Current()
 // after it. A load builds its tree without them (BuildTree).
 void CXmlDocument::OnStartDocument()
 {
+    m_documentType = CXmlDocumentType();
     m_current = &m_root;
     m_documentElement = nullptr;
 }
@@ -349,17 +350,22 @@ XmlFileError CXmlDocument::LoadOwned(std::unique_ptr<char[]> bytes, std::size_t 
     CXmlNode* const documentElement = m_documentElement;
     const std::size_t stored = m_storage.size();
     XmlFileError error = XmlFileError::None;
+    CXmlDocumentType type;
     try
     {
         // Kept before any string can refer to the bytes.
         m_storage.push_back(std::move(bytes));
-        BuildTree(m_storage.back().get(), size, recordSource, utf8, nul);
+        const std::string_view declaration = BuildTree(m_storage.back().get(), size, recordSource, utf8, nul);
         if (nul != size)
             error = XmlFileError::NotText;
         else if (utf8Required && !utf8)
         {
             nul = FirstInvalidByte(std::string_view(m_storage.back().get(), size), kCodePageUtf8);
             error = XmlFileError::BadEncoding;
+        }
+        else if (!declaration.empty())
+        {
+            XmlDetail::ReadDocumentType(declaration, type);
         }
     }
     catch (...)
@@ -380,5 +386,6 @@ XmlFileError CXmlDocument::LoadOwned(std::unique_ptr<char[]> bytes, std::size_t 
     }
     m_current = nullptr;
     m_loadedSize += size;
+    m_documentType = std::move(type);
     return XmlFileError::None;
 }

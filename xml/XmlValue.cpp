@@ -270,45 +270,142 @@ bool BeginsReference(std::string_view rest)
     const auto c = static_cast<unsigned char>(rest[0]);
     return c == '#' || c == '_' || c == ':' || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c >= 0x80;
 }
+
+// Entities within entities are read this deep, this many times and to this much text for one value,
+// which keeps an entity that refers to itself, or one that multiplies, from reading on without end.
+constexpr std::size_t kMaxEntityDepth = 32;
+constexpr std::size_t kMaxEntityExpansions = 10000;
+constexpr std::size_t kMaxExpandedSize = 1 << 20;
+// Longest "&name;" looked up among the declared entities.
+constexpr std::size_t kMaxEntityReferenceLength = 256;
+
+// A value as readers read it, with the entities the document type declares replaced by their
+// replacement text, which is read the same way.
+class CValueReader
+{
+public:
+    CValueReader(unsigned codePage, const CXmlDocumentType* type) : m_codePage(codePage), m_type(type)
+    {
+    }
+
+    // Appends the value's text; false when it cannot be sure of it. A replacement text is in UTF-8,
+    // and a "<" in it is markup, which no value may hold.
+    bool Read(std::string_view value, unsigned codePage, bool replacement, std::u16string& text)
+    {
+        if (replacement && value.find('<') != std::string_view::npos)
+            return false;
+        std::size_t start = 0;
+        for (std::size_t i = value.find('&'); i != std::string_view::npos; i = value.find('&', i + 1))
+        {
+            char32_t code = 0;
+            std::size_t length = DecodeReference(value.substr(i), code);
+            const CXmlEntityDeclaration* entity = length == 0 ? Declared(value.substr(i), length) : nullptr;
+            if (length == 0)
+            {
+                if (BeginsReference(value.substr(i + 1)))
+                    return false;
+                continue;
+            }
+            if (!AppendExactly(value.substr(start, i - start), codePage, text))
+                return false;
+            if (!entity)
+                XmlDetail::AppendUtf16(code, text);
+            else if (!ReadEntity(*entity, text))
+                return false;
+            start = i + length;
+            i = start - 1;
+        }
+        return AppendExactly(value.substr(start), codePage, text);
+    }
+
+    // The declared entity that the reference at text[0] ("&") names, with the reference's length.
+    const CXmlEntityDeclaration* Declared(std::string_view text, std::size_t& length) const
+    {
+        const std::size_t end =
+            m_type ? text.substr(0, kMaxEntityReferenceLength).find(';') : std::string_view::npos;
+        if (end == std::string_view::npos)
+            return nullptr;
+        const CXmlEntityDeclaration* entity = m_type->FindEntity(text.substr(1, end - 1));
+        length = entity ? end + 1 : 0;
+        return entity;
+    }
+
+private:
+    // The replacement text is the literal with its character references replaced and other references
+    // kept; in a value, its tabs and line breaks read as spaces, those of character references too.
+    bool ReadEntity(const CXmlEntityDeclaration& entity, std::u16string& text)
+    {
+        if (entity.external || m_depth == kMaxEntityDepth || ++m_expansions > kMaxEntityExpansions ||
+            entity.literal.find('%') != std::string_view::npos)
+            return false;
+        const std::string_view literal = entity.literal;
+        std::u16string replacement;
+        std::size_t start = 0;
+        for (std::size_t i = literal.find('&'); i != std::string_view::npos; i = literal.find('&', i + 1))
+        {
+            const std::size_t end = literal.find(';', i);
+            if (end == std::string_view::npos || !BeginsReference(literal.substr(i + 1)) ||
+                !AppendExactly(literal.substr(start, i - start), m_codePage, replacement))
+                return false;
+            char32_t code = 0;
+            start = end + 1;
+            if (literal[i + 1] != '#')
+                start = i;
+            else if (DecodeReference(literal.substr(i), code) != end + 1 - i)
+                return false;
+            else if (code == '\t' || code == '\n' || code == '\r')
+                replacement += u' ';
+            else
+                XmlDetail::AppendUtf16(code, replacement);
+            i = end;
+        }
+        std::string utf8;
+        if (!AppendExactly(literal.substr(start), m_codePage, replacement) || !Utf16ToUtf8(replacement, utf8))
+            return false;
+        ++m_depth;
+        const bool read = Read(utf8, kCodePageUtf8, true, text) && text.size() <= kMaxExpandedSize;
+        --m_depth;
+        return read;
+    }
+
+    unsigned m_codePage;
+    const CXmlDocumentType* m_type;
+    std::size_t m_depth = 0;
+    std::size_t m_expansions = 0;
+};
 } // namespace
 
-bool DecodeXmlValueExactly(std::string_view value, unsigned codePage, std::u16string& text)
+bool DecodeXmlValueExactly(std::string_view value, unsigned codePage, std::u16string& text,
+                           const CXmlDocumentType* type)
 {
     text.clear();
-    std::size_t start = 0;
-    for (std::size_t i = value.find('&'); i != std::string_view::npos; i = value.find('&', i + 1))
-    {
-        char32_t code = 0;
-        const std::size_t length = DecodeReference(value.substr(i), code);
-        if (length == 0)
-        {
-            if (BeginsReference(value.substr(i + 1)))
-                return false;
-            continue;
-        }
-        if (!AppendExactly(value.substr(start, i - start), codePage, text))
-            return false;
-        XmlDetail::AppendUtf16(code, text);
-        start = i + length;
-        i = start - 1;
-    }
-    return AppendExactly(value.substr(start), codePage, text);
+    return CValueReader(codePage, type).Read(value, codePage, false, text);
 }
 
-std::u16string DecodeXmlValue(std::string_view value, unsigned codePage)
+std::u16string DecodeXmlValue(std::string_view value, unsigned codePage, const CXmlDocumentType* type)
 {
     std::u16string text;
     text.reserve(value.size());
+    std::u16string entityText;
     std::size_t start = 0;
     for (std::size_t i = value.find('&'); i != std::string_view::npos; i = value.find('&', i + 1))
     {
         char32_t code = 0;
-        const std::size_t length = DecodeReference(value.substr(i), code);
+        std::size_t length = DecodeReference(value.substr(i), code);
+        CValueReader reader(codePage, type);
+        entityText.clear();
+        // A declared entity that cannot be read exactly stays as written, as other references do.
+        const bool entity = length == 0 && reader.Declared(value.substr(i), length);
+        if (entity && !reader.Read(value.substr(i, length), codePage, false, entityText))
+            length = 0;
         if (length == 0)
             continue;
         // No multi-byte code page uses the byte of "&" inside a character, so runs split there.
         AppendDecoded(value.substr(start, i - start), codePage, text);
-        XmlDetail::AppendUtf16(code, text);
+        if (entity)
+            text += entityText;
+        else
+            XmlDetail::AppendUtf16(code, text);
         start = i + length;
         i = start - 1;
     }

@@ -36,6 +36,7 @@ TEST(XmlCheck, FindsTheFirstErrorOfEachKindAndToleratesWhatTheFilesHold)
         {"<item hidden name=\"a\" name = 'b' last/>",                               E::None,              0, 0 },
  // Read and written back exactly: stored files rely on these.
         {"<r>\n<%= v %><% if (a) %>\n</r><%-- x --%>",                              E::None,              0, 0 },
+        {"<r><% for (i=0;i<n;i++) { %><%-- <i a='1' --%><%= \"<b>\" %>%></r>",        E::None,              0, 0 },
         {"<!-- ---- keys ---- --><r><!-- a -- b --></r>",                           E::None,              0, 0 },
         {"<Features><f></g></features>",                                            E::None,              0, 0 },
         {"x <r/>\ntext<s a='1'/><t></t>",                                           E::None,              0, 0 },
@@ -65,6 +66,7 @@ TEST(XmlCheck, FindsTheFirstErrorOfEachKindAndToleratesWhatTheFilesHold)
         {"<r><!ELEMENT r></r>",                                                     E::BadMarkup,         1, 4 },
         {"<r/><!DOCTYPE r>",                                                        E::BadMarkup,         1, 5 },
         {"<![CDATA[x]]><r/>",                                                       E::BadMarkup,         1, 1 },
+        {"<r>\n <% if (a) { </r>",                                                  E::UnclosedTemplate,  2, 2 },
  // A control character no reader accepts, where it comes before any other error.
         {"<r>\n\f</r>",                                                             E::ControlCharacter,  2, 1 },
         {"<r/>\x1A\x1A",                                                            E::ControlCharacter,  1, 5 },

@@ -48,6 +48,9 @@ TEST(ParserEvents, EachRuleOfTheScanner)
         {"<r>\n\t<i/>\n</r>\n",                                            "S(r)T(\n\t)S(i)E(i)T(\n)E(r)T(\n)"       },
         {"x>y/z=\"q\"'&amp;<a>",                                           "T(x>y/z=\"q\"'&amp;)S(a)"                },
         {"<%= v %><a>",                                                    "T(<%= v %>)S(a)"                         },
+ // A template block is data to its first "%>", or to the end.
+        {"<r><% if (a < b) { %><%-- <i n=\"x\"/> --%><i/></r>",  "S(r)T(<% if (a < b) { %><%-- <i n=\"x\"/> --%>)S(i)E(i)E(r)"},
+        {"<%= \"<b>\" %>%><a><% x<b>",                               "T(<%= \"<b>\" %>%>)S(a)T(<% x<b>)"     },
  // Markup the engine does not model is character data, to its end or to the end of the input.
         {"a<!--c-->b<x>",                                                  "T(a<!--c-->b)S(x)"                       },
         {"<!--><b>-->",                                                    "T(<!--><b>-->)"                          },

@@ -1,5 +1,10 @@
 // The tree's links and operations (its shape is seen through the writer's tests).
 #include "XmlTestSupport.h"
+#include "XmlText.h"
+
+#ifdef XML_TEST_LIBXML2
+#include <libxml/parser.h>
+#endif
 
 TEST(Tree, DocumentElementFindAttributeCopiesAndClear)
 {
@@ -129,5 +134,72 @@ TEST(Tree, EachLoadReportsItsOwnStatusAndSyntax)
         EXPECT_EQ(document.FileStatus().error, status) << first << " then " << second;
         EXPECT_EQ(document.Syntax().error, error) << first << " then " << second;
         EXPECT_EQ(document.Syntax().line, line) << first << " then " << second;
+    }
+}
+
+// What the internal subset declares, as the engine reads it: an item's n with the declared entities
+// (null where it cannot be sure of it), and what makes the tool leave the file alone: an entity that
+// is markup among the items (e), a declared default or type of n (a), a subset not read whole (u).
+// Where nothing does (-), libxml2 substituting entities and applying defaults reads n alike;
+// where something does, libxml2 reads what the engine does not.
+TEST(Tree, TheDocumentTypesDeclarationsReadAsReadersReadThem)
+{
+    const std::tuple<std::string_view, std::string_view, std::string_view, const char*, char> cases[] = {
+        {"<!ENTITY on \"1\"><!ENTITY on \"0\"><!ENTITY amp2 '&amp;'>", " n=\"&on;&amp2;\"", "", "1&", '-'},
+        {"<!ENTITY a \"&#38;#49;\"><!ENTITY b '&a;&#x31;'>",             " n='&b;'",          "", "11", '-'},
+        {"<!ENTITY t \"a&#9;b\r\nc&#13;&#10;\">",                      " n=\"&t;\"",        "", "a b c  ", '-'},
+        {"<!-- <!ENTITY s 'x'> --><?p ]>?><!ELEMENT r ANY><!ENTITY s ' '><!ENTITY m '<i/>'><!ATTLIST i n CDATA #IMPLIED>",
+         " n=\"x\"", "&s;<!-- &m; --><![CDATA[&m;]]><?p &m;?>", "x", '-'},
+        {"<!ENTITY m '<b/>'><!ENTITY e SYSTEM 'e.txt'><!ENTITY r '&r;'>", " n=\"&m;\"", "<% &m; %>", nullptr, '-'},
+        {"<!ENTITY more '<i n=\"E\"/>'>",                               " n=\"1\"",          "&more;", "1", 'e'},
+        {"<!ENTITY lt2 '&#60;i/>'>",                                     "",                  "&lt2;", nullptr, 'e'},
+        {"<!ATTLIST i x CDATA #IMPLIED n NMTOKEN #IMPLIED>",             " n=\" 1 \"",        "", " 1 ", 'a'},
+        {"<!ATTLIST i n CDATA #FIXED \"1\">",                            "",                  "", nullptr, 'a'},
+        {"<!ENTITY % p '<!ENTITY on \"1\">'>%p;",                        " n=\"&on;\"",       "", nullptr, 'u'},
+    };
+    for (const auto& [subset, attribute, content, n, lock] : cases)
+    {
+        const std::string bytes = "<!DOCTYPE r [" + std::string(subset) + "]>\n<r><i" +
+                                  std::string(attribute) + "/>" + std::string(content) + "</r>";
+        auto document = Loaded(bytes);
+        ASSERT_EQ(document->Syntax().error, XmlSyntaxError::None) << bytes;
+        const CXmlDocumentType& type = document->DocumentType();
+        const CXmlAttribute* value = document->m_documentElement->m_children[0]->FindAttribute("n");
+        std::u16string text;
+        const bool exact = value && DecodeXmlValueExactly(value->m_value, 65001, text, &type);
+        std::string read;
+        EXPECT_TRUE(Utf16ToUtf8(text, read));
+        EXPECT_EQ(exact ? read.c_str() : "(none)", std::string(n ? n : "(none)")) << bytes;
+        const CXmlAttributeDeclaration* declared = type.FindAttribute("i", "n");
+        const char found = type.m_unread                          ? 'u'
+                           : !type.MarkupEntityIn(content, 65001).empty() ? 'e'
+                           : declared && (!declared->cdata || declared->defaulted) ? 'a'
+                                                                                   : '-';
+        EXPECT_EQ(found, lock) << bytes;
+#ifdef XML_TEST_LIBXML2
+        constexpr int kOptions =
+            XML_PARSE_NOENT | XML_PARSE_DTDATTR | XML_PARSE_NONET | XML_PARSE_NOERROR | XML_PARSE_NOWARNING;
+        xmlDocPtr parsed = xmlReadMemory(bytes.data(), static_cast<int>(bytes.size()), nullptr, nullptr, kOptions);
+        std::string other = "(none)";
+        int items = 0;
+        xmlNodePtr child = parsed ? xmlDocGetRootElement(parsed)->children : nullptr;
+        for (; child; child = child->next)
+        {
+            xmlChar* got = child->type == XML_ELEMENT_NODE && items++ == 0
+                               ? xmlGetProp(child, reinterpret_cast<const xmlChar*>("n"))
+                               : nullptr;
+            other = got ? reinterpret_cast<const char*>(got) : other;
+            xmlFree(got);
+        }
+        xmlFreeDoc(parsed);
+        if (lock == '-' && n)
+        {
+            EXPECT_EQ(other, n) << bytes;
+        }
+        if (lock != '-')
+        {
+            EXPECT_TRUE(items > 1 || other != (exact ? read : "(none)")) << bytes << " libxml2: " << other;
+        }
+#endif
     }
 }

@@ -131,9 +131,25 @@ const SRow kRows[] = {
     // Values as every XML reader reads them.
     {"FlagReference", EPage::Features, "flag_reference.xml", L"D", nullptr, L"Paging|Park", "10", L"",
      "flag_reference_off.xml"},
+    // An external document type is not read: its entity stays as written.
     {"LinkDeclaredEntity", EPage::Interface, "link_entity.xml", L"c", L"&co; Guide v2", L"&co; Guide", "0", L"",
-     "link_entity_ticked.xml", true, L" holds a link name the tool cannot read exactly, such as an entity the file "
-     L"declares; it is shown as written and cannot be changed here."},
+     "link_entity_ticked.xml", true, L" holds a link name the tool cannot read exactly, such as an entity declared "
+     L"outside the file; it is shown as written and cannot be changed here."},
+    {"LinkInternalEntity", EPage::Interface, "link_internal_entity.xml", L"", L"Corvale Guide & more",
+     L"Corvale Guide", "0", L"", "link_internal_typed.xml"},
+    {"DocTypeEntities", EPage::Features, "doctype_entities.xml", L"D", nullptr, L"Corvale Paging|Park", "11", L"",
+     "doctype_entities_off.xml"},
+    {"DocTypeEntityItems", EPage::Features, "doctype_entity_items.xml", L"E", nullptr, L"A", "0", L"", nullptr, false,
+     L" uses the entity &more; among its items, and its document type makes it markup that the tool cannot edit. "
+     L"It is shown read-only; Save leaves it as it is."},
+    {"DocTypeAttlist", EPage::Softkeys, "doctype_attlist.xml", L"E", nullptr, L"Hold", "0", L"", nullptr, false,
+     L" has a document type that gives enabled of <key> a default or a type, which other XML readers apply and the "
+     L"tool cannot. It is shown read-only; Save leaves it as it is."},
+    // Template blocks are neither items nor errors, and stay as they are.
+    {"TemplateBlocks", EPage::Features, "template.xml", L"E", nullptr, L"A|B", "01", L"", "template_all_on.xml"},
+    {"TemplateUnclosed", EPage::Features, "template_unclosed.xml", L"E", nullptr, L"A", "0", L"", nullptr, false,
+     L" is not well-formed XML (line 3, column 1: a template block '<%' has no '%>' to end it). It is shown "
+     L"read-only; Save leaves it as it is."},
     {"ControlCharacter", EPage::Features, "control_char.xml", L"E", nullptr, L"A|B", "10", L"", nullptr, false,
      L" is not well-formed XML (line 2, column 26: a control character other than tab or a line break stands in "
      L"the text). It is shown read-only; Save leaves it as it is."},
