@@ -102,8 +102,8 @@ void CContentFile::Fill()
             }
             if (child->m_type != CXmlNode::NODE_ELEMENT || (m_kind == Kind::Link && !IsLinkItem(*child)))
                 continue;
-            LockByDocumentType(*child, "enabled");
-            LockByDocumentType(*child, nameAttribute);
+            LockByDocumentType(*child, "enabled", codePage);
+            LockByDocumentType(*child, nameAttribute, codePage);
             m_items.push_back({child.get(), ReadValue(*child, "enabled"), CReadValue()});
             const bool on = IsOn(child->FindAttribute("enabled"), codePage, type);
             if (m_kind == Kind::List)
@@ -129,14 +129,13 @@ void CContentFile::Fill()
 
 // Readers give an item without the attribute a declared default, and trim and collapse a value of a
 // type other than CDATA: neither is what the tool shows and writes.
-void CContentFile::LockByDocumentType(const CXmlNode& item, const char* name)
+void CContentFile::LockByDocumentType(const CXmlNode& item, const char* name, unsigned codePage)
 {
     if (m_typeLock != ContentLock::None)
         return;
     const CXmlAttributeDeclaration* declared = m_document->DocumentType().FindAttribute(item.m_name, name);
     if (!declared || (declared->cdata && !declared->defaulted))
         return;
-    const unsigned codePage = m_document->TreeCodePage();
     m_typeLock = ContentLock::DeclaredAttribute;
     m_lockName = DecodeXmlValue(name, codePage);
     m_lockElement = DecodeXmlValue(item.m_name, codePage);

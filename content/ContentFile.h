@@ -163,7 +163,7 @@ private:
     // The lines or the link from the document, as read.
     void Fill();
     // Whether the document type keeps the item from being edited: sets the lock and its names.
-    void LockByDocumentType(const CXmlNode& item, const char* name);
+    void LockByDocumentType(const CXmlNode& item, const char* name, unsigned codePage);
     // What the person changed into the document; everything else back to what was read.
     void Store();
 

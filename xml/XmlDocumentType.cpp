@@ -10,6 +10,9 @@
 namespace
 {
 
+// Longest "&name;" in character data that is looked up among the declared entities.
+constexpr std::size_t kMaxReferenceLength = 256;
+
 bool IsSpace(char c)
 {
     return c == ' ' || c == '\t' || c == '\r' || c == '\n';
@@ -270,14 +273,17 @@ std::string_view CXmlDocumentType::MarkupEntityIn(std::string_view text, unsigne
             at = end;
             continue;
         }
-        const std::size_t semicolon = text.find(';', at);
+        const std::size_t semicolon = text.substr(at, kMaxReferenceLength).find(';');
         if (semicolon == std::string_view::npos)
-            break;
-        const std::string_view reference = text.substr(at, semicolon + 1 - at);
+        {
+            ++at;
+            continue;
+        }
+        const std::string_view reference = text.substr(at, semicolon + 1);
         if (FindEntity(reference.substr(1, reference.size() - 2)) &&
             !DecodeXmlValueExactly(reference, codePage, read, this))
             return reference.substr(1, reference.size() - 2);
-        at = at + 1;
+        ++at;
     }
     return std::string_view();
 }
