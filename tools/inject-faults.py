@@ -647,6 +647,9 @@ FAULTS = [
      'syntax.error == XmlSyntaxError::UnwritableEncoding ? IDS_READ_ONLY_ENCODING',
      'syntax.error == XmlSyntaxError::None ? IDS_READ_ONLY_ENCODING',
      'a file in an encoding nothing can be typed into is called not well-formed'),
+    ("c-str-borrowed", "xml/XmlString.cpp", "native",
+     "m_size == 0 || data[m_size] == '\\0')", "m_size == 0 || data[m_size] != '\\0')",
+     "a borrowed string's c_str() runs on into the file's next bytes"),
 ]
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))

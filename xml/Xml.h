@@ -19,8 +19,8 @@
 
 // A byte string of the tree. It reads like a const std::string_view (data, size, comparisons) and
 // is assigned from C strings and std::strings. A loaded document's strings refer to the document's
-// one copy of the file instead of holding bytes of their own, so they are not NUL-terminated: read
-// them by data and size. Every copy of a string owns its bytes, so a copy may outlive the document.
+// one copy of the file instead of holding bytes of their own, so data() is not NUL-terminated;
+// c_str() is. Every copy of a string owns its bytes, so a copy may outlive the document.
 class CXmlString
 {
 public:
@@ -45,6 +45,11 @@ public:
     {
         return Data();
     }
+    // The bytes followed by a NUL. A string that refers to the file's bytes takes a copy of its own
+    // on the first call, since the NUL would fall on the file's next byte, which the writer copies
+    // and a save compares with the disk; the tree's other strings stay where they are. Throws
+    // bad_alloc when memory runs out.
+    const char* c_str() const;
     std::size_t size() const noexcept
     {
         return m_size & ~kOwnedBit;
@@ -106,9 +111,10 @@ private:
     }
 
     // The bytes' address, kept in 32-bit words: a tree holds millions of strings, and at 4-byte
-    // alignment a 64-bit build packs each in 12 bytes instead of 16.
-    std::uint32_t m_data[sizeof(const char*) / sizeof(std::uint32_t)];
-    std::uint32_t m_size = 0; // byte count, with kOwnedBit set when the bytes were allocated by this string
+    // alignment a 64-bit build packs each in 12 bytes instead of 16. Mutable for c_str().
+    mutable std::uint32_t m_data[sizeof(const char*) / sizeof(std::uint32_t)];
+    // byte count, with kOwnedBit set when the bytes were allocated by this string
+    mutable std::uint32_t m_size = 0;
 };
 
 bool operator==(const CXmlString& a, const CXmlString& b) noexcept;
@@ -459,7 +465,18 @@ public:
 };
 
 // The scanner: fires the events below for whatever bytes it is given, and never rejects markup.
-// Event arguments are NUL-terminated and valid only during the call.
+// Event arguments are NUL-terminated byte strings, valid only during the call. What a caller sees
+// beyond start and end tags, attributes in double quotes and the text between tags:
+// - Comments, CDATA sections, the document type declaration, XML declarations, processing
+//   instructions and template blocks ("<% ... %>") are character data, each read whole: they come
+//   inside the OnText of the run they stand in, open no element, and nothing in them is a tag.
+// - An attribute written as its name alone comes to OnBareAttribute, which by default reports it
+//   to OnAttribute with an empty value. A value may stand in single quotes as well, and a tab, CR
+//   or LF separates attributes as a space does.
+// - Character data after the last tag is reported too, and names, values and runs of any length
+//   come whole.
+// - ParseFile reports a file it read nothing from to OnFileNotParsed, and fires no other event.
+// - From OnEndDocument on, m_syntaxError holds the first well-formedness error of the text.
 class CXmlParser
 {
 public:

@@ -132,6 +132,18 @@ CXmlString& CXmlString::operator=(const std::string& text)
     return *this;
 }
 
+const char* CXmlString::c_str() const
+{
+    const char* data = Data();
+    // Owned bytes carry their NUL; borrowed ones are always followed by a byte of the document's
+    // buffer, which ends in a NUL.
+    if ((m_size & kOwnedBit) != 0 || m_size == 0 || data[m_size] == '\0')
+        return data;
+    // The members it changes are mutable, so this is defined for a const string as well.
+    const_cast<CXmlString*>(this)->Assign(data, m_size);
+    return Data();
+}
+
 void CXmlString::clear() noexcept
 {
     Release();

@@ -203,3 +203,30 @@ TEST(Tree, TheDocumentTypesDeclarationsReadAsReadersReadThem)
 #endif
     }
 }
+
+// Every string of a loaded tree reads as a C string, and asking for one leaves the file's bytes as
+// they were read: the document is written back unchanged.
+TEST(Tree, StringsReadAsCStringsWithTheFileKept)
+{
+    const std::string input = "<a x=\"xy\" b='z' c>t<i/>\n</a>";
+    auto document = Loaded(input);
+    const CXmlNode& a = *document->m_documentElement;
+    const std::pair<const CXmlString*, const char*> cases[] = {
+        {&a.m_name,                   "a" },
+        {&a.m_attributes[0]->m_name,  "x" },
+        {&a.m_attributes[0]->m_value, "xy"},
+        {&a.m_attributes[1]->m_value, "z" },
+        {&a.m_attributes[2]->m_name,  "c" },
+        {&a.m_children[0]->m_text,    "t" },
+        {&a.m_children[1]->m_name,    "i" },
+        {&a.m_children[2]->m_text,    "\n"},
+    };
+    const CXmlString& value = a.m_attributes[0]->m_value;
+    FailAllocationsAfter(0);
+    EXPECT_THROW(value.c_str(), std::bad_alloc);
+    AllowAllocations();
+    EXPECT_EQ(value, "xy");
+    for (const auto& [string, expected] : cases)
+        EXPECT_STREQ(string->c_str(), expected);
+    EXPECT_EQ(document->ToString(), input);
+}
