@@ -573,7 +573,10 @@ bool CCustomizeDlg::OnHelp(WPARAM, LPARAM, LRESULT& result)
     }
     path = path.substr(0, path.find_last_of(L"\\/") + 1) + L"Read Me First.txt";
     const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        ShellExecuteW(m_hWnd, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        return true;
+    // Where no program is set to open text files, Notepad is.
+    if (reinterpret_cast<INT_PTR>(ShellExecuteW(m_hWnd, L"open", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL)) <= 32)
+        ShellExecuteW(m_hWnd, L"open", L"notepad.exe", (L"\"" + path + L"\"").c_str(), nullptr, SW_SHOWNORMAL);
     return true;
 }

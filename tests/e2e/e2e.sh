@@ -306,5 +306,33 @@ for dpi in 96 144; do
     every_check
 done
 
+# F1 opens the user's guide that lies beside the program, and nothing at all without it.
+dpi=96
+logpixels 96
+guide_dir="$build/e2e-guide"
+rm -rf "$guide_dir"
+mkdir -p "$guide_dir"
+cp "$exe" "$guide_dir/"
+for with in no yes; do
+    [ "$with" = yes ] && cp "$top/docs/Read Me First.txt" "$guide_dir/"
+    exe="$guide_dir/$(basename "$exe")" start || continue
+    key F1
+    found=""
+    for _ in $(seq 40); do
+        found=$(xdotool search --onlyvisible --name '^Read Me First.txt' 2>/dev/null | head -n 1)
+        [ -n "$found" ] && break
+        [ "$with" = no ] && [ "$_" -ge 15 ] && break
+        sleep 0.2
+    done
+    if [ "$with" = yes ] && [ -n "$found" ]; then pass "F1 opens the guide beside the program"
+    elif [ "$with" = no ] && [ -z "$found" ] && [ "$(xdotool search --onlyvisible --name "$title" | wc -l)" -eq 1 ]; then
+        pass "F1 without a guide opens nothing"
+    else fail "F1 with guide $with: ${found:-no guide window}"; fi
+    [ -n "$found" ] && { xdotool windowclose "$found" 2>/dev/null || pkill -f notepad.exe; }
+    pkill -f notepad.exe 2>/dev/null
+    click_button close
+    ended || { fail "still running"; kill "$pid"; }
+done
+
 echo "e2e: $passes passed, $failures failed"
 [ "$failures" -eq 0 ]
