@@ -17,7 +17,7 @@ import sys
 # suite: "native" runs the engine's tests natively; "win:REGEX" runs the matching Windows tests
 # under Wine (the e2e test is "win:e2e").
 FAULTS = [
-    ("path-ansi", "xml/XmlPlatform.cpp", "win:xml_tests",
+    ("path-ansi", "xml/XmlPlatformWindows.cpp", "win:xml_tests",
      "MultiByteToWideChar(CP_UTF8, MB_ERR_INVALID_CHARS, path, -1, nullptr, 0);\n"
      "    if (length <= 0)\n        return false;\n"
      "    native.resize(static_cast<std::size_t>(length));\n"
@@ -174,11 +174,11 @@ FAULTS = [
     ("loc-case-as-given", "app/Locations.cpp", "win:app_tests",
      "return fullPath.substr(0, slash + 1) + found.cFileName;", "return fullPath;",
      "Save writes FEATURES.XML beside features.xml when xml.ini spells it so"),
-    ("loc-same-file-by-path", "xml/XmlPlatform.cpp", "win:app_tests",
+    ("loc-same-file-by-path", "xml/XmlPlatformWindows.cpp", "win:app_tests",
      "if (FileIdentity(nativeA, infoA) && FileIdentity(nativeB, infoB))",
      "if (false && FileIdentity(nativeA, infoA) && FileIdentity(nativeB, infoB))",
      "two existing files are compared by path, not identity: a short name or a link differs"),
-    ("loc-same-file-volume-only", "xml/XmlPlatform.cpp", "win:app_tests",
+    ("loc-same-file-volume-only", "xml/XmlPlatformWindows.cpp", "win:app_tests",
      "infoA.nFileIndexHigh == infoB.nFileIndexHigh && infoA.nFileIndexLow == infoB.nFileIndexLow;", "true;",
      "any two files on one volume are the same file"),
     ("app-com-mta", "app/CustomizeApp.cpp", "win:app_tests",
@@ -262,9 +262,9 @@ FAULTS = [
      "    if (!m_temp.empty())\n        RemoveFile(m_temp);\n    m_temp.clear();",
      "    m_temp.clear();",
      "a save that is not committed leaves its new file beside the target"),
-    ("write-in-place", "xml/XmlPlatform.cpp", "native",
-     'fd = ::open(m_temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);',
-     'fd = ::open(target, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);',
+    ("write-in-place", "xml/XmlPlatformPosix.cpp", "native",
+     'fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);',
+     'fd = ::open(path.substr(0, path.rfind(".~")).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);',
      'save writes over the target instead of beside it'),
     ("utf16-byte-order", "xml/XmlWriter.cpp", "native",
      'm_bigEndian = IsUtf16BigEndian(codePage);',

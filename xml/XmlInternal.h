@@ -230,8 +230,9 @@ inline std::size_t CharAt(std::u16string_view text, std::size_t i, char32_t& c)
 // otherwise they fail the conversion.
 bool AppendUtf8AsUtf16(std::string_view utf8, bool lenient, std::u16string& text);
 
-// What the platform unit does: the file functions and the conversions that need the system's
-// tables. Paths are the NUL-terminated UTF-8 strings that the document is given.
+// What the platform sources do (XmlPlatform.cpp on the operations of XmlPlatformWindows.cpp or
+// XmlPlatformPosix.cpp): the file functions and the conversions that need the system's tables.
+// Paths are the NUL-terminated UTF-8 strings that the document is given.
 
 // Largest file that is read; larger ones count as unreadable.
 constexpr std::size_t kMaxFileSize = 0x7FFFFFFE;
