@@ -95,13 +95,6 @@ std::vector<std::vector<std::string>> ReadLines(const std::string& bytes)
     }
     return lines;
 }
-
-bool Exists(const std::string& path, XmlFileError& error)
-{
-    bool exists = false;
-    error = XmlDisk::Exists(path.c_str(), exists);
-    return exists;
-}
 } // namespace
 
 XmlFileError CSaveRecord::Begin(const std::string& path, const std::vector<CSaveRecordEntry>& entries)
@@ -140,6 +133,86 @@ void CSaveRecord::Leave() noexcept
     m_log.Close();
 }
 
+namespace
+{
+// The steps of a recovery, taken or, before that, only asked whether they can be.
+struct CRecoverySteps
+{
+    CSaveRecovery& recovery;
+    bool act;
+
+    // False, with the recovery's error and path, when the step fails or could not be taken.
+    bool Remove(const std::string& file)
+    {
+        return Done(act ? XmlDisk::Remove(file.c_str()) : XmlDisk::CanReplace(file.c_str()), file);
+    }
+    bool MoveOver(const std::string& from, const std::string& to)
+    {
+        if (act)
+            return Done(XmlDisk::MoveOver(from.c_str(), to.c_str()), to);
+        return Done(XmlDisk::CanReplace(from.c_str()), from) && Done(XmlDisk::CanReplace(to.c_str()), to);
+    }
+    bool Exists(const std::string& file, bool& exists)
+    {
+        return Done(XmlDisk::Exists(file.c_str(), exists), file);
+    }
+    bool Done(XmlFileError error, const std::string& file)
+    {
+        if (error != XmlFileError::None && recovery.error == XmlFileError::None)
+        {
+            recovery.error = error;
+            recovery.path = file;
+        }
+        return error == XmlFileError::None;
+    }
+
+    void Run(SaveStage stage, const std::vector<CSaveRecordEntry>& entries, const std::string& record)
+    {
+        switch (stage)
+        {
+        case SaveStage::Writing:
+        case SaveStage::Undone:
+            recovery.outcome = stage == SaveStage::Writing ? CSaveRecovery::Outcome::Cleaned
+                                                           : CSaveRecovery::Outcome::Nothing;
+            for (const CSaveRecordEntry& entry : entries)
+                Remove(entry.temp);
+            break;
+        case SaveStage::Placing:
+            recovery.outcome = CSaveRecovery::Outcome::Undone;
+            for (auto entry = entries.rbegin(); entry != entries.rend() && Undo(*entry); ++entry)
+            {
+            }
+            break;
+        case SaveStage::Done:
+            recovery.outcome = CSaveRecovery::Outcome::Finished;
+            for (const CSaveRecordEntry& entry : entries)
+            {
+                if (Remove(entry.temp) && entry.existed)
+                    Remove(entry.backup);
+            }
+            break;
+        }
+        if (recovery.error == XmlFileError::None)
+            Remove(record);
+    }
+
+    // A new version still under its own name never took its place; one that did is undone by its
+    // previous version taking the name back (a file the save created goes).
+    bool Undo(const CSaveRecordEntry& entry)
+    {
+        bool waiting = false;
+        bool kept = false;
+        if (!Exists(entry.temp, waiting))
+            return false;
+        if (waiting)
+            return Remove(entry.temp) && (!entry.existed || Remove(entry.backup));
+        if (!entry.existed)
+            return Remove(entry.target);
+        return Exists(entry.backup, kept) && (!kept || MoveOver(entry.backup, entry.target));
+    }
+};
+} // namespace
+
 CSaveRecovery RecoverSave(const std::string& path)
 {
     CSaveRecovery recovery;
@@ -177,64 +250,14 @@ CSaveRecovery RecoverSave(const std::string& path)
     for (const CSaveRecordEntry& entry : entries)
         recovery.files.push_back(entry.target);
 
-    // Every step can be taken again: a start cut off while it recovers leaves the record for the next.
-    auto fail = [&recovery](XmlFileError error, const std::string& file) {
-        if (error == XmlFileError::None || recovery.error != XmlFileError::None)
-            return error != XmlFileError::None;
-        recovery.error = error;
-        recovery.path = file;
-        return true;
-    };
-    XmlFileError error = XmlFileError::None;
-    switch (stage)
-    {
-    case SaveStage::Writing:
-    case SaveStage::Undone:
-        recovery.outcome = stage == SaveStage::Writing ? CSaveRecovery::Outcome::Cleaned
-                                                       : CSaveRecovery::Outcome::Nothing;
-        for (const CSaveRecordEntry& entry : entries)
-            fail(XmlDisk::Remove(entry.temp.c_str()), entry.temp);
-        break;
-    case SaveStage::Placing:
-        // A new version still under its own name never took its place; one that did is undone
-        // by its previous version taking the name back (a file the save created goes).
-        recovery.outcome = CSaveRecovery::Outcome::Undone;
-        for (auto entry = entries.rbegin(); entry != entries.rend(); ++entry)
-        {
-            const bool placed = !Exists(entry->temp, error);
-            if (fail(error, entry->temp))
-                break;
-            if (!placed)
-            {
-                if (fail(XmlDisk::Remove(entry->temp.c_str()), entry->temp) ||
-                    (entry->existed && fail(XmlDisk::Remove(entry->backup.c_str()), entry->backup)))
-                    break;
-                continue;
-            }
-            if (!entry->existed)
-            {
-                if (fail(XmlDisk::Remove(entry->target.c_str()), entry->target))
-                    break;
-                continue;
-            }
-            const bool kept = Exists(entry->backup, error);
-            if (fail(error, entry->backup) ||
-                (kept && fail(XmlDisk::MoveOver(entry->backup.c_str(), entry->target.c_str()), entry->target)))
-                break;
-        }
-        break;
-    case SaveStage::Done:
-        recovery.outcome = CSaveRecovery::Outcome::Finished;
-        for (const CSaveRecordEntry& entry : entries)
-        {
-            fail(XmlDisk::Remove(entry.temp.c_str()), entry.temp);
-            if (entry.existed)
-                fail(XmlDisk::Remove(entry.backup.c_str()), entry.backup);
-        }
-        break;
-    }
+    // Every step is first asked whether it can be taken, for every file, so that a step that cannot
+    // leaves every file as it is; then they are taken. Each can be taken again: a start cut off
+    // while it recovers leaves the record for the next.
+    CRecoverySteps steps{recovery, false};
+    steps.Run(stage, entries, path);
+    steps.act = true;
     if (recovery.error == XmlFileError::None)
-        fail(XmlDisk::Remove(path.c_str()), path);
+        steps.Run(stage, entries, path);
     if (recovery.error != XmlFileError::None)
         recovery.outcome = CSaveRecovery::Outcome::Blocked;
     else if (entries.empty())

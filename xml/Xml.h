@@ -627,6 +627,9 @@ XmlFileError Exists(const char* path, bool& exists) noexcept;
 XmlFileError Remove(const char* path) noexcept;
 // from takes to's name in one step, replacing the file there.
 XmlFileError MoveOver(const char* from, const char* to) noexcept;
+// None when the file at path could be renamed or removed now, or there is none: not a folder, not
+// marked read-only, not held open by another program against it.
+XmlFileError CanReplace(const char* path) noexcept;
 // True when a and b name the same file, however the paths are spelled (letter case, "..", short
 // names, slashes): by the file's identity when both exist, else by their full paths.
 bool SameFile(const char* a, const char* b) noexcept;

@@ -320,6 +320,25 @@ XmlFileError XmlDisk::MoveOver(const char* from, const char* to) noexcept
     }
 }
 
+XmlFileError XmlDisk::CanReplace(const char* path) noexcept
+{
+    XmlDetail::PathString native;
+    try
+    {
+        if (!path || !*path || !NativePath(path, native))
+            return XmlFileError::NotFound;
+        XmlDetail::Platform::CTargetFacts facts;
+        XmlFileError error = XmlDetail::Platform::InspectTarget(native, facts);
+        if (error == XmlFileError::None && facts.exists)
+            error = XmlDetail::Platform::CheckNotHeld(native);
+        return error == XmlFileError::Changed ? XmlFileError::None : error;
+    }
+    catch (...)
+    {
+        return XmlFileError::Failed;
+    }
+}
+
 void XmlDisk::SetStepHook(StepHook hook) noexcept
 {
     g_stepHook = hook;

@@ -314,6 +314,42 @@ TEST(ContentSetDeathTest, ASaveCutOffAtAnyStepIsFinishedOrUndoneByTheNextStart)
     }
 }
 
+// A save cut off after both files took their places; a start that cannot undo one of them (a folder
+// stands in its place) says which and changes nothing, and the next start undoes both.
+TEST(ContentSet, AStartThatCannotFinishARecoveryLeavesEveryFileAsItIs)
+{
+    const std::string folder = TestFolder();
+    std::vector<CSaveRecordEntry> entries;
+    for (const char* name : {"features.xml", "softkeys.xml"})
+    {
+        const std::string target = folder + "/" + name;
+        WriteBytes(target, kFeaturesSaved);
+        WriteBytes(target + ".~0.old", kFeatures);
+        entries.push_back({target, target + ".~0.tmp", target + ".~0.old", true});
+    }
+    CSaveRecord record;
+    ASSERT_EQ(record.Begin(folder + "/" + kSaveRecordName, entries), XmlFileError::None);
+    ASSERT_EQ(record.Mark(SaveStage::Placing), XmlFileError::None);
+    record.Leave();
+    fs::remove(entries[0].target);
+    fs::create_directory(entries[0].target);
+    const std::vector<std::string> before = FolderContents(folder);
+
+    CTicked blocked(folder, 2, false);
+    ASSERT_EQ(blocked.recovered.size(), 1u);
+    EXPECT_EQ(blocked.recovered[0].outcome, CSaveRecovery::Outcome::Blocked);
+    EXPECT_EQ(blocked.recovered[0].path, entries[0].target);
+    EXPECT_EQ(FolderContents(folder), before);
+    EXPECT_EQ(ReadBytes(entries[1].target), kFeaturesSaved) << "nothing was undone";
+
+    fs::remove(entries[0].target);
+    CTicked next(folder, 2, false);
+    ASSERT_EQ(next.recovered.size(), 1u);
+    EXPECT_EQ(next.recovered[0].outcome, CSaveRecovery::Outcome::Undone);
+    EXPECT_EQ(ReadBytes(entries[0].target) + ReadBytes(entries[1].target), kFeatures + kFeatures);
+    EXPECT_EQ(FolderContents(folder), (std::vector<std::string>{"features.xml", "softkeys.xml"}));
+}
+
 // A rollback the system refuses leaves the previous version where the save says, for good.
 TEST(ContentSet, APreviousVersionThatCannotBePutBackIsKept)
 {

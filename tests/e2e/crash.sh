@@ -59,10 +59,11 @@ open_tool() {
     window=$(timeout 60 xdotool search --sync --onlyvisible --name "$title" | head -n 1)
     [ -n "$window" ]
 }
-# A window other than the dialog that opens with its caption: a message.
+# A window other than the dialog that opens with its caption: a message. A loaded machine may take
+# seconds to show it.
 message() {
     local other
-    for _ in $(seq 30); do
+    for _ in $(seq 80); do
         other=$(xdotool search --onlyvisible --name "$title" 2>/dev/null | grep -vx "$window" | head -n 1)
         [ -n "$other" ] && { echo "$other"; return 0; }
         sleep 0.1
