@@ -233,8 +233,8 @@ TEST(Tree, StringsReadAsCStringsWithTheFileKept)
     {
         threw = true;
     }
-    AllowAllocations();
-    EXPECT_TRUE(threw);
+    // Under the sanitizers an array's allocation is theirs and does not fail.
+    EXPECT_EQ(threw, AllowAllocations());
     EXPECT_EQ(value, "xy");
     for (const auto& [string, expected] : cases)
         EXPECT_STREQ(string->c_str(), expected);
