@@ -1,6 +1,6 @@
 // The content files' own small XML engine: a character scanner that reports events, a document
-// that builds a tree from what the scanner finds (from its events for an inherited Parse, straight
-// from the scan for a load), and a writer that turns the tree back into bytes. Everything the
+// that builds a tree from the events (for a Load, a ParseFile and a Parse alike), and a writer that
+// turns the tree back into bytes. Everything the
 // engine does not model is carried through as character data, and a document read from a file
 // writes the file's own bytes around the values that were changed: read and written back unchanged,
 // a file keeps every byte.
@@ -94,8 +94,19 @@ private:
     static constexpr std::uint32_t kOwnedBit = 0x80000000u;
     static constexpr std::size_t kMaxSize = 0x7FFFFFFF; // no size from here on
 
-    // Refers to size bytes at text, which stay valid as long as the string.
-    void Borrow(const char* text, std::size_t size);
+    // Refers to size bytes at text, which stay valid as long as the string. A load gives each
+    // new string of the tree its bytes so: that case is inline.
+    void Borrow(const char* text, std::size_t size)
+    {
+        if (m_size != 0 || size >= kMaxSize)
+            return BorrowReleasing(text, size);
+        if (size != 0)
+        {
+            SetData(text);
+            m_size = static_cast<std::uint32_t>(size);
+        }
+    }
+    void BorrowReleasing(const char* text, std::size_t size);
     void Assign(const char* text, std::size_t size);
     void Release() noexcept;
 
@@ -251,6 +262,7 @@ constexpr std::uint32_t kXmlNoSource = 0xFFFFFFFFu;
 namespace XmlDetail
 {
 class CFileReplacement;
+class CScanEvents;
 // Room for count items of size bytes each; throws bad_alloc, or length_error past the 32-bit
 // count. Small arrays come from pools of this thread, like nodes and attributes.
 void* AllocateItems(std::size_t count, std::size_t size);
@@ -454,8 +466,6 @@ public:
     CXmlArray<CXmlAttribute> m_attributes;
     CXmlNode* m_parent = nullptr; // enclosing node, not owned
     std::uint8_t m_type = NODE_ELEMENT;
-    // The ">" that ended its start tag in the file it was read from. Not copied with the node.
-    std::uint32_t m_sourceTagEnd = kXmlNoSource;
     CXmlString m_name;
     CXmlString m_text;
     // Where the node begins in the file it was read from (an element's "<"), and where its end tag
@@ -530,6 +540,8 @@ protected:
     // During an event, the index of the byte where what it reports begins: the "<" of the tag of an
     // element event, the first byte of an attribute's name or of a text.
     std::int32_t m_markupPos = 0;
+    // During OnAttribute, the quote its value stands in, which m_pos points at.
+    char m_valueQuote = 0;
     const char* m_input = nullptr; // not owned; valid only during a parse
     std::size_t m_inputSize = 0;   // of m_input
     // From OnEndDocument on, the first error that CheckWellFormed finds in the text, which the scan
@@ -537,12 +549,26 @@ protected:
     XmlSyntaxError m_syntaxError = XmlSyntaxError::None;
     std::size_t m_syntaxOffset = 0;
 
-    // Fires the events for size bytes at text, which hold no NUL and are followed by one. The
-    // bytes are changed: event arguments are terminated in place wherever they can be.
-    void ParseInPlace(char* text, std::size_t size);
+    // Fires the events for size bytes at text, which hold no NUL and are followed by one. Each
+    // event's arguments are terminated in place while it runs, and the bytes are put back after
+    // it: once the parse ends the text is as it was. With checkUtf8, utf8 says whether the text is
+    // UTF-8, which the scan checks as it goes; documentType becomes the document type declaration
+    // that the well-formedness check passed (a view of the text), or empty. control is the offset
+    // of the text's first control character (a NUL, or another than tab, LF and CR), or size.
+    void ParseInPlace(char* text, std::size_t size, std::size_t control, bool checkUtf8, bool& utf8,
+                      std::string_view& documentType);
+    // During an event, the byte count of one of its arguments, found without counting when it is
+    // the scanner's own.
+    std::size_t ArgumentSize(const char* argument) const noexcept;
 
 private:
-    void Scan(const char* text, std::size_t size, char* writable);
+    friend class XmlDetail::CScanEvents;
+    // control: as for ParseInPlace, or kUnknownControl.
+    static constexpr std::size_t kUnknownControl = ~std::size_t(0);
+    void Scan(const char* text, std::size_t size, char* writable, std::size_t control, bool checkUtf8, bool* utf8,
+              std::string_view* documentType);
+    const char* m_arguments[2] = {};
+    std::size_t m_argumentSizes[2] = {};
 };
 
 class CXmlDocument;
@@ -677,7 +703,8 @@ public:
     CXmlDocument& operator=(const CXmlDocument&) = delete;
     ~CXmlDocument() override;
 
-    // Reads the file at a UTF-8 path and appends its tree. A UTF-16 file (either byte order,
+    // Reads the file at a UTF-8 path and appends its tree, which the events build as the scan fires
+    // them: a subclass's overrides see every load. A UTF-16 file (either byte order,
     // with or without a mark) is read as UTF-8; a file in any other encoding keeps its bytes.
     // False, with the tree and the encoding as they were and FileStatus saying why, when the file
     // cannot be read whole, does not convert cleanly (UTF-16 of odd length or with an unpaired
@@ -761,15 +788,23 @@ private:
     // or one too large for memory (Failed) leaves the tree as it was.
     XmlFileError LoadOwned(std::unique_ptr<char[]> bytes, std::size_t size, bool recordSource, bool& utf8,
                            std::size_t& nul, bool utf8Required = false) noexcept;
-    // Appends the tree of size bytes at text, which outlive it, without firing the events. It
-    // checks the bytes as it goes, while they are at hand: nul becomes the offset of the first NUL
-    // (size when there is none), and a set utf8 is cleared when they are not UTF-8. Returns the
-    // document type declaration that the check passed, or empty.
-    std::string_view BuildTree(const char* text, std::size_t size, bool recordSource, bool& utf8,
-                               std::size_t& nul);
     CXmlNode& Current();
+    // A string of the tree from an event's argument: during a load, one that lies in the bytes
+    // being parsed refers to them, which the document keeps; any other is copied.
+    void Keep(CXmlString& target, const char* text);
+    // Where the file has what the event running reports, for a load that records it.
+    std::uint32_t SourceOffset(std::int32_t at) const noexcept;
+    CXmlAttribute& PendingAttribute(const char* name);
+    void FlushAttributes();
 
     CXmlNode* m_current = nullptr;
+    // Set while a load parses the bytes it keeps; with m_recordSource the nodes record where the
+    // file has them, for the writer.
+    bool m_loading = false;
+    bool m_recordSource = false;
+    // A tag's attributes wait until the tag is read, and then go into an array of their size.
+    std::vector<std::unique_ptr<CXmlAttribute>> m_pending;
+    CXmlNode* m_pendingNode = nullptr;
     // The loaded files' bytes (UTF-8 for a UTF-16 file), which the tree's strings refer to;
     // released with the document.
     std::vector<std::unique_ptr<char[]>> m_storage;

@@ -302,6 +302,58 @@ CChecker::CChecker(const char* text, std::size_t size) noexcept
 {
 }
 
+void CChecker::KnowControls(std::size_t first) noexcept
+{
+    m_control = first < m_searched ? first : m_size;
+    m_controlled = m_searched;
+}
+
+namespace
+{
+inline bool IsControl(unsigned char c) noexcept
+{
+    return c < 0x20 && c != '\t' && c != '\n' && c != '\r';
+}
+} // namespace
+
+// Eight bytes at a time: a word without a byte below 0x20, the common case, is passed at once;
+// one with such a byte (mostly a line break or a tab) is looked at byte by byte.
+std::size_t XmlDetail::FirstControl(const char* text, std::size_t from, std::size_t size) noexcept
+{
+    constexpr std::uint64_t kOnes = 0x0101010101010101u;
+    std::size_t at = from;
+    while (at < size)
+    {
+        if (size - at >= sizeof(std::uint64_t))
+        {
+            std::uint64_t word;
+            std::memcpy(&word, text + at, sizeof word);
+            // Nonzero exactly when some byte is below 0x20.
+            if (((word - kOnes * 0x20) & ~word & kOnes * 0x80) == 0)
+            {
+                at += sizeof word;
+                continue;
+            }
+        }
+        const std::size_t end = std::min(size, at + sizeof(std::uint64_t));
+        for (; at < end; ++at)
+        {
+            if (IsControl(static_cast<unsigned char>(text[at])))
+                return at;
+        }
+    }
+    return size;
+}
+
+std::size_t XmlDetail::FirstNul(const char* text, std::size_t size, std::size_t& control) noexcept
+{
+    control = FirstControl(text, 0, size);
+    if (control == size || text[control] == '\0')
+        return control;
+    const void* nul = std::memchr(text + control, '\0', size - control);
+    return nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - text) : size;
+}
+
 bool CChecker::Is(std::size_t at, std::uint8_t kind) const noexcept
 {
     return at < m_size && (kChars[static_cast<unsigned char>(m_text[at])] & kind) != 0;
@@ -330,21 +382,16 @@ XmlSyntaxError CChecker::Fail(XmlSyntaxError error, std::size_t at) noexcept
     return error;
 }
 
-// The bytes up to to, which the scan has not changed yet, for the first control character.
+// The bytes up to to for the first control character.
 void CChecker::Controls(std::size_t to) noexcept
 {
     to = std::min(to, m_searched);
-    if (m_control != m_size)
+    if (m_control != m_size || m_controlled >= to)
         return;
-    for (; m_controlled < to; ++m_controlled)
-    {
-        const auto c = static_cast<unsigned char>(m_text[m_controlled]);
-        if (c < 0x20 && c != '\t' && c != '\n' && c != '\r')
-        {
-            m_control = m_controlled;
-            return;
-        }
-    }
+    const std::size_t found = FirstControl(m_text, m_controlled, to);
+    m_controlled = to;
+    if (found != to)
+        m_control = found;
 }
 
 void CChecker::Advance(std::size_t limit) noexcept

@@ -21,10 +21,20 @@ CXmlSyntax SyntaxAt(const char* text, std::size_t size, bool utf8, XmlSyntaxErro
 // The well-formedness check, in steps a scan can take alongside its own: Advance checks the markup
 // that begins before limit, to its end, and reads no byte before the place it was last advanced to,
 // so the scan may change the bytes behind that. Finish checks the rest.
+// The first byte at or after from that is a control character (a NUL included; not tab, LF or CR), or
+// size. One pass that the compiler can vectorize, over bytes a scan has not read yet.
+std::size_t FirstControl(const char* text, std::size_t from, std::size_t size) noexcept;
+// The offset of the first NUL of size bytes at text, or size; control becomes that of the first
+// control character, found on the way.
+std::size_t FirstNul(const char* text, std::size_t size, std::size_t& control) noexcept;
+
 class CChecker
 {
 public:
     CChecker(const char* text, std::size_t size) noexcept;
+    // The first control character of the whole text, found before the scan: the check then
+    // searches for none itself.
+    void KnowControls(std::size_t first) noexcept;
     void Advance(std::size_t limit) noexcept;
     void Finish() noexcept;
     // After Finish: the first error, and the offset of the byte where it was found.

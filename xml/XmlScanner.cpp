@@ -52,20 +52,13 @@ inline std::uint8_t ClassOf(char c)
 }
 
 // A name, value or end-tag name being collected: a range of the input while its bytes follow one
-// another there, otherwise a copy. A range is terminated in place when it is reported, on the
-// byte after it, unless another piece took that byte (pieces of one tag can interleave).
+// another there, otherwise a copy.
 struct Piece
 {
     std::size_t start = 0;
     std::size_t end = 0;
     bool copied = false;
-    bool nextTaken = false;
     std::string copy;
-
-    bool InPlace() const
-    {
-        return !copied && !nextTaken && start != end;
-    }
 
     std::size_t Size() const
     {
@@ -80,7 +73,6 @@ struct Piece
     {
         start = end = 0;
         copied = false;
-        nextTaken = false;
         copy.clear();
     }
 
@@ -112,7 +104,6 @@ struct Piece
         start = other.start;
         end = other.end;
         copied = other.copied;
-        nextTaken = other.nextTaken;
         copy = other.copy;
     }
 };
@@ -241,9 +232,8 @@ inline bool OpensConstruct(char next)
 
 // One scan over size bytes. The sink receives StartDocument, StartElement(piece, pos, tag),
 // EndElement(piece, pos, tag), Attribute(name, value, pos), BareAttribute(name, pos),
-// StartTagEnd(pos, tag), Text(start, end, pos) and EndDocument; tag is the index of the "<" that
-// opened the tag. Markup(at) comes first for each "<" found outside a tag, before anything there is
-// changed.
+// Text(start, end, pos) and EndDocument; tag is the index of the "<" that opened the tag.
+// Markup(at) comes first for each "<" found outside a tag.
 template <class Sink> void RunScanner(const char* input, std::size_t size, Sink& sink)
 {
     bool inTag = false;
@@ -258,19 +248,10 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
     Piece endTagName;
     Piece attributeName;
     Piece value;
-    Piece* const pieces[] = {&elementName, &endTagName, &attributeName, &value};
     std::size_t textStart = 0;
     std::size_t tagStart = 0;
-    bool startTag = false; // the tag being read started an element
 
-    auto append = [&](Piece& target, std::size_t from, std::size_t to) {
-        for (Piece* other : pieces)
-        {
-            if (other != &target && other->end == from && !other->copied)
-                other->nextTaken = true;
-        }
-        target.Append(input, from, to);
-    };
+    auto append = [&](Piece& target, std::size_t from, std::size_t to) { target.Append(input, from, to); };
 
     // A pending name that no "=" followed is an attribute of its own; one whose value never came
     // is dropped.
@@ -339,7 +320,6 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
                 sink.Text(textStart, at, at);
             inTag = true;
             inName = true;
-            startTag = false;
             elementName.Clear();
             tagStart = at;
             i = at + 1;
@@ -388,7 +368,6 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
             }
             endAttribute(i);
             inName = true;
-            startTag = false;
             elementName.Clear();
             tagStart = i;
             break;
@@ -403,7 +382,6 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
             {
                 inEndTag = true;
                 endTagName.CopyFrom(elementName);
-                startTag = true;
                 sink.StartElement(elementName, i, tagStart);
             }
             else
@@ -422,12 +400,9 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
             else if (inName)
             {
                 inName = false;
-                startTag = true;
                 sink.StartElement(elementName, i, tagStart);
             }
             endAttribute(i);
-            if (startTag)
-                sink.StartTagEnd(i, tagStart);
             inTag = false;
             textStart = i + 1;
             break;
@@ -452,7 +427,6 @@ template <class Sink> void RunScanner(const char* input, std::size_t size, Sink&
         case kSeparator:
             if (inName && !inEndTag)
             {
-                startTag = true;
                 sink.StartElement(elementName, i, tagStart);
                 inName = false;
             }
@@ -475,104 +449,160 @@ std::int32_t ClampPosition(std::size_t pos)
 
 } // namespace
 
-void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
+
+namespace XmlDetail
 {
-    // Hands the pieces to the virtual events as NUL-terminated strings: terminated in place when
-    // the bytes are ours to change (the terminator always falls on a byte already scanned),
-    // otherwise copied.
-    class CEvents
+
+// Hands the pieces to the virtual events as NUL-terminated strings: terminated in place while the
+// event runs when the bytes are ours to change, and put back after it, so that the text is as it
+// was read once the parse ends; otherwise copied. Checks the text as the scan goes.
+class CScanEvents
+{
+public:
+    CScanEvents(CXmlParser& parser, const char* text, std::size_t size, char* writable, bool checkUtf8)
+        : m_parser(parser), m_text(text), m_size(size), m_writable(writable), m_utf8(checkUtf8),
+          m_check(text, size)
+    {
+    }
+    // The bytes up to a "<" were just scanned: they are checked while they are at hand. No
+    // character of several bytes holds a "<", so the pieces hold whole characters.
+    void Markup(std::size_t at)
+    {
+        m_check.Advance(at + 1);
+        CheckText(at);
+    }
+    void StartDocument()
+    {
+        m_parser.OnStartDocument();
+    }
+    void EndDocument()
+    {
+        CheckText(m_size);
+        m_check.Finish();
+        m_parser.m_syntaxError = m_check.Error();
+        m_parser.m_syntaxOffset = m_check.Offset();
+        m_parser.m_pos = ClampPosition(m_size);
+        m_parser.OnEndDocument();
+    }
+    void StartElement(const Piece& name, std::size_t pos, std::size_t tag)
+    {
+        Place(pos, tag);
+        const CArgument n(*this, name, 0);
+        m_parser.OnStartElement(n.text);
+    }
+    void EndElement(const Piece& name, std::size_t pos, std::size_t tag)
+    {
+        Place(pos, tag);
+        const CArgument n(*this, name, 0);
+        m_parser.OnEndElement(n.text);
+    }
+    void Attribute(const Piece& name, const Piece& value, std::size_t pos)
+    {
+        Place(pos, name.start);
+        m_parser.m_valueQuote = m_text[pos];
+        const CArgument n(*this, name, 0);
+        const CArgument v(*this, value, 1);
+        m_parser.OnAttribute(n.text, v.text);
+    }
+    void BareAttribute(const Piece& name, std::size_t pos)
+    {
+        Place(pos, name.start);
+        const CArgument n(*this, name, 0);
+        m_parser.OnBareAttribute(n.text);
+    }
+    void Text(std::size_t start, std::size_t end, std::size_t pos)
+    {
+        Place(pos, start);
+        Piece text;
+        text.start = start;
+        text.end = end;
+        const CArgument t(*this, text, 0);
+        m_parser.OnText(t.text);
+    }
+    void KnowControls(std::size_t first)
+    {
+        m_check.KnowControls(first);
+    }
+    bool Utf8() const
+    {
+        return m_utf8;
+    }
+    std::string_view DocumentType() const
+    {
+        return m_check.DocumentTypeText();
+    }
+
+private:
+    // One argument of an event, valid while it lives.
+    class CArgument
     {
     public:
-        CEvents(CXmlParser& parser, const char* text, std::size_t size, char* writable)
-            : m_parser(parser), m_text(text), m_size(size), m_writable(writable), m_check(text, size)
+        CArgument(CScanEvents& events, const Piece& piece, int index) : text(events.Terminate(piece, index, m_at, m_saved))
         {
+            events.m_parser.m_arguments[index] = text;
+            events.m_parser.m_argumentSizes[index] = piece.Size();
         }
-        void Markup(std::size_t at)
+        CArgument(const CArgument&) = delete;
+        CArgument& operator=(const CArgument&) = delete;
+        ~CArgument()
         {
-            m_check.Advance(at + 1);
-        }
-        void StartDocument()
-        {
-            m_parser.OnStartDocument();
-        }
-        void EndDocument()
-        {
-            m_check.Finish();
-            m_parser.m_syntaxError = m_check.Error();
-            m_parser.m_syntaxOffset = m_check.Offset();
-            m_parser.m_pos = ClampPosition(m_size);
-            m_parser.OnEndDocument();
-        }
-        void StartElement(const Piece& name, std::size_t pos, std::size_t tag)
-        {
-            m_parser.m_pos = ClampPosition(pos);
-            m_parser.m_markupPos = ClampPosition(tag);
-            m_parser.OnStartElement(Terminate(name, m_first));
-        }
-        void EndElement(const Piece& name, std::size_t pos, std::size_t tag)
-        {
-            m_parser.m_pos = ClampPosition(pos);
-            m_parser.m_markupPos = ClampPosition(tag);
-            m_parser.OnEndElement(Terminate(name, m_first));
-        }
-        void Attribute(const Piece& name, const Piece& value, std::size_t pos)
-        {
-            m_parser.m_pos = ClampPosition(pos);
-            m_parser.m_markupPos = ClampPosition(name.start);
-            const char* n = Terminate(name, m_first);
-            m_parser.OnAttribute(n, Terminate(value, m_second));
-        }
-        void BareAttribute(const Piece& name, std::size_t pos)
-        {
-            m_parser.m_pos = ClampPosition(pos);
-            m_parser.m_markupPos = ClampPosition(name.start);
-            m_parser.OnBareAttribute(Terminate(name, m_first));
-        }
-        // What a tag's end tells is the document's own (BuildTree): no event reports it.
-        void StartTagEnd(std::size_t /*pos*/, std::size_t /*tag*/)
-        {
-        }
-        void Text(std::size_t start, std::size_t end, std::size_t pos)
-        {
-            m_parser.m_pos = ClampPosition(pos);
-            m_parser.m_markupPos = ClampPosition(start);
-            m_parser.OnText(Terminate(start, end, m_first));
+            if (m_at)
+                *m_at = m_saved;
         }
 
     private:
-        const char* Terminate(std::size_t start, std::size_t end, std::string& scratch)
-        {
-            if (m_writable)
-            {
-                m_writable[end] = '\0';
-                return m_writable + start;
-            }
-            scratch.assign(m_text + start, end - start);
-            return scratch.c_str();
-        }
-        const char* Terminate(const Piece& piece, std::string& scratch)
-        {
-            if (piece.copied)
-                return piece.copy.c_str();
-            if (piece.start == piece.end)
-                return "";
-            if (!piece.InPlace())
-            {
-                scratch.assign(m_text + piece.start, piece.end - piece.start);
-                return scratch.c_str();
-            }
-            return Terminate(piece.start, piece.end, scratch);
-        }
+        char* m_at = nullptr;
+        char m_saved = 0;
 
-        CXmlParser& m_parser;
-        const char* m_text;
-        std::size_t m_size;
-        char* m_writable;
-        std::string m_first;
-        std::string m_second;
-        XmlDetail::CChecker m_check;
+    public:
+        const char* const text;
     };
 
+    void Place(std::size_t pos, std::size_t markup)
+    {
+        m_parser.m_pos = ClampPosition(pos);
+        m_parser.m_markupPos = ClampPosition(markup);
+    }
+    const char* Terminate(const Piece& piece, int index, char*& at, char& saved)
+    {
+        if (piece.copied)
+            return piece.copy.c_str();
+        if (piece.start == piece.end)
+            return "";
+        if (m_writable)
+        {
+            at = m_writable + piece.end;
+            saved = *at;
+            *at = '\0';
+            return m_writable + piece.start;
+        }
+        std::string& scratch = m_scratch[index];
+        scratch.assign(m_text + piece.start, piece.end - piece.start);
+        return scratch.c_str();
+    }
+    void CheckText(std::size_t to)
+    {
+        if (!m_utf8 || to <= m_checked)
+            return;
+        m_utf8 = IsValidUtf8(std::string_view(m_text + m_checked, to - m_checked));
+        m_checked = to;
+    }
+
+    CXmlParser& m_parser;
+    const char* m_text;
+    std::size_t m_size;
+    char* m_writable;
+    bool m_utf8;
+    std::size_t m_checked = 0;
+    std::string m_scratch[2];
+    CChecker m_check;
+};
+
+} // namespace XmlDetail
+
+void CXmlParser::Scan(const char* text, std::size_t size, char* writable, std::size_t control, bool checkUtf8,
+                      bool* utf8, std::string_view* documentType)
+{
     // Whatever ends the parse, an event that throws included, leaves the members as defined.
     struct CParseScope
     {
@@ -583,6 +613,7 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
             parser.m_pos = parser.m_markupPos = ClampPosition(size);
             parser.m_input = nullptr;
             parser.m_inputSize = 0;
+            parser.m_arguments[0] = parser.m_arguments[1] = nullptr;
         }
     };
 
@@ -592,8 +623,26 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable)
     m_syntaxError = XmlSyntaxError::None;
     m_syntaxOffset = 0;
     CParseScope scope{*this, size};
-    CEvents events(*this, text, size, writable);
+    XmlDetail::CScanEvents events(*this, text, size, writable, checkUtf8);
+    if (control != kUnknownControl)
+        events.KnowControls(control);
     RunScanner(text, size, events);
+    if (utf8)
+        *utf8 = events.Utf8();
+    if (documentType)
+        *documentType = events.DocumentType();
+}
+
+std::size_t CXmlParser::ArgumentSize(const char* argument) const noexcept
+{
+    if (!argument)
+        return 0;
+    for (int i = 0; i < 2; ++i)
+    {
+        if (argument == m_arguments[i])
+            return m_argumentSizes[i];
+    }
+    return std::strlen(argument);
 }
 
 bool CXmlParser::Parse(const char* text)
@@ -608,13 +657,14 @@ bool CXmlParser::Parse(const char* text, std::size_t length)
     const void* nul = std::memchr(text, '\0', length);
     if (nul)
         length = static_cast<std::size_t>(static_cast<const char*>(nul) - text);
-    Scan(text, length, nullptr);
+    Scan(text, length, nullptr, kUnknownControl, false, nullptr, nullptr);
     return true;
 }
 
-void CXmlParser::ParseInPlace(char* text, std::size_t size)
+void CXmlParser::ParseInPlace(char* text, std::size_t size, std::size_t control, bool checkUtf8, bool& utf8,
+                              std::string_view& documentType)
 {
-    Scan(text, size, text);
+    Scan(text, size, text, control, checkUtf8, &utf8, &documentType);
 }
 
 bool CXmlParser::ParseFile(const char* path)
@@ -622,207 +672,17 @@ bool CXmlParser::ParseFile(const char* path)
     std::unique_ptr<char[]> bytes;
     std::size_t size = 0;
     XmlFileError error = XmlDetail::ReadWholeFile(path, bytes, size);
-    const void* nul = error == XmlFileError::None ? std::memchr(bytes.get(), '\0', size) : nullptr;
-    if (nul)
+    std::size_t control = size;
+    std::size_t nul = size;
+    if (error == XmlFileError::None)
+        nul = XmlDetail::FirstNul(bytes.get(), size, control);
+    if (nul != size)
         error = XmlFileError::NotText;
     if (error != XmlFileError::None)
     {
-        OnFileNotParsed(error, nul ? static_cast<std::size_t>(static_cast<const char*>(nul) - bytes.get()) : 0);
+        OnFileNotParsed(error, nul != size ? nul : 0);
         return false;
     }
-    ParseInPlace(bytes.get(), size);
+    Scan(bytes.get(), size, bytes.get(), control, false, nullptr, nullptr);
     return true;
-}
-
-// A load builds the tree straight from the scan: the tree's strings refer to the bytes where they
-// lie, which stay as they are, and with recordSource every node and attribute records where the
-// file has it, for the writer.
-std::string_view CXmlDocument::BuildTree(const char* text, std::size_t size, bool recordSource, bool& utf8,
-                                         std::size_t& nul)
-{
-    class CBuilder
-    {
-    public:
-        CBuilder(CXmlDocument& document, const char* text, std::size_t size, bool recordSource, bool checkUtf8)
-            : m_document(document), m_text(text), m_size(size), m_record(recordSource), m_utf8(checkUtf8),
-              m_nul(size), m_check(text, size)
-        {
-        }
-        // The bytes up to a "<" were just scanned: they are checked while they are at hand. No
-        // character of several bytes holds a "<", so the pieces hold whole characters.
-        void Markup(std::size_t at)
-        {
-            m_check.Advance(at + 1);
-            CheckText(at);
-        }
-        bool Utf8() const
-        {
-            return m_utf8;
-        }
-        std::size_t Nul() const
-        {
-            return m_nul;
-        }
-        void StartDocument()
-        {
-            m_current = &m_document.m_root;
-            m_document.m_documentElement = nullptr;
-        }
-        void EndDocument()
-        {
-            CheckText(m_size);
-            Flush();
-            for (CXmlNode* open = m_current; open; open = open->m_parent)
-                Fit(open->m_children);
-            m_check.Finish();
-            m_document.m_syntaxError = m_check.Error();
-            m_document.m_syntaxOffset = m_check.Offset();
-        }
-        std::string_view DocumentType() const
-        {
-            return m_check.DocumentTypeText();
-        }
-        void StartElement(const Piece& name, std::size_t /*pos*/, std::size_t tag)
-        {
-            Flush();
-            CXmlNode& parent = *m_current;
-            auto node = std::make_unique<CXmlNode>();
-            Store(node->m_name, name);
-            node->m_source = Offset(tag);
-            node->m_parent = &parent;
-            parent.m_children.push_back(std::move(node));
-            m_current = parent.m_children.back().get();
-            if (!m_document.m_documentElement)
-                m_document.m_documentElement = m_current;
-        }
-        // Any end tag closes the innermost open element; one that finds none open is ignored. An
-        // empty-element tag ends where it began; another end tag is the element's own.
-        void EndElement(const Piece& /*name*/, std::size_t /*pos*/, std::size_t tag)
-        {
-            Flush();
-            if (m_current == &m_document.m_root || !m_current->m_parent)
-                return;
-            Fit(m_current->m_children);
-            const std::uint32_t at = Offset(tag);
-            if (at != m_current->m_source)
-                m_current->m_sourceEnd = at;
-            m_current = m_current->m_parent;
-        }
-        // pos is the value's closing quote.
-        void Attribute(const Piece& name, const Piece& value, std::size_t pos)
-        {
-            CXmlAttribute& attribute = Add(name);
-            Store(attribute.m_value, value);
-            const std::size_t valueAt = pos - attribute.m_value.size();
-            if (attribute.m_source != kXmlNoSource && valueAt > attribute.m_source &&
-                valueAt - attribute.m_source < CXmlAttribute::kNoValueOffset)
-            {
-                attribute.m_quote = m_text[pos];
-                attribute.m_valueOffset = static_cast<std::uint16_t>(valueAt - attribute.m_source);
-            }
-        }
-        void BareAttribute(const Piece& name, std::size_t /*pos*/)
-        {
-            Add(name).m_bare = true;
-        }
-        // The tag's element is the current one, or, for an empty-element tag, the last it closed.
-        void StartTagEnd(std::size_t pos, std::size_t tag)
-        {
-            Flush();
-            const std::uint32_t at = Offset(tag);
-            CXmlNode* node = m_current;
-            if (node->m_source != at && !node->m_children.empty())
-                node = node->m_children.back().get();
-            if (at != kXmlNoSource && node->m_source == at && node->m_type == CXmlNode::NODE_ELEMENT)
-                node->m_sourceTagEnd = Offset(pos);
-        }
-        void Text(std::size_t start, std::size_t end, std::size_t /*pos*/)
-        {
-            Flush();
-            auto node = std::make_unique<CXmlNode>();
-            node->m_type = CXmlNode::NODE_TEXT;
-            node->m_text.Borrow(m_text + start, end - start);
-            node->m_source = Offset(start);
-            node->m_parent = m_current;
-            m_current->m_children.push_back(std::move(node));
-        }
-
-    private:
-        void CheckText(std::size_t to)
-        {
-            if (to <= m_checked || m_nul != m_size)
-                return;
-            const std::size_t size = to - m_checked;
-            const void* nul = std::memchr(m_text + m_checked, '\0', size);
-            if (nul)
-                m_nul = static_cast<std::size_t>(static_cast<const char*>(nul) - m_text);
-            else if (m_utf8)
-                m_utf8 = IsValidUtf8(std::string_view(m_text + m_checked, size));
-            m_checked = to;
-        }
-        std::uint32_t Offset(std::size_t at) const
-        {
-            return m_record && at < kXmlNoSource ? static_cast<std::uint32_t>(at) : kXmlNoSource;
-        }
-        // A name or value whose pieces lay apart in the file is a string of its own.
-        void Store(CXmlString& target, const Piece& piece)
-        {
-            if (piece.copied)
-                target.Assign(piece.copy.data(), piece.copy.size());
-            else
-                target.Borrow(m_text + piece.start, piece.end - piece.start);
-        }
-        // A tag's attributes wait until the tag is read, and then go into an array of their size.
-        CXmlAttribute& Add(const Piece& name)
-        {
-            if (m_pendingNode != m_current)
-                Flush();
-            m_pendingNode = m_current;
-            auto attribute = std::make_unique<CXmlAttribute>();
-            Store(attribute->m_name, name);
-            attribute->m_source = Offset(name.start);
-            m_pending.push_back(std::move(attribute));
-            return *m_pending.back();
-        }
-        void Flush()
-        {
-            if (m_pending.empty())
-                return;
-            auto& attributes = m_pendingNode->m_attributes;
-            attributes.reserve(attributes.size() + m_pending.size());
-            for (auto& attribute : m_pending)
-                attributes.push_back(std::move(attribute));
-            m_pending.clear();
-        }
-        // Children arrive one by one into room that doubles; a closed element's array gives up
-        // the room it does not use, unless that is too little to be worth a copy.
-        static void Fit(CXmlArray<CXmlNode>& children)
-        {
-            constexpr std::size_t kSmallArray = 16;
-            const std::size_t spare = children.capacity() - children.size();
-            if (spare != 0 && (children.capacity() <= kSmallArray || spare > children.capacity() / 8))
-                children.shrink_to_fit();
-        }
-
-        CXmlDocument& m_document;
-        const char* m_text;
-        std::size_t m_size;
-        bool m_record;
-        bool m_utf8;
-        std::size_t m_nul;
-        std::size_t m_checked = 0;
-        CXmlNode* m_current = nullptr;
-        XmlDetail::CChecker m_check;
-        std::vector<std::unique_ptr<CXmlAttribute>> m_pending;
-        CXmlNode* m_pendingNode = nullptr;
-    };
-
-    m_syntaxError = XmlSyntaxError::None;
-    m_syntaxOffset = 0;
-    CBuilder builder(*this, text, size, recordSource, utf8);
-    RunScanner(text, size, builder);
-    m_pos = m_markupPos = ClampPosition(size);
-    utf8 = builder.Utf8();
-    nul = builder.Nul();
-    return builder.DocumentType();
 }

@@ -33,7 +33,7 @@ void CXmlString::Release() noexcept
     m_size = 0;
 }
 
-void CXmlString::Borrow(const char* text, std::size_t size)
+void CXmlString::BorrowReleasing(const char* text, std::size_t size)
 {
     if (size >= kMaxSize)
         throw std::length_error("CXmlString");

@@ -142,20 +142,77 @@ CXmlNode& CXmlDocument::Current()
     return *m_current;
 }
 
-// The events build the tree of an inherited Parse, with strings of their own: its text is gone
-// after it. A load builds its tree without them (BuildTree).
+// The events build the tree of every parse. During a load the strings refer to the bytes parsed,
+// which the document keeps; the strings of any other parse are copies, as its text is gone after it.
+void CXmlDocument::Keep(CXmlString& target, const char* text)
+{
+    const std::size_t size = ArgumentSize(text);
+    if (m_loading && text >= m_input && text < m_input + m_inputSize)
+        target.Borrow(text, size);
+    else
+        target.Assign(text, size);
+}
+
+std::uint32_t CXmlDocument::SourceOffset(std::int32_t at) const noexcept
+{
+    return m_recordSource && at >= 0 ? static_cast<std::uint32_t>(at) : kXmlNoSource;
+}
+
+CXmlAttribute& CXmlDocument::PendingAttribute(const char* name)
+{
+    CXmlNode& node = Current();
+    if (m_pendingNode != &node)
+        FlushAttributes();
+    m_pendingNode = &node;
+    auto attribute = std::make_unique<CXmlAttribute>();
+    Keep(attribute->m_name, name);
+    attribute->m_source = SourceOffset(m_markupPos);
+    m_pending.push_back(std::move(attribute));
+    return *m_pending.back();
+}
+
+void CXmlDocument::FlushAttributes()
+{
+    if (m_pending.empty())
+        return;
+    auto& attributes = m_pendingNode->m_attributes;
+    attributes.reserve(attributes.size() + m_pending.size());
+    for (auto& attribute : m_pending)
+        attributes.push_back(std::move(attribute));
+    m_pending.clear();
+}
+
+namespace
+{
+// Children arrive one by one into room that doubles; a closed element's array gives up the room it
+// does not use, unless that is too little to be worth a copy.
+void Fit(CXmlArray<CXmlNode>& children)
+{
+    constexpr std::size_t kSmallArray = 16;
+    const std::size_t spare = children.capacity() - children.size();
+    if (spare != 0 && (children.capacity() <= kSmallArray || spare > children.capacity() / 8))
+        children.shrink_to_fit();
+}
+} // namespace
+
 void CXmlDocument::OnStartDocument()
 {
-    m_documentType = CXmlDocumentType();
+    // A load that fails keeps the document type it had.
+    if (!m_loading)
+        m_documentType = CXmlDocumentType();
+    m_pending.clear();
+    m_pendingNode = nullptr;
     m_current = &m_root;
     m_documentElement = nullptr;
 }
 
 void CXmlDocument::OnStartElement(const char* name)
 {
+    FlushAttributes();
     CXmlNode& parent = Current();
     auto node = std::make_unique<CXmlNode>();
-    node->m_name = name;
+    Keep(node->m_name, name);
+    node->m_source = SourceOffset(m_markupPos);
     node->m_parent = &parent;
     parent.m_children.push_back(std::move(node));
     m_current = parent.m_children.back().get();
@@ -163,38 +220,62 @@ void CXmlDocument::OnStartElement(const char* name)
         m_documentElement = m_current;
 }
 
-// Any end tag closes the innermost open element; one that finds none open is ignored.
+// Any end tag closes the innermost open element; one that finds none open is ignored. An
+// empty-element tag ends where it began; another end tag is the element's own.
 void CXmlDocument::OnEndElement(const char* /*name*/)
 {
+    FlushAttributes();
     CXmlNode& current = Current();
-    if (&current != &m_root && current.m_parent)
-        m_current = current.m_parent;
+    if (&current == &m_root || !current.m_parent)
+        return;
+    Fit(current.m_children);
+    const std::uint32_t at = SourceOffset(m_markupPos);
+    if (at != current.m_source)
+        current.m_sourceEnd = at;
+    m_current = current.m_parent;
 }
 
+// m_pos is the value's closing quote, and the value lies before it.
 void CXmlDocument::OnAttribute(const char* name, const char* value)
 {
-    Current().m_attributes.push_back(std::make_unique<CXmlAttribute>(CXmlString(name), CXmlString(value)));
+    CXmlAttribute& attribute = PendingAttribute(name);
+    Keep(attribute.m_value, value);
+    const std::size_t size = attribute.m_value.size();
+    const std::size_t quote = static_cast<std::size_t>(m_pos);
+    if (attribute.m_source == kXmlNoSource || !m_input || quote >= m_inputSize || quote < size)
+        return;
+    const std::size_t valueAt = quote - size;
+    if (valueAt > attribute.m_source && valueAt - attribute.m_source < CXmlAttribute::kNoValueOffset)
+    {
+        attribute.m_quote = m_valueQuote;
+        attribute.m_valueOffset = static_cast<std::uint16_t>(valueAt - attribute.m_source);
+    }
 }
 
 void CXmlDocument::OnBareAttribute(const char* name)
 {
-    CXmlDocument::OnAttribute(name, "");
-    Current().m_attributes.back()->m_bare = true;
+    PendingAttribute(name).m_bare = true;
 }
 
 void CXmlDocument::OnText(const char* text)
 {
+    FlushAttributes();
     CXmlNode& parent = Current();
     auto node = std::make_unique<CXmlNode>();
     node->m_type = CXmlNode::NODE_TEXT;
-    node->m_text = text;
+    Keep(node->m_text, text);
+    node->m_source = SourceOffset(m_markupPos);
     node->m_parent = &parent;
     parent.m_children.push_back(std::move(node));
 }
 
+// A load reports on its text itself, once it has checked the encoding.
 void CXmlDocument::OnEndDocument()
 {
-    if (!m_input)
+    FlushAttributes();
+    for (CXmlNode* open = m_current; open; open = open->m_parent)
+        Fit(open->m_children);
+    if (!m_input || m_loading)
         return;
     try
     {
@@ -353,9 +434,20 @@ XmlFileError CXmlDocument::LoadOwned(std::unique_ptr<char[]> bytes, std::size_t 
     CXmlDocumentType type;
     try
     {
-        // Kept before any string can refer to the bytes.
+        // Kept before any string can refer to the bytes. A file holding a NUL is not text: no
+        // event fires for it, as none does for ParseFile.
         m_storage.push_back(std::move(bytes));
-        const std::string_view declaration = BuildTree(m_storage.back().get(), size, recordSource, utf8, nul);
+        char* const text = m_storage.back().get();
+        std::size_t control = size;
+        nul = XmlDetail::FirstNul(text, size, control);
+        std::string_view declaration;
+        if (nul == size)
+        {
+            m_loading = true;
+            m_recordSource = recordSource;
+            ParseInPlace(text, size, control, utf8, utf8, declaration);
+            m_loading = m_recordSource = false;
+        }
         if (nul != size)
             error = XmlFileError::NotText;
         else if (utf8Required && !utf8)
@@ -372,6 +464,9 @@ XmlFileError CXmlDocument::LoadOwned(std::unique_ptr<char[]> bytes, std::size_t 
     {
         error = XmlFileError::Failed;
     }
+    m_loading = m_recordSource = false;
+    m_pending.clear();
+    m_pendingNode = nullptr;
     if (error != XmlFileError::None)
     {
         while (m_root.m_children.size() > rootChildren)

@@ -265,19 +265,23 @@ private:
         return true;
     }
 
+    std::size_t SkipBlanks(std::size_t at) const
+    {
+        while (at < m_source.size() && IsBlank(m_source[at]))
+            ++at;
+        return at;
+    }
+
     // Where the file has each attribute the node's start tag was read with, as the load recorded
     // them. False unless the tag holds exactly those attributes, in the tree's order, each with its
-    // name as the tree has it, separated by blanks alone, "=" and blanks before each value.
+    // name as the tree has it, separated by blanks alone, "=" and blanks before each value, and
+    // then blanks and its ">" or "/>", which end the tag as they ended it when it was read.
     bool LocateStartTag(const CXmlNode& node, std::size_t& nameEnd, std::size_t& end, bool& emptyTag)
     {
-        const std::size_t close = node.m_sourceTagEnd;
-        if (!HasSource(node.m_sourceTagEnd) || close <= node.m_source || m_source[node.m_source] != '<' ||
-            !SourceHolds(node.m_source + 1, node.m_name))
+        if (m_source[node.m_source] != '<' || !SourceHolds(node.m_source + 1, node.m_name))
             return false;
         nameEnd = node.m_source + 1 + node.m_name.size();
-        emptyTag = m_source[close - 1] == '/';
-        const std::size_t bodyEnd = emptyTag ? close - 1 : close;
-        end = close + 1;
+        const std::size_t bodyEnd = m_source.size();
         std::size_t at = nameEnd;
         m_tag.clear();
         for (const auto& attribute : node.m_attributes)
@@ -286,7 +290,7 @@ private:
                 break;
             CSourceAttribute read{attribute->m_source, attribute->m_source + attribute->m_name.size(), 0, 0, 0,
                                   true};
-            if (read.name < at || read.name == nameEnd || !Blanks(at, read.name) ||
+            if (read.name < at || read.name == nameEnd || read.nameEnd > bodyEnd || !Blanks(at, read.name) ||
                 !SourceHolds(read.name, attribute->m_name))
                 return false;
             read.value = read.valueEnd = at = read.nameEnd;
@@ -297,10 +301,8 @@ private:
                 if (attribute->m_valueOffset == CXmlAttribute::kNoValueOffset || read.value > bodyEnd ||
                     read.value <= at || m_source[read.value - 1] != read.quote)
                     return false;
-                std::size_t equals = at;
-                while (IsBlank(m_source[equals]))
-                    ++equals;
-                if (m_source[equals] != '=' || !Blanks(equals + 1, read.value - 1))
+                const std::size_t equals = SkipBlanks(at);
+                if (equals >= bodyEnd || m_source[equals] != '=' || !Blanks(equals + 1, read.value - 1))
                     return false;
                 const CXmlString& value = attribute->m_value;
                 if (value.data() == m_source.data() + read.value)
@@ -319,7 +321,10 @@ private:
             }
             m_tag.push_back(read);
         }
-        return at <= bodyEnd && Blanks(at, bodyEnd);
+        const std::size_t close = SkipBlanks(at);
+        emptyTag = close + 1 < bodyEnd && m_source[close] == '/' && m_source[close + 1] == '>';
+        end = close + (emptyTag ? 2 : 1);
+        return close < bodyEnd && (emptyTag || m_source[close] == '>');
     }
 
     bool CopiedStartTag(const CXmlNode& node, bool& emptyTag)

@@ -1,5 +1,6 @@
-// Loads arbitrary bytes and checks: a failed load leaves the document empty; a load builds the tree
-// that the events of a Parse of the same text build, which holds what the events said; and the bytes
+// Loads arbitrary bytes and checks: a failed load leaves the document empty; a load, a ParseFile and
+// a Parse of the same text fire the same events and build the same tree, which holds what the
+// events said; and the bytes
 // written read back to themselves, apart from the cases the writer's tests pin as no fixed point; a
 // well-formed file, unchanged, is written as it was read, and so is one repeated past the writer's
 // buffer. The well-formedness check takes the same bytes and places any error it finds within them.
@@ -9,7 +10,9 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <set>
+#include <unistd.h>
 
 namespace
 {
@@ -31,6 +34,7 @@ public:
     std::multiset<std::string> m_attributes;
     std::size_t m_depth = 0;
     std::string m_lastText; // of the last event, when it was text
+    std::string m_events;   // every event with its arguments, in order
 
     void Finished() const
     {
@@ -38,32 +42,47 @@ public:
     }
 
 protected:
+    void OnStartDocument() override
+    {
+        CXmlDocument::OnStartDocument();
+        m_events += "<<";
+    }
     void OnStartElement(const char* name) override
     {
         CXmlDocument::OnStartElement(name);
         m_nodes += Entry('S', m_depth++, Record(name));
+        m_events += Entry('S', 0, name);
     }
     void OnEndElement(const char* name) override
     {
         CXmlDocument::OnEndElement(name);
         Record(name);
         m_depth -= m_depth > 0 ? 1 : 0;
+        m_events += Entry('E', 0, name);
     }
     void OnAttribute(const char* name, const char* value) override
     {
         CXmlDocument::OnAttribute(name, value);
         m_attributes.insert(Record(std::string(name) + "=\"" + value));
+        m_events += Entry('A', 0, std::string(name) + '=' + value);
     }
     void OnBareAttribute(const char* name) override
     {
         CXmlDocument::OnBareAttribute(name);
         m_attributes.insert(Record(name));
+        m_events += Entry('B', 0, name);
     }
     void OnText(const char* text) override
     {
         CXmlDocument::OnText(text);
         m_nodes += Entry('T', m_depth, Record(text));
         m_lastText = text;
+        m_events += Entry('T', 0, text);
+    }
+    void OnEndDocument() override
+    {
+        CXmlDocument::OnEndDocument();
+        m_events += ">>";
     }
 
 private:
@@ -192,17 +211,27 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(syntax.error == XmlSyntaxError::None ||
                 (syntax.offset <= bytes.size() && syntax.line >= 1 && syntax.column >= 1));
     }
-    CXmlDocument document;
+    CRecordingDocument document;
+    document.m_size = bytes.size();
     if (!document.LoadBytes(input.data(), input.size()))
     {
         Require(document.m_root.m_children.empty() && !document.m_documentElement);
         return 0;
     }
+    document.Finished();
     CRecordingDocument copied;
     copied.m_size = bytes.size();
     copied.Parse(bytes);
     copied.Finished();
-    Require(TreeLog(copied.m_root) == TreeLog(document.m_root));
+    // The text as a file: ParseFile fires the events of the load and of the parse, and builds their tree.
+    static const std::string path = "/tmp/xml_fuzz_" + std::to_string(getpid()) + ".xml";
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    CRecordingDocument filed;
+    filed.m_size = bytes.size();
+    Require(filed.ParseFile(path.c_str()));
+    filed.Finished();
+    Require(document.m_events == copied.m_events && filed.m_events == copied.m_events);
+    Require(TreeLog(copied.m_root) == TreeLog(document.m_root) && TreeLog(filed.m_root) == TreeLog(document.m_root));
     // Parsed, the same text gets the same report as loaded, which the whole-text check gives.
     const CXmlSyntax whole = CheckWellFormed(bytes.data(), bytes.size(), HeldAsUtf8(encoding.codePage));
     Require(document.Syntax().error == XmlSyntaxError::UnwritableEncoding ||

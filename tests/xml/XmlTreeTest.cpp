@@ -240,3 +240,107 @@ TEST(Tree, StringsReadAsCStringsWithTheFileKept)
         EXPECT_STREQ(string->c_str(), expected);
     EXPECT_EQ(document->ToString(), input);
 }
+
+namespace
+{
+// A document that logs the events it sees, and builds its tree from them unless told to skip the
+// start of elements.
+class CEventLog : public CXmlDocument
+{
+public:
+    std::string m_log;
+    bool m_skipStarts = false;
+
+protected:
+    void OnStartElement(const char* name) override
+    {
+        m_log += "S(" + std::string(name) + ')';
+        if (!m_skipStarts)
+            CXmlDocument::OnStartElement(name);
+    }
+    void OnEndElement(const char* name) override
+    {
+        m_log += "E(" + std::string(name) + ')';
+        CXmlDocument::OnEndElement(name);
+    }
+    void OnAttribute(const char* name, const char* value) override
+    {
+        m_log += "A(" + std::string(name) + '=' + value + ')';
+        CXmlDocument::OnAttribute(name, value);
+    }
+    void OnBareAttribute(const char* name) override
+    {
+        m_log += "B(" + std::string(name) + ')';
+        CXmlDocument::OnBareAttribute(name);
+    }
+    void OnText(const char* text) override
+    {
+        m_log += "T(" + std::string(text) + ')';
+        CXmlDocument::OnText(text);
+    }
+};
+} // namespace
+
+// A load, a ParseFile and a Parse of the same bytes fire the same events, each argument a C string
+// of its own, and build the same tree; a subclass's override sees every load.
+TEST(Tree, LoadParseFileAndParseFireTheSameEvents)
+{
+    const std::pair<std::string, std::string> cases[] = {
+        {"<r a=\"1\" b c='x'>\n\t<i/>y</r>\n", "S(r)A(a=1)B(b)A(c=x)T(\n\t)S(i)E(i)T(y)E(r)T(\n)"},
+        {"<?xml version='1.0'?><!--c--><r><![CDATA[<a>]]></r>", "T(<?xml version='1.0'?><!--c-->)S(r)"
+                                                                 "T(<![CDATA[<a>]]>)E(r)"},
+        {"<a b=\"1\"/><c d=\"2\" />", "S(a)A(b=1)E(a)S(c)A(d=2)E(c)"},
+        {"", ""},
+    };
+    const std::string path = TestFolder() + "/events.xml";
+    for (const auto& [input, expected] : cases)
+    {
+        ASSERT_TRUE(WriteBytes(path, input));
+        CEventLog loaded, filed, parsed;
+        EXPECT_TRUE(loaded.Load(path.c_str()));
+        EXPECT_TRUE(filed.ParseFile(path.c_str()));
+        EXPECT_TRUE(parsed.Parse(input));
+        const std::string& want = expected;
+        EXPECT_EQ(loaded.m_log, want) << input;
+        EXPECT_EQ(filed.m_log, want) << input;
+        EXPECT_EQ(parsed.m_log, want) << input;
+        // Built from the same events, the trees write the same bytes.
+        EXPECT_EQ(loaded.ToString(), input) << input;
+        EXPECT_EQ(filed.ToString(), parsed.ToString()) << input;
+        CEventLog skipping;
+        skipping.m_skipStarts = true;
+        EXPECT_TRUE(skipping.Load(path.c_str()));
+        EXPECT_TRUE(skipping.m_log == want && !skipping.m_documentElement) << input;
+    }
+}
+
+// A file with neither mark nor declaration is UTF-8 only when every byte is, wherever it stands;
+// and a NUL makes the load fail at the NUL's offset from the file's first byte, wherever it stands.
+TEST(Tree, UndeclaredEncodingAndNulAreFoundAnywhereInTheFile)
+{
+    using namespace std::literals;
+    const std::pair<std::string_view, unsigned> encodings[] = {
+        {"<r>caf\xC3\xA9</r>",          65001               },
+        {"<r>caf\xE9</r>",              SystemAnsiCodePage()},
+        {"<r><i/>\n<i>caf\xE9</i></r>", SystemAnsiCodePage()},
+        {"<r a=\"\xE9\"/>",             SystemAnsiCodePage()},
+        {"<r/>\n\xE9",                  SystemAnsiCodePage()},
+    };
+    for (const auto& [input, codePage] : encodings)
+        EXPECT_EQ(Loaded(std::string(input))->TreeCodePage(), codePage) << input;
+    const std::pair<std::string_view, std::size_t> nuls[] = {
+        {"\0<r/>"sv,                  0},
+        {"<r>a\0</r>"sv,              4},
+        {"<r><i/>\n<i/>\n\0</r>"sv,   13},
+        {"<r/>\n\0"sv,                5},
+        {"\xFF\xFE<\0r\0\0\0"sv,      6},
+    };
+    for (const auto& [input, offset] : nuls)
+    {
+        CXmlDocument document;
+        EXPECT_FALSE(document.LoadBytes(input.data(), input.size()));
+        EXPECT_EQ(document.FileStatus().error, XmlFileError::NotText);
+        EXPECT_EQ(document.FileStatus().offset, offset) << input;
+        EXPECT_TRUE(document.m_root.m_children.empty());
+    }
+}
