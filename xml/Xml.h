@@ -194,6 +194,7 @@ struct CXmlSyntax
 // whole, up to the first "%>", as character data), "--" inside a comment, an end
 // tag that names another element (it closes the innermost one), text or elements after the document
 // element, an XML declaration after other bytes, and 0x1A as the last byte (DOS's end-of-file mark).
+// The check is the parser's own reading of the text, without events.
 CXmlSyntax CheckWellFormed(const char* text, std::size_t size, bool utf8) noexcept;
 
 // What the internal subset of a file's document type declaration declares that changes how readers

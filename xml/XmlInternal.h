@@ -18,9 +18,6 @@ bool SameBytes(const char* a, std::size_t aSize, const char* b, std::size_t bSiz
 CXmlSyntax SyntaxAt(const char* text, std::size_t size, bool utf8, XmlSyntaxError error,
                     std::size_t offset) noexcept;
 
-// The well-formedness check, in steps a scan can take alongside its own: Advance checks the markup
-// that begins before limit, to its end, and reads no byte before the place it was last advanced to,
-// so the scan may change the bytes behind that. Finish checks the rest.
 // The first byte at or after from that is a control character (a NUL included; not tab, LF or CR), or
 // size. One pass that the compiler can vectorize, over bytes a scan has not read yet.
 std::size_t FirstControl(const char* text, std::size_t from, std::size_t size) noexcept;
@@ -28,69 +25,9 @@ std::size_t FirstControl(const char* text, std::size_t from, std::size_t size) n
 // control character, found on the way.
 std::size_t FirstNul(const char* text, std::size_t size, std::size_t& control) noexcept;
 
-class CChecker
-{
-public:
-    CChecker(const char* text, std::size_t size) noexcept;
-    // The first control character of the whole text, found before the scan: the check then
-    // searches for none itself.
-    void KnowControls(std::size_t first) noexcept;
-    void Advance(std::size_t limit) noexcept;
-    void Finish() noexcept;
-    // After Finish: the first error, and the offset of the byte where it was found.
-    XmlSyntaxError Error() const noexcept
-    {
-        return m_error;
-    }
-    // The document type declaration before the document element, whole, or empty.
-    std::string_view DocumentTypeText() const noexcept
-    {
-        return std::string_view(m_text + m_typeStart, m_typeEnd - m_typeStart);
-    }
-    std::size_t Offset() const noexcept
-    {
-        return m_offset;
-    }
-
-private:
-    bool Is(std::size_t at, std::uint8_t kind) const noexcept;
-    bool StartsWith(std::size_t at, std::string_view what) const noexcept;
-    // True when the file ends inside what, which begins at at.
-    bool CutShort(std::size_t at, std::string_view what) const noexcept;
-    std::size_t Skip(std::size_t at, std::uint8_t kind) const noexcept;
-    // Index of the first what at or after from, or m_size.
-    std::size_t Find(std::size_t from, std::string_view what) const noexcept;
-    XmlSyntaxError Fail(XmlSyntaxError error, std::size_t at) noexcept;
-    void Controls(std::size_t to) noexcept;
-
-    // Each of these starts at the "<" of its markup and leaves m_pos after it.
-    XmlSyntaxError Markup() noexcept;
-    XmlSyntaxError Template() noexcept;
-    XmlSyntaxError Instruction() noexcept;
-    XmlSyntaxError Comment() noexcept;
-    XmlSyntaxError DocumentType() noexcept;
-    XmlSyntaxError StartTag() noexcept;
-    XmlSyntaxError EndTag() noexcept;
-    // Starts at the opening quote.
-    XmlSyntaxError Value() noexcept;
-
-    const char* m_text;
-    std::size_t m_size;
-    // The bytes searched for control characters: the DOS end-of-file mark is carried through as the
-    // last byte.
-    std::size_t m_searched;
-    std::size_t m_pos = 0;
-    std::size_t m_depth = 0;
-    bool m_rootSeen = false;
-    bool m_documentTypeSeen = false;
-    std::size_t m_typeStart = 0;
-    std::size_t m_typeEnd = 0;
-    bool m_done = false;
-    XmlSyntaxError m_error = XmlSyntaxError::None;
-    std::size_t m_offset = 0;
-    std::size_t m_controlled = 0; // bytes searched for control characters so far
-    std::size_t m_control = m_size; // the first control character found
-};
+// The first well-formedness error of the text as the reader reads it, and the offset of the byte
+// where it was found (size for an error at the end); None when there is none.
+XmlSyntaxError ReadMarkup(const char* text, std::size_t size, std::size_t& offset) noexcept;
 
 // Reads the internal subset of a document type declaration (from "<!DOCTYPE" to its ">") into type.
 void ReadDocumentType(std::string_view declaration, CXmlDocumentType& type);

@@ -1,8 +1,7 @@
-// The scanner. Outside markup, bytes are character data up to a "<" that opens a tag; comments,
-// CDATA sections, declarations, processing instructions and template blocks ("<% ... %>") are
-// character data too, each read whole, so nothing inside one is taken for a tag. Inside a tag
-// the flags of RunScanner decide where each byte goes. Pieces of names, values and text are kept
-// as ranges of the input as long as they are contiguous, so the common case copies nothing.
+// The reader of the markup (CReader): it fires the parser's events and notes the first
+// well-formedness error as it goes, so that a parse, a load and CheckWellFormed read every file
+// alike. Pieces of names, values and text are kept as ranges of the input as long as they are
+// contiguous, so the common case copies nothing.
 #include "Xml.h"
 #include "XmlInternal.h"
 #include "XmlText.h"
@@ -167,9 +166,10 @@ std::size_t CommentEnd(const char* input, std::size_t size, std::size_t start)
 
 // A declaration ends at the first ">" outside quoted strings and outside its internal subset.
 // Inside the subset, comments and processing instructions are skipped whole as well: their text
-// may hold a lone quote.
-std::size_t DeclarationEnd(const char* input, std::size_t size, std::size_t start)
+// may hold a lone quote. closed is false when the input ends first.
+std::size_t DeclarationEnd(const char* input, std::size_t size, std::size_t start, bool& closed)
 {
+    closed = false;
     bool inSubset = false;
     std::size_t i = start + 2;
     while (i < size)
@@ -198,249 +198,696 @@ std::size_t DeclarationEnd(const char* input, std::size_t size, std::size_t star
         else if (c == ']')
             inSubset = false;
         else if (c == '>' && !inSubset)
+        {
+            closed = true;
             return i + 1;
+        }
         ++i;
     }
     return size;
 }
 
-// The end (one past the last byte) of the markup that the engine carries as character data and
-// that begins at the "<" at start, followed by "!" or "?". Unterminated, it runs to the end.
-std::size_t ConstructEnd(const char* input, std::size_t size, std::size_t start)
+enum : std::uint8_t
 {
-    if (input[start + 1] == '?')
-        return InstructionEnd(input, size, start);
-    if (StartsWith(input, size, start, kCommentOpen, sizeof kCommentOpen - 1))
-        return CommentEnd(input, size, start);
-    if (StartsWith(input, size, start, kCDataOpen, sizeof kCDataOpen - 1))
-        return EndAfter(input, size, start + sizeof kCDataOpen - 1, "]]>");
-    return DeclarationEnd(input, size, start);
+    kNameStart = 1,
+    kNameChar = 2,
+    kSpace = 4,
+};
+
+constexpr std::array<std::uint8_t, 256> MakeCharTable()
+{
+    std::array<std::uint8_t, 256> table{};
+    for (std::size_t c = 0; c < table.size(); ++c)
+    {
+        // Bytes from 0x80 up belong to names: UTF-8 sequences, or letters of the file's code page.
+        if ((c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == ':' || c >= 0x80)
+            table[c] = kNameStart | kNameChar;
+        else if ((c >= '0' && c <= '9') || c == '-' || c == '.')
+            table[c] = kNameChar;
+    }
+    table[' '] = table['\t'] = table['\r'] = table['\n'] = kSpace;
+    return table;
 }
 
-// A template block runs from "<%" to the next "%>", whatever stands between: template code such as
-// "<% if (a < b) { %>" or a commented-out item holds "<" and ">" that are no markup of the file.
-std::size_t TemplateEnd(const char* input, std::size_t size, std::size_t start)
+constexpr std::array<std::uint8_t, 256> kChars = MakeCharTable();
+
+inline bool IsKind(char c, std::uint8_t kind)
 {
-    const std::size_t at = FindPair(input, size, start + 2, '%', '>');
-    return at == size ? size : at + 2;
+    return (kChars[static_cast<unsigned char>(c)] & kind) != 0;
 }
 
-inline bool OpensConstruct(char next)
+// Where the well-formedness check stands in the tag being read. The check follows the tag only up
+// to its first error; once one is noted, the reader goes on for the events alone.
+enum class TagCheck : std::uint8_t
 {
-    return next == '!' || next == '?';
-}
+    Off,               // the tag is checked to its end, or an error was noted
+    ElementName,
+    Spaces,            // after the element name, an attribute or a value
+    Slash,             // a "/" that must be followed by ">"
+    AttributeName,
+    AfterAttributeName,
+    AfterEquals,
+    EndName,
+    AfterEndName,
+};
 
-// One scan over size bytes. The sink receives StartDocument, StartElement(piece, pos, tag),
-// EndElement(piece, pos, tag), Attribute(name, value, pos), BareAttribute(name, pos),
-// Text(start, end, pos) and EndDocument; tag is the index of the "<" that opened the tag.
-// Markup(at) comes first for each "<" found outside a tag.
-template <class Sink> void RunScanner(const char* input, std::size_t size, Sink& sink)
+// What a scan without events reports to: the well-formedness check alone.
+struct CNoEvents
 {
-    bool inTag = false;
-    bool inName = false;
-    bool inEndTag = false;
-    bool attributePending = false; // an attribute's name has begun and it is not reported yet
-    bool inAttributeName = false;
-    bool hasEquals = false; // the pending attribute's "=" has come
-    bool inValue = false;
-    char quote = 0;
-    Piece elementName;
-    Piece endTagName;
-    Piece attributeName;
-    Piece value;
-    std::size_t textStart = 0;
-    std::size_t tagStart = 0;
+    static constexpr bool kEvents = false;
+    void Markup(std::size_t)
+    {
+    }
+    void StartDocument()
+    {
+    }
+    void EndDocument(XmlSyntaxError, std::size_t)
+    {
+    }
+    void StartElement(const Piece&, std::size_t, std::size_t)
+    {
+    }
+    void EndElement(const Piece&, std::size_t, std::size_t)
+    {
+    }
+    void Attribute(const Piece&, const Piece&, std::size_t)
+    {
+    }
+    void BareAttribute(const Piece&, std::size_t)
+    {
+    }
+    void Text(std::size_t, std::size_t, std::size_t)
+    {
+    }
+};
 
-    auto append = [&](Piece& target, std::size_t from, std::size_t to) { target.Append(input, from, to); };
+// The one reader of the markup. Outside tags, bytes are character data up to a "<" that opens a
+// tag; comments, CDATA sections, declarations, processing instructions and template blocks are
+// character data too, each read whole by a function of its own, so nothing inside one is taken for
+// a tag. Inside a tag the flags decide where each byte goes. Every construct notes the first
+// well-formedness error as it is read. The sink receives StartDocument, StartElement(piece, pos,
+// tag), EndElement(piece, pos, tag), Attribute(name, value, pos), BareAttribute(name, pos),
+// Text(start, end, pos) and EndDocument(error, offset); tag is the index of the "<" that opened the
+// tag. Markup(at) comes first for each "<" found outside a tag.
+template <class Sink> class CReader
+{
+public:
+    // control: the offset of the text's first control character, or size.
+    CReader(const char* text, std::size_t size, std::size_t control, Sink& sink)
+        : m_text(text), m_size(size), m_sink(sink)
+    {
+        // DOS's end-of-file mark is carried through as the last byte.
+        const bool eofMark = size > 0 && text[size - 1] == '\x1A';
+        m_control = control < size - (eofMark ? 1 : 0) ? control : size;
+    }
+
+    void Run()
+    {
+        m_sink.StartDocument();
+        Content();
+        Finish();
+        m_sink.EndDocument(m_error, m_offset);
+    }
+    XmlSyntaxError Error() const
+    {
+        return m_error;
+    }
+    std::size_t Offset() const
+    {
+        return m_offset;
+    }
+    // The document type declaration before the document element, whole, or empty.
+    std::string_view DocumentType() const
+    {
+        return std::string_view(m_text + m_typeStart, m_typeEnd - m_typeStart);
+    }
+
+private:
+    void Note(XmlSyntaxError error, std::size_t at)
+    {
+        if (!m_noted)
+        {
+            m_error = error;
+            m_offset = at;
+            m_noted = true;
+        }
+        m_check = TagCheck::Off;
+    }
+    bool Checking() const
+    {
+        return !m_noted;
+    }
+
+    void Content()
+    {
+        std::size_t i = 0;
+        while (i < m_size)
+        {
+            const void* hit = std::memchr(m_text + i, '<', m_size - i);
+            if (!hit)
+                break;
+            const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - m_text);
+            m_sink.Markup(at);
+            const char next = at + 1 < m_size ? m_text[at + 1] : '\0';
+            if (next == '%')
+                i = Template(at);
+            else if (next == '!' || next == '?')
+                i = Construct(at);
+            else
+            {
+                if (at > m_textStart)
+                    m_sink.Text(m_textStart, at, at);
+                i = Tag(at);
+            }
+        }
+        if (!m_inTag && m_size > m_textStart)
+            m_sink.Text(m_textStart, m_size, m_size);
+    }
+
+    // Text, a second element or a declaration anywhere are carried through exactly, so only markup
+    // whose extent is in doubt is an error; and a control character before the first other error.
+    void Finish()
+    {
+        if (!m_noted)
+        {
+            m_noted = true;
+            m_offset = m_size;
+            if (m_depth > 0)
+                m_error = XmlSyntaxError::UnclosedElement;
+            else if (!m_rootSeen)
+                m_error = XmlSyntaxError::NoDocumentElement;
+        }
+        if (m_control < m_size && (m_error == XmlSyntaxError::None || m_control <= m_offset))
+        {
+            m_error = XmlSyntaxError::ControlCharacter;
+            m_offset = m_control;
+        }
+    }
+
+    // A template block runs from "<%" to the next "%>", whatever stands between: template code such
+    // as "<% if (a < b) { %>" or a commented-out item holds "<" and ">" that are no markup of the
+    // file. Unclosed, it runs to the end.
+    std::size_t Template(std::size_t at)
+    {
+        const std::size_t end = FindPair(m_text, m_size, at + 2, '%', '>');
+        if (end != m_size)
+            return end + 2;
+        Note(XmlSyntaxError::UnclosedTemplate, at);
+        return m_size;
+    }
+
+    // Markup that begins "<!" or "<?" at at, carried as character data; returns its end.
+    std::size_t Construct(std::size_t at)
+    {
+        if (m_text[at + 1] == '?')
+            return Instruction(at);
+        if (StartsWith(m_text, m_size, at, kCommentOpen, sizeof kCommentOpen - 1))
+            return Comment(at);
+        if (StartsWith(m_text, m_size, at, kCDataOpen, sizeof kCDataOpen - 1))
+            return CData(at);
+        return Declaration(at);
+    }
+
+    std::size_t Instruction(std::size_t at)
+    {
+        const std::size_t close = FindPair(m_text, m_size, at + 2, '?', '>');
+        const std::size_t end = close == m_size ? m_size : close + 2;
+        if (!Checking())
+            return end;
+        if (at + 2 == m_size)
+            Note(XmlSyntaxError::EndInsideMarkup, m_size);
+        else if (!IsKind(m_text[at + 2], kNameStart))
+            Note(XmlSyntaxError::BadName, at + 2);
+        else
+        {
+            // No "?" is a name character: the "?>" comes after the name.
+            std::size_t nameEnd = at + 3;
+            while (nameEnd < m_size && IsKind(m_text[nameEnd], kNameChar))
+                ++nameEnd;
+            if (close == m_size)
+                Note(XmlSyntaxError::EndInsideMarkup, m_size);
+            else if (close != nameEnd && !IsKind(m_text[nameEnd], kSpace))
+                Note(XmlSyntaxError::BadName, nameEnd);
+        }
+        return end;
+    }
+
+    // Ends at the first "-->"; a "--" before it is kept as it is.
+    std::size_t Comment(std::size_t at)
+    {
+        const std::size_t end = FindTriple(m_text, m_size, at + sizeof kCommentOpen - 1, "-->");
+        if (end == m_size)
+        {
+            Note(XmlSyntaxError::EndInsideMarkup, m_size);
+            return m_size;
+        }
+        return end + 3;
+    }
+
+    // A CDATA section belongs inside the document element.
+    std::size_t CData(std::size_t at)
+    {
+        const std::size_t end = FindTriple(m_text, m_size, at + sizeof kCDataOpen - 1, "]]>");
+        if (m_depth == 0)
+            Note(XmlSyntaxError::BadMarkup, at);
+        else if (end == m_size)
+            Note(XmlSyntaxError::EndInsideMarkup, m_size);
+        return end == m_size ? m_size : end + 3;
+    }
+
+    // "<!" that opens no comment or CDATA section: the document type declaration, or markup the
+    // engine does not know, read to its ">" all the same.
+    std::size_t Declaration(std::size_t at)
+    {
+        bool closed = false;
+        const std::size_t end = DeclarationEnd(m_text, m_size, at, closed);
+        if (!Checking())
+            return end;
+        const bool typeAllowed = !m_rootSeen && !m_typeSeen;
+        if (typeAllowed && StartsWith(m_text, m_size, at, "<!DOCTYPE", 9) && at + 9 < m_size &&
+            IsKind(m_text[at + 9], kSpace))
+            DocumentTypeCheck(at, end, closed);
+        else if (CutShort(at, "<!--") || (m_depth > 0 && CutShort(at, "<![CDATA[")) ||
+                 (typeAllowed && CutShort(at, "<!DOCTYPE ")))
+            Note(XmlSyntaxError::EndInsideMarkup, m_size);
+        else
+            Note(XmlSyntaxError::BadMarkup, at);
+        return end;
+    }
+
+    void DocumentTypeCheck(std::size_t at, std::size_t end, bool closed)
+    {
+        std::size_t name = at + 9;
+        while (name < m_size && IsKind(m_text[name], kSpace))
+            ++name;
+        if (name == m_size)
+            Note(XmlSyntaxError::EndInsideMarkup, m_size);
+        else if (!IsKind(m_text[name], kNameStart))
+            Note(XmlSyntaxError::BadName, name);
+        else if (!closed)
+            Note(XmlSyntaxError::EndInsideMarkup, m_size);
+        else
+        {
+            m_typeSeen = true;
+            m_typeStart = at;
+            m_typeEnd = end;
+        }
+    }
+
+    // True when the input ends inside what, which begins at at.
+    bool CutShort(std::size_t at, std::string_view what) const
+    {
+        return m_size - at < what.size() && std::memcmp(m_text + at, what.data(), m_size - at) == 0;
+    }
+
+    // A tag, from its "<" at to the ">" that ends it; or to a "<!" or "<?" inside it, which
+    // abandons it and whose construct is character data; or to the end of the input.
+    std::size_t Tag(std::size_t at)
+    {
+        m_inTag = true;
+        m_inName = true;
+        m_elementName.Clear();
+        m_tagStart = at;
+        BeginTagCheck(at);
+        std::size_t i = at + 1;
+        while (i < m_size)
+        {
+            if (m_inValue)
+            {
+                i = ValueBytes(i);
+                continue;
+            }
+            const char c = m_text[i];
+            switch (ClassOf(c))
+            {
+            case kOrdinary:
+                i = Ordinary(i);
+                continue;
+            case kLess:
+                if (Less(i))
+                    return Construct(i);
+                break;
+            case kSlash:
+                Slash(i);
+                break;
+            case kGreater:
+                Greater(i);
+                return i + 1;
+            case kEquals:
+                Equals(i);
+                break;
+            case kQuote:
+                Quote(i);
+                break;
+            default:
+                Separator(i);
+                break;
+            }
+            ++i;
+        }
+        if (m_check != TagCheck::Off)
+            Note(XmlSyntaxError::EndInsideMarkup, m_size);
+        return m_size;
+    }
+
+    void BeginTagCheck(std::size_t at)
+    {
+        m_check = TagCheck::Off;
+        if (!Checking())
+            return;
+        if (at + 1 == m_size)
+            return Note(XmlSyntaxError::EndInsideMarkup, m_size);
+        if (m_text[at + 1] == '/')
+        {
+            if (at + 2 == m_size)
+                return Note(XmlSyntaxError::EndInsideMarkup, m_size);
+            if (!IsKind(m_text[at + 2], kNameStart))
+                return Note(XmlSyntaxError::BadName, at + 2);
+            m_check = TagCheck::EndName;
+            m_checkFrom = at + 3;
+            m_checkTag = at;
+            return;
+        }
+        if (!IsKind(m_text[at + 1], kNameStart))
+            return Note(XmlSyntaxError::BadName, at + 1);
+        m_rootSeen = true;
+        m_check = TagCheck::ElementName;
+        m_checkFrom = at + 2;
+    }
+
+    void Append(Piece& target, std::size_t from, std::size_t to)
+    {
+        if constexpr (Sink::kEvents)
+            target.Append(m_text, from, to);
+    }
 
     // A pending name that no "=" followed is an attribute of its own; one whose value never came
     // is dropped.
-    auto endAttribute = [&](std::size_t pos) {
-        if (attributePending && !hasEquals)
-            sink.BareAttribute(attributeName, pos);
-        attributePending = inAttributeName = hasEquals = false;
-    };
-
-    auto beginAttribute = [&](std::size_t from, std::size_t to) {
-        attributeName.Clear();
-        append(attributeName, from, to);
-        attributePending = inAttributeName = true;
-        hasEquals = false;
-    };
+    void EndAttribute(std::size_t pos)
+    {
+        if (m_attributePending && !m_hasEquals)
+            m_sink.BareAttribute(m_attributeName, pos);
+        m_attributePending = m_inAttributeName = m_hasEquals = false;
+    }
 
     // Ordinary bytes go to the piece that is being collected. Outside any they begin a new
     // attribute's name, after reporting a complete name that no "=" followed; between a "=" and
     // the quote they are dropped.
-    auto ordinary = [&](std::size_t from, std::size_t to) {
-        if (inEndTag)
-        {
-            append(endTagName, from, to);
-        }
-        else if (inName)
-        {
-            append(elementName, from, to);
-        }
-        else if (inAttributeName)
-        {
-            append(attributeName, from, to);
-        }
-        else if (!attributePending || !hasEquals)
-        {
-            endAttribute(from);
-            beginAttribute(from, to);
-        }
-    };
-
-    sink.StartDocument();
-    std::size_t i = 0;
-    while (i < size)
+    std::size_t Ordinary(std::size_t from)
     {
-        if (!inTag)
+        std::size_t to = from + 1;
+        while (to < m_size && ClassOf(m_text[to]) == kOrdinary)
+            ++to;
+        CheckRun(from, to);
+        if (m_inEndTag)
+            Append(m_endTagName, from, to);
+        else if (m_inName)
+            Append(m_elementName, from, to);
+        else if (m_inAttributeName)
+            Append(m_attributeName, from, to);
+        else if (!m_attributePending || !m_hasEquals)
         {
-            const void* hit = std::memchr(input + i, '<', size - i);
-            if (!hit)
-            {
-                i = size;
-                break;
-            }
-            const std::size_t at = static_cast<std::size_t>(static_cast<const char*>(hit) - input);
-            sink.Markup(at);
-            const char next = at + 1 < size ? input[at + 1] : '\0';
-            if (next == '%')
-            {
-                i = TemplateEnd(input, size, at);
-                continue;
-            }
-            if (OpensConstruct(next))
-            {
-                i = ConstructEnd(input, size, at);
-                continue;
-            }
-            if (at > textStart)
-                sink.Text(textStart, at, at);
-            inTag = true;
-            inName = true;
-            elementName.Clear();
-            tagStart = at;
-            i = at + 1;
-            continue;
+            EndAttribute(from);
+            m_attributeName.Clear();
+            Append(m_attributeName, from, to);
+            m_attributePending = m_inAttributeName = true;
+            m_hasEquals = false;
         }
-
-        // Inside a value every byte but the closing quote belongs to it.
-        if (inValue)
-        {
-            const void* hit = std::memchr(input + i, quote, size - i);
-            const std::size_t at =
-                hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - input) : size;
-            if (at > i)
-                append(value, i, at);
-            if (at == size)
-                break;
-            sink.Attribute(attributeName, value, at);
-            inValue = false;
-            attributePending = false;
-            i = at + 1;
-            continue;
-        }
-
-        const char c = input[i];
-        switch (ClassOf(c))
-        {
-        case kOrdinary: {
-            std::size_t to = i + 1;
-            while (to < size && ClassOf(input[to]) == kOrdinary)
-                ++to;
-            ordinary(i, to);
-            i = to;
-            continue;
-        }
-        case kLess: {
-            const char next = i + 1 < size ? input[i + 1] : '\0';
-            if (next == '%')
-                break; // a "<%" inside a tag is no character data: the "<" is dropped
-            if (OpensConstruct(next))
-            {
-                // The tag is abandoned, as a comment inside one always did; what follows is data.
-                inTag = inName = inEndTag = attributePending = inAttributeName = hasEquals = false;
-                textStart = i;
-                i = ConstructEnd(input, size, i);
-                continue;
-            }
-            endAttribute(i);
-            inName = true;
-            elementName.Clear();
-            tagStart = i;
-            break;
-        }
-        case kSlash:
-            if (inName && elementName.Empty())
-            {
-                inEndTag = true;
-                endTagName.Clear();
-            }
-            else if (inName)
-            {
-                inEndTag = true;
-                endTagName.CopyFrom(elementName);
-                sink.StartElement(elementName, i, tagStart);
-            }
-            else
-            {
-                endAttribute(i);
-                sink.EndElement(elementName, i, tagStart);
-            }
-            break;
-        case kGreater:
-            if (inEndTag)
-            {
-                inName = false;
-                inEndTag = false;
-                sink.EndElement(endTagName, i, tagStart);
-            }
-            else if (inName)
-            {
-                inName = false;
-                sink.StartElement(elementName, i, tagStart);
-            }
-            endAttribute(i);
-            inTag = false;
-            textStart = i + 1;
-            break;
-        case kEquals:
-            if (attributePending)
-            {
-                inAttributeName = false;
-                hasEquals = true;
-            }
-            break;
-        case kQuote:
-            // A quote after a name opens its value, with or without the "=" before it.
-            if (attributePending)
-            {
-                inAttributeName = false;
-                hasEquals = true;
-                inValue = true;
-                quote = c;
-                value.Clear();
-            }
-            break;
-        case kSeparator:
-            if (inName && !inEndTag)
-            {
-                sink.StartElement(elementName, i, tagStart);
-                inName = false;
-            }
-            inAttributeName = false;
-            break;
-        default:
-            break;
-        }
-        ++i;
+        return to;
     }
-    if (!inTag && size > textStart)
-        sink.Text(textStart, size, size);
-    sink.EndDocument();
-}
+
+    // True when the "<" at i opens a comment, section, declaration or instruction: the tag is
+    // abandoned, as a comment inside one always did, and what follows is data. A "<%" inside a
+    // tag is no character data: the "<" is dropped. Any other "<" begins a new tag.
+    bool Less(std::size_t i)
+    {
+        CheckByte(i);
+        const char next = i + 1 < m_size ? m_text[i + 1] : '\0';
+        if (next == '%')
+            return false;
+        if (next == '!' || next == '?')
+        {
+            m_inTag = m_inName = m_inEndTag = m_attributePending = m_inAttributeName = m_hasEquals = false;
+            m_textStart = i;
+            return true;
+        }
+        EndAttribute(i);
+        m_inName = true;
+        m_elementName.Clear();
+        m_tagStart = i;
+        return false;
+    }
+
+    void Slash(std::size_t i)
+    {
+        CheckByte(i);
+        if (m_inName && m_elementName.Empty())
+        {
+            m_inEndTag = true;
+            m_endTagName.Clear();
+        }
+        else if (m_inName)
+        {
+            m_inEndTag = true;
+            m_endTagName.CopyFrom(m_elementName);
+            m_sink.StartElement(m_elementName, i, m_tagStart);
+        }
+        else
+        {
+            EndAttribute(i);
+            m_sink.EndElement(m_elementName, i, m_tagStart);
+        }
+    }
+
+    void Greater(std::size_t i)
+    {
+        CheckByte(i);
+        if (m_inEndTag)
+        {
+            m_inName = m_inEndTag = false;
+            m_sink.EndElement(m_endTagName, i, m_tagStart);
+        }
+        else if (m_inName)
+        {
+            m_inName = false;
+            m_sink.StartElement(m_elementName, i, m_tagStart);
+        }
+        EndAttribute(i);
+        m_inTag = false;
+        m_textStart = i + 1;
+    }
+
+    void Equals(std::size_t i)
+    {
+        CheckByte(i);
+        if (m_attributePending)
+        {
+            m_inAttributeName = false;
+            m_hasEquals = true;
+        }
+    }
+
+    // A quote after a name opens its value, with or without the "=" before it.
+    void Quote(std::size_t i)
+    {
+        CheckByte(i);
+        if (m_attributePending)
+        {
+            m_inAttributeName = false;
+            m_hasEquals = true;
+            m_inValue = true;
+            m_quote = m_text[i];
+            m_value.Clear();
+        }
+    }
+
+    void Separator(std::size_t i)
+    {
+        CheckByte(i);
+        if (m_inName && !m_inEndTag)
+        {
+            m_sink.StartElement(m_elementName, i, m_tagStart);
+            m_inName = false;
+        }
+        m_inAttributeName = false;
+    }
+
+    // Inside a value every byte but the closing quote belongs to it.
+    std::size_t ValueBytes(std::size_t i)
+    {
+        const void* hit = std::memchr(m_text + i, m_quote, m_size - i);
+        const std::size_t at = hit ? static_cast<std::size_t>(static_cast<const char*>(hit) - m_text) : m_size;
+        if (at > i)
+            Append(m_value, i, at);
+        if (at == m_size)
+            return m_size;
+        m_sink.Attribute(m_attributeName, m_value, at);
+        m_inValue = false;
+        m_attributePending = false;
+        return at + 1;
+    }
+
+    // The check of a run of ordinary bytes: names run on through name characters.
+    void CheckRun(std::size_t from, std::size_t to)
+    {
+        for (std::size_t i = from; i < to && m_check != TagCheck::Off; ++i)
+        {
+            const bool inName = m_check == TagCheck::ElementName || m_check == TagCheck::AttributeName ||
+                                m_check == TagCheck::EndName;
+            if (!(inName && IsKind(m_text[i], kNameChar)))
+                CheckByte(i);
+        }
+    }
+
+    // One byte of the tag, in the check's reading of it.
+    void CheckByte(std::size_t i)
+    {
+        if (m_check == TagCheck::Off || i < m_checkFrom)
+            return;
+        const char c = m_text[i];
+        const bool space = IsKind(c, kSpace);
+        switch (m_check)
+        {
+        case TagCheck::ElementName:
+            return space ? Spaces(true, false) : AfterSpaces(i, false, false);
+        case TagCheck::Spaces:
+            return space ? Spaces(true, m_afterValue) : AfterSpaces(i, m_spaced, m_afterValue);
+        case TagCheck::Slash:
+            return c == '>' ? Accepted(false) : Note(XmlSyntaxError::BadName, i - 1);
+        case TagCheck::AttributeName:
+        case TagCheck::AfterAttributeName:
+            return AfterAttributeName(i, space);
+        case TagCheck::AfterEquals:
+            if (space)
+                return;
+            if (c != '"' && c != '\'')
+                return Note(XmlSyntaxError::AttributeSyntax, i);
+            return ValueCheck(i);
+        default:
+            return EndTagByte(i, space);
+        }
+    }
+
+    void Spaces(bool spaced, bool afterValue)
+    {
+        m_check = TagCheck::Spaces;
+        m_spaced = spaced;
+        m_afterValue = afterValue;
+    }
+
+    // The first byte after the blanks that follow a name or a value.
+    void AfterSpaces(std::size_t i, bool spaced, bool afterValue)
+    {
+        const char c = m_text[i];
+        if (c == '>')
+            return Accepted(true);
+        if (c == '/')
+        {
+            m_check = TagCheck::Slash;
+            return;
+        }
+        // A value's closing quote followed at once by more text is most often a quote typed inside it.
+        if (afterValue && !spaced)
+            return Note(XmlSyntaxError::AttributeSyntax, i);
+        if (!spaced || !IsKind(c, kNameStart))
+            return Note(XmlSyntaxError::BadName, i);
+        m_check = TagCheck::AttributeName;
+    }
+
+    // After an attribute's name: its "=", or nothing (a name alone is tolerated), never a quote.
+    void AfterAttributeName(std::size_t i, bool space)
+    {
+        const char c = m_text[i];
+        if (space)
+        {
+            m_check = TagCheck::AfterAttributeName;
+            return;
+        }
+        if (c == '"' || c == '\'')
+            return Note(XmlSyntaxError::AttributeSyntax, i);
+        if (c == '=')
+        {
+            m_check = TagCheck::AfterEquals;
+            return;
+        }
+        AfterSpaces(i, m_check == TagCheck::AfterAttributeName, false);
+    }
+
+    // A value that runs on past a ">" lacks its closing quote: the tag plainly ended at the ">".
+    void ValueCheck(std::size_t quote)
+    {
+        const std::size_t start = quote + 1;
+        const void* close = std::memchr(m_text + start, m_text[quote], m_size - start);
+        const std::size_t end = close ? static_cast<std::size_t>(static_cast<const char*>(close) - m_text) : m_size;
+        const void* less = std::memchr(m_text + start, '<', end - start);
+        if (close && !less)
+        {
+            m_checkFrom = end + 1;
+            return Spaces(false, true);
+        }
+        const std::size_t stop = less ? static_cast<std::size_t>(static_cast<const char*>(less) - m_text) : m_size;
+        if (std::memchr(m_text + start, '>', stop - start))
+            return Note(XmlSyntaxError::AttributeSyntax, quote);
+        Note(less ? XmlSyntaxError::LessThanInValue : XmlSyntaxError::EndInsideMarkup, less ? stop : m_size);
+    }
+
+    // An end tag holds its name alone: whatever else is there continues a name that is not one.
+    void EndTagByte(std::size_t i, bool space)
+    {
+        if (space)
+        {
+            m_check = TagCheck::AfterEndName;
+            return;
+        }
+        if (m_text[i] != '>')
+            return Note(XmlSyntaxError::BadName, i);
+        m_check = TagCheck::Off;
+        if (m_depth == 0)
+            return Note(XmlSyntaxError::StrayEndTag, m_checkTag);
+        --m_depth;
+    }
+
+    void Accepted(bool opens)
+    {
+        m_check = TagCheck::Off;
+        if (opens)
+            ++m_depth;
+    }
+
+    const char* m_text;
+    std::size_t m_size;
+    Sink& m_sink;
+    std::size_t m_textStart = 0;
+    // The tag's flags.
+    bool m_inTag = false;
+    bool m_inName = false;
+    bool m_inEndTag = false;
+    bool m_attributePending = false; // an attribute's name has begun and it is not reported yet
+    bool m_inAttributeName = false;
+    bool m_hasEquals = false; // the pending attribute's "=" has come
+    bool m_inValue = false;
+    char m_quote = 0;
+    std::size_t m_tagStart = 0;
+    Piece m_elementName;
+    Piece m_endTagName;
+    Piece m_attributeName;
+    Piece m_value;
+    // The check's state: open elements as an end tag closes the innermost one, whatever its name.
+    TagCheck m_check = TagCheck::Off;
+    std::size_t m_checkFrom = 0; // bytes before it are the check's already
+    std::size_t m_checkTag = 0;
+    bool m_spaced = false;
+    bool m_afterValue = false;
+    std::size_t m_depth = 0;
+    bool m_rootSeen = false;
+    bool m_typeSeen = false;
+    std::size_t m_typeStart = 0;
+    std::size_t m_typeEnd = 0;
+    bool m_noted = false;
+    XmlSyntaxError m_error = XmlSyntaxError::None;
+    std::size_t m_offset = 0;
+    std::size_t m_control;
+};
 
 std::int32_t ClampPosition(std::size_t pos)
 {
@@ -459,28 +906,26 @@ namespace XmlDetail
 class CScanEvents
 {
 public:
+    static constexpr bool kEvents = true;
     CScanEvents(CXmlParser& parser, const char* text, std::size_t size, char* writable, bool checkUtf8)
-        : m_parser(parser), m_text(text), m_size(size), m_writable(writable), m_utf8(checkUtf8),
-          m_check(text, size)
+        : m_parser(parser), m_text(text), m_size(size), m_writable(writable), m_utf8(checkUtf8)
     {
     }
     // The bytes up to a "<" were just scanned: they are checked while they are at hand. No
     // character of several bytes holds a "<", so the pieces hold whole characters.
     void Markup(std::size_t at)
     {
-        m_check.Advance(at + 1);
         CheckText(at);
     }
     void StartDocument()
     {
         m_parser.OnStartDocument();
     }
-    void EndDocument()
+    void EndDocument(XmlSyntaxError error, std::size_t offset)
     {
         CheckText(m_size);
-        m_check.Finish();
-        m_parser.m_syntaxError = m_check.Error();
-        m_parser.m_syntaxOffset = m_check.Offset();
+        m_parser.m_syntaxError = error;
+        m_parser.m_syntaxOffset = offset;
         m_parser.m_pos = ClampPosition(m_size);
         m_parser.OnEndDocument();
     }
@@ -519,17 +964,9 @@ public:
         const CArgument t(*this, text, 0);
         m_parser.OnText(t.text);
     }
-    void KnowControls(std::size_t first)
-    {
-        m_check.KnowControls(first);
-    }
     bool Utf8() const
     {
         return m_utf8;
-    }
-    std::string_view DocumentType() const
-    {
-        return m_check.DocumentTypeText();
     }
 
 private:
@@ -595,7 +1032,6 @@ private:
     bool m_utf8;
     std::size_t m_checked = 0;
     std::string m_scratch[2];
-    CChecker m_check;
 };
 
 } // namespace XmlDetail
@@ -624,13 +1060,14 @@ void CXmlParser::Scan(const char* text, std::size_t size, char* writable, std::s
     m_syntaxOffset = 0;
     CParseScope scope{*this, size};
     XmlDetail::CScanEvents events(*this, text, size, writable, checkUtf8);
-    if (control != kUnknownControl)
-        events.KnowControls(control);
-    RunScanner(text, size, events);
+    if (control == kUnknownControl)
+        control = XmlDetail::FirstControl(text, 0, size);
+    CReader<XmlDetail::CScanEvents> reader(text, size, control, events);
+    reader.Run();
     if (utf8)
         *utf8 = events.Utf8();
     if (documentType)
-        *documentType = events.DocumentType();
+        *documentType = reader.DocumentType();
 }
 
 std::size_t CXmlParser::ArgumentSize(const char* argument) const noexcept
@@ -685,4 +1122,13 @@ bool CXmlParser::ParseFile(const char* path)
     }
     Scan(bytes.get(), size, bytes.get(), control, false, nullptr, nullptr);
     return true;
+}
+
+XmlSyntaxError XmlDetail::ReadMarkup(const char* text, std::size_t size, std::size_t& offset) noexcept
+{
+    CNoEvents events;
+    CReader<CNoEvents> reader(text, size, FirstControl(text, 0, size), events);
+    reader.Run();
+    offset = reader.Offset();
+    return reader.Error();
 }
