@@ -423,31 +423,6 @@ void CCustomizeDlg::ReportSave(const std::vector<CSaveResult>& results)
         MessageBoxW(m_hWnd, message.c_str(), GetText().c_str(), MB_OK | MB_ICONWARNING);
 }
 
-namespace
-{
-// Escape and the close box reach a dialog as IDCANCEL from no button. Wine's task dialog ignores a
-// command without a button, so without this the question could not be dismissed there; the answer
-// is Cancel, as Windows gives it.
-LRESULT CALLBACK EscapeCancels(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id, DWORD_PTR)
-{
-    if (message == WM_COMMAND && LOWORD(wParam) == IDCANCEL && lParam == 0)
-    {
-        SendMessageW(hWnd, TDM_CLICK_BUTTON, IDCANCEL, 0);
-        return 0;
-    }
-    if (message == WM_NCDESTROY)
-        RemoveWindowSubclass(hWnd, EscapeCancels, id);
-    return DefSubclassProc(hWnd, message, wParam, lParam);
-}
-
-HRESULT CALLBACK OnQuestionEvent(HWND hWnd, UINT notification, WPARAM, LPARAM, LONG_PTR)
-{
-    if (notification == TDN_CREATED)
-        SetWindowSubclass(hWnd, EscapeCancels, 0, 0);
-    return S_OK;
-}
-} // namespace
-
 // Yes writes over the file, No keeps the other program's version, and Cancel, the default, stops
 // the save; Escape and the close box cancel too.
 SaveAnswer CCustomizeDlg::AskReplace(const CContentFile& file, XmlFileError found)
@@ -469,7 +444,6 @@ SaveAnswer CCustomizeDlg::AskReplace(const CContentFile& file, XmlFileError foun
     config.pszMainInstruction = question.c_str();
     config.pszContent = detail.c_str();
     config.nDefaultButton = IDCANCEL;
-    config.pfCallback = OnQuestionEvent;
     if (!taskDialog || FAILED(taskDialog(&config, &button, nullptr, nullptr)))
     {
         const std::wstring message = question + L"\n\n" + detail;
