@@ -391,13 +391,13 @@ FAULTS = [
      '    error = XmlFileError::None;',
      'the record does not say that new versions are being put in place: a crash leaves the set half new'),
     ('recovery-keeps-new-file', 'content/SaveRecord.cpp', 'native',
-     '(kept && fail(XmlDisk::MoveOver(entry->backup.c_str(), entry->target.c_str()), entry->target)))',
-     '(kept && fail(XmlDisk::Remove(entry->backup.c_str()), entry->target)))',
+     '        return Exists(entry.backup, kept) && (!kept || MoveOver(entry.backup, entry.target));',
+     '        return Exists(entry.backup, kept) && (!kept || Remove(entry.backup));',
      'a start after a cut-off save drops the previous version instead of putting it back'),
     ('recovery-removes-unnamed', 'content/SaveRecord.cpp', 'native',
-     '        for (const CSaveRecordEntry& entry : entries)\n            fail(XmlDisk::Remove(entry.temp.c_str()), entry.temp);',
-     '        for (const CSaveRecordEntry& entry : entries)\n            fail(XmlDisk::Remove(entry.temp.c_str()), entry.temp);\n'
-     '        fail(XmlDisk::Remove((entries.empty() ? path : entries[0].target + ".~3.tmp").c_str()), path);',
+     '            for (const CSaveRecordEntry& entry : entries)\n                Remove(entry.temp);\n            break;',
+     '            for (const CSaveRecordEntry& entry : entries)\n                Remove(entry.temp);\n'
+     '            if (!entries.empty())\n                Remove(entries[0].target + ".~3.tmp");\n            break;',
      'a start removes a file the record does not name'),
     ('last-moment-write-lost', 'xml/XmlWriter.cpp', 'native',
      '        if (previous != XmlFileError::None)\n        {',

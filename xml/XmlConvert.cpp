@@ -205,43 +205,48 @@ bool IsValidInCodePage(std::string_view bytes, unsigned codePage)
     return true;
 }
 
-std::size_t FirstInvalidByte(std::string_view bytes, unsigned codePage)
+namespace
 {
-    if (IsUtf16(codePage))
+// The first unit of an unpaired surrogate, or of an odd last byte.
+std::size_t FirstInvalidUtf16(std::string_view bytes, bool bigEndian)
+{
+    auto unit = [&](std::size_t i) {
+        const auto first = static_cast<unsigned char>(bytes[i]);
+        const auto second = static_cast<unsigned char>(bytes[i + 1]);
+        return bigEndian ? (first << 8) | second : (second << 8) | first;
+    };
+    std::size_t i = 0;
+    for (; i + 1 < bytes.size(); i += 2)
     {
-        const bool bigEndian = IsUtf16BigEndian(codePage);
-        auto unit = [&](std::size_t i) {
-            const auto first = static_cast<unsigned char>(bytes[i]);
-            const auto second = static_cast<unsigned char>(bytes[i + 1]);
-            return bigEndian ? (first << 8) | second : (second << 8) | first;
-        };
-        std::size_t i = 0;
-        for (; i + 1 < bytes.size(); i += 2)
+        const int u = unit(i);
+        if (u >= 0xDC00 && u <= 0xDFFF)
+            return i;
+        if (u >= 0xD800 && u <= 0xDBFF)
         {
-            const int u = unit(i);
-            if (u >= 0xDC00 && u <= 0xDFFF)
+            if (i + 3 >= bytes.size() || unit(i + 2) < 0xDC00 || unit(i + 2) > 0xDFFF)
                 return i;
-            if (u >= 0xD800 && u <= 0xDBFF)
-            {
-                if (i + 3 >= bytes.size() || unit(i + 2) < 0xDC00 || unit(i + 2) > 0xDFFF)
-                    return i;
-                i += 2;
-            }
+            i += 2;
         }
-        return i;
     }
-    if (codePage == kCodePageUtf8)
+    return i;
+}
+
+std::size_t FirstInvalidUtf8(std::string_view bytes)
+{
+    std::size_t i = 0;
+    char32_t c = 0;
+    for (std::size_t length = 0; i < bytes.size(); i += length)
     {
-        std::size_t i = 0;
-        char32_t c = 0;
-        for (std::size_t length = 0; i < bytes.size(); i += length)
-        {
-            length = DecodeUtf8At(bytes, i, c);
-            if (length == 0)
-                break;
-        }
-        return i;
+        length = DecodeUtf8At(bytes, i, c);
+        if (length == 0)
+            break;
     }
+    return i;
+}
+
+// In a code page the system converts: found by halves, then character by character.
+std::size_t FirstInvalidInCodePage(std::string_view bytes, unsigned codePage)
+{
     std::u16string text;
     if (CodePageToUtf16(bytes, codePage, text))
         return bytes.size();
@@ -286,6 +291,17 @@ std::size_t FirstInvalidByte(std::string_view bytes, unsigned codePage)
         at += length;
     }
     return at;
+}
+
+} // namespace
+
+std::size_t FirstInvalidByte(std::string_view bytes, unsigned codePage)
+{
+    if (IsUtf16(codePage))
+        return FirstInvalidUtf16(bytes, IsUtf16BigEndian(codePage));
+    if (codePage == kCodePageUtf8)
+        return FirstInvalidUtf8(bytes);
+    return FirstInvalidInCodePage(bytes, codePage);
 }
 
 bool Utf16ToCodePage(std::u16string_view text, unsigned codePage, std::string& bytes)
