@@ -292,7 +292,6 @@ std::size_t FirstInvalidInCodePage(std::string_view bytes, unsigned codePage)
     }
     return at;
 }
-
 } // namespace
 
 std::size_t FirstInvalidByte(std::string_view bytes, unsigned codePage)
