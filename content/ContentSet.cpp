@@ -78,12 +78,13 @@ void Undo(CWrites& writes, CSaveRecord& record, CSaveResult* failing, XmlFileErr
         failing->error = error;
     }
     allBack = allBack && !(failing && failing->outcome == SaveOutcome::NotPutBack);
-    if (allBack && record.Mark(SaveStage::Undone) == XmlFileError::None)
-        record.End();
-    else if (allBack)
-        record.End();
-    else
+    if (!allBack)
+    {
         record.Leave();
+        return;
+    }
+    record.Mark(SaveStage::Undone);
+    record.End();
 }
 } // namespace
 
@@ -221,12 +222,17 @@ void CContentSet::SaveFiles(std::vector<CSaveResult>& results, CWrites& writes, 
         {
             const std::string& target = write->result->file->Path();
             write->names = {target + number + ".tmp", target + number + ".old"};
+            bool tempTaken = false;
+            bool backupTaken = false;
             write->existed = Exists(target, error);
-            if (error == XmlFileError::None && !Exists(write->names.temp, error) && error == XmlFileError::None &&
-                !Exists(write->names.backup, error) && error == XmlFileError::None)
-                entries.push_back({target, write->names.temp, write->names.backup, write->existed});
+            if (error == XmlFileError::None)
+                tempTaken = Exists(write->names.temp, error);
+            if (error == XmlFileError::None)
+                backupTaken = Exists(write->names.backup, error);
             if (error != XmlFileError::None)
                 return Undo(writes, record, write->result, error);
+            if (!tempTaken && !backupTaken)
+                entries.push_back({target, write->names.temp, write->names.backup, write->existed});
         }
     }
     if (entries.size() < writes.size())

@@ -273,70 +273,56 @@ void XmlDetail::CFileReplacement::Discard() noexcept
     m_temp.clear();
 }
 
-XmlFileError XmlDisk::Exists(const char* path, bool& exists) noexcept
+namespace
 {
-    exists = false;
-    XmlDetail::PathString native;
+// A step on the system's form of a UTF-8 path: NotFound for no path or one that is not UTF-8,
+// Failed when memory runs out on the way.
+template <class Step>
+XmlFileError OnNativePath(const char* path, Step step) noexcept
+{
     try
     {
+        XmlDetail::PathString native;
         if (!path || !*path || !NativePath(path, native))
             return XmlFileError::NotFound;
-        return PathExists(native, exists);
+        return step(native);
     }
     catch (...)
     {
         return XmlFileError::Failed;
     }
+}
+} // namespace
+
+XmlFileError XmlDisk::Exists(const char* path, bool& exists) noexcept
+{
+    exists = false;
+    return OnNativePath(path, [&](const XmlDetail::PathString& native) { return PathExists(native, exists); });
 }
 
 XmlFileError XmlDisk::Remove(const char* path) noexcept
 {
-    XmlDetail::PathString native;
-    try
-    {
-        if (!path || !*path || !NativePath(path, native))
-            return XmlFileError::NotFound;
-        return RemovePath(native);
-    }
-    catch (...)
-    {
-        return XmlFileError::Failed;
-    }
+    return OnNativePath(path, [](const XmlDetail::PathString& native) { return RemovePath(native); });
 }
 
 XmlFileError XmlDisk::MoveOver(const char* from, const char* to) noexcept
 {
-    XmlDetail::PathString nativeFrom;
-    XmlDetail::PathString nativeTo;
-    try
-    {
-        if (!from || !to || !NativePath(from, nativeFrom) || !NativePath(to, nativeTo))
-            return XmlFileError::NotFound;
-        return MovePath(nativeFrom, nativeTo, true);
-    }
-    catch (...)
-    {
-        return XmlFileError::Failed;
-    }
+    return OnNativePath(from, [to](const XmlDetail::PathString& nativeFrom) {
+        return OnNativePath(to, [&](const XmlDetail::PathString& nativeTo) {
+            return MovePath(nativeFrom, nativeTo, true);
+        });
+    });
 }
 
 XmlFileError XmlDisk::CanReplace(const char* path) noexcept
 {
-    XmlDetail::PathString native;
-    try
-    {
-        if (!path || !*path || !NativePath(path, native))
-            return XmlFileError::NotFound;
+    return OnNativePath(path, [](const XmlDetail::PathString& native) {
         XmlDetail::Platform::CTargetFacts facts;
         XmlFileError error = XmlDetail::Platform::InspectTarget(native, facts);
         if (error == XmlFileError::None && facts.exists)
             error = XmlDetail::Platform::CheckNotHeld(native);
         return error == XmlFileError::Changed ? XmlFileError::None : error;
-    }
-    catch (...)
-    {
-        return XmlFileError::Failed;
-    }
+    });
 }
 
 void XmlDisk::SetStepHook(StepHook hook) noexcept
